@@ -1,0 +1,191 @@
+#include "engine/FileServices.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t kDefaultCopyBufferSize = 1u << 20;
+uint32_t copyBufferSize = kDefaultCopyBufferSize;
+
+HANDLE Native(void* handle) { return static_cast<HANDLE>(handle); }
+
+} // namespace
+
+FileStream::FileStream(FileStream&& other) noexcept
+    : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)), kind_(other.kind_) {}
+
+FileStream& FileStream::operator=(FileStream&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+        kind_ = other.kind_;
+    }
+    return *this;
+}
+
+bool FileStream::IsOpen() const { return Native(handle_) != INVALID_HANDLE_VALUE; }
+
+int64_t FileStream::Seek(int64_t distance, SeekOrigin origin) {
+    if (!IsOpen()) return -1;
+    LARGE_INTEGER move, position;
+    move.QuadPart = distance;
+    if (!SetFilePointerEx(Native(handle_), move, &position, static_cast<DWORD>(origin))) return -1;
+    return position.QuadPart;
+}
+
+int64_t FileStream::Size() const {
+    LARGE_INTEGER size;
+    if (!IsOpen() || !GetFileSizeEx(Native(handle_), &size)) return -1;
+    return size.QuadPart;
+}
+
+uint32_t FileStream::Read(void* buffer, uint32_t count) {
+    DWORD done = 0;
+    if (kind_ != Kind::Read || !IsOpen()) return 0;
+    if (!ReadFile(Native(handle_), buffer, count, &done, nullptr)) return 0;
+    return done;
+}
+
+uint32_t FileStream::Write(const void* buffer, uint32_t count) {
+    DWORD done = 0;
+    if (kind_ != Kind::Write || !IsOpen()) return 0;
+    if (!WriteFile(Native(handle_), buffer, count, &done, nullptr)) done = 0;
+    // The file always ends where the last write ended, whatever it held before.
+    SetEndOfFile(Native(handle_));
+    return done;
+}
+
+bool FileStream::Flush() { return IsOpen() && FlushFileBuffers(Native(handle_)); }
+
+void FileStream::Close() {
+    if (IsOpen()) CloseHandle(Native(std::exchange(handle_, INVALID_HANDLE_VALUE)));
+}
+
+FileStream OpenReadStream(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return FileStream(h, FileStream::Kind::Read);
+}
+
+FileStream OpenWriteStream(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return FileStream(h, FileStream::Kind::Write);
+}
+
+uint32_t CopyBufferSize() { return copyBufferSize; }
+
+void SetCopyBufferSize(uint32_t bytes) { copyBufferSize = bytes == 0 ? kDefaultCopyBufferSize : bytes; }
+
+CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count) {
+    CopyResult result;
+    if (count <= 0) {
+        destination.Write(nullptr, 0);
+        return result;
+    }
+    const uint32_t bufferSize =
+        static_cast<uint32_t>(std::min<int64_t>(count, static_cast<int64_t>(copyBufferSize)));
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
+    if (!buffer) return result;
+    int64_t left = count;
+    while (left > 0) {
+        uint32_t want = static_cast<uint32_t>(std::min<int64_t>(left, bufferSize));
+        uint32_t got = source.Read(buffer.get(), want);
+        uint32_t put = got == 0 ? 0 : destination.Write(buffer.get(), got);
+        result.written += put;
+        left -= put;
+        if (put < got) return result;
+        if (got < want) {
+            result.sourceShort = left > 0;
+            return result;
+        }
+    }
+    return result;
+}
+
+int64_t CopyBetweenStreams(FileStream& destination, FileStream& source, int64_t count) {
+    return CopyStreamBytes(destination, source, count).written;
+}
+
+bool IsExistingFile(const std::string& path) {
+    if (path.empty()) return false;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsExistingFolder(const std::string& path) {
+    if (path.empty()) return false;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeFolder(const std::string& path) {
+    return !path.empty() && CreateDirectoryA(path.c_str(), nullptr);
+}
+
+uint64_t LookupFileSize(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    FindClose(search);
+    return (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+}
+
+namespace {
+
+// Whether the system has GetDiskFreeSpaceExA: NT 4 and later, or the consumer line after 95 OSR2.
+bool HasExtendedFreeSpaceQuery() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) return false;
+    switch (version.dwPlatformId) {
+    case VER_PLATFORM_WIN32_NT:
+        return version.dwMajorVersion >= 4;
+    case VER_PLATFORM_WIN32_WINDOWS:
+        return version.dwMajorVersion > 4 || (version.dwMajorVersion == 4 && version.dwMinorVersion > 0) ||
+               (version.dwMajorVersion == 4 && LOWORD(version.dwBuildNumber) >= 0x1111);
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::optional<uint64_t> FreeDiskBytes(const std::string& root) {
+    using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    if (HasExtendedFreeSpaceQuery()) {
+        auto query = reinterpret_cast<FreeSpaceEx>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA")));
+        if (query) {
+            // The bytes the caller may use respect quotas; the disk's total free bytes may not.
+            ULARGE_INTEGER available, total, totalFree;
+            if (!query(root.c_str(), &available, &total, &totalFree)) return std::nullopt;
+            return available.QuadPart;
+        }
+    }
+    DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+        return std::nullopt;
+    return static_cast<uint64_t>(sectorsPerCluster * bytesPerSector) * freeClusters;
+}
+
+void SetProcessPriority(PriorityLevel level) {
+    DWORD priorityClass = NORMAL_PRIORITY_CLASS;
+    switch (level) {
+    case PriorityLevel::Realtime: priorityClass = REALTIME_PRIORITY_CLASS; break;
+    case PriorityLevel::High: priorityClass = HIGH_PRIORITY_CLASS; break;
+    case PriorityLevel::Normal: priorityClass = NORMAL_PRIORITY_CLASS; break;
+    case PriorityLevel::Idle: priorityClass = IDLE_PRIORITY_CLASS; break;
+    }
+    // Refusals (a realtime class the account may not set) are ignored, as the menu expects.
+    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, GetCurrentProcessId());
+    if (process) {
+        SetPriorityClass(process, priorityClass);
+        CloseHandle(process);
+    }
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+}

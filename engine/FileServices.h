@@ -1,0 +1,79 @@
+// The engine's whole contact with the file system and the process, on kernel32.
+// Every operation reports failure through its result only and never shows anything.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/Text.h"
+
+enum class SeekOrigin : uint32_t { FromBeginning = 0, FromCurrent = 1, FromEnd = 2 };
+enum class PriorityLevel { Realtime, High, Normal, Idle };
+
+// One open file. A stream whose open failed still exists: Read and Write move nothing,
+// Seek and Size give -1. Owns its handle and closes it once.
+class FileStream {
+public:
+    enum class Kind { Read, Write };
+
+    FileStream() = default;
+    FileStream(void* handle, Kind kind) : handle_(handle), kind_(kind) {}
+    FileStream(FileStream&& other) noexcept;
+    FileStream& operator=(FileStream&& other) noexcept;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+    ~FileStream() { Close(); }
+
+    bool IsOpen() const;
+    // The new position, or -1 when the stream is not open or the move fails.
+    int64_t Seek(int64_t distance, SeekOrigin origin);
+    // The file's size, or -1 when the stream is not open.
+    int64_t Size() const;
+    // Bytes read from the current position; 0 on failure or on a write stream.
+    uint32_t Read(void* buffer, uint32_t count);
+    // Bytes written at the current position; the file then ends at the new position.
+    // 0 on failure or on a read stream.
+    uint32_t Write(const void* buffer, uint32_t count);
+    // Writes what the system still holds for the file to the disk.
+    bool Flush();
+    void Close();
+
+private:
+    void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
+    Kind kind_ = Kind::Read;
+};
+
+// Shared reading (other readers allowed, no writers), the file must exist. Position 0.
+FileStream OpenReadStream(const std::string& path);
+// Exclusive writing; a missing file is made, an existing one keeps its contents until the
+// first write cuts it. Position 0.
+FileStream OpenWriteStream(const std::string& path);
+
+// What a copy moved: the bytes written, and whether the source ran out (end of file or a
+// failed read) before count bytes were read.
+struct CopyResult {
+    int64_t written = 0;
+    bool sourceShort = false;
+};
+
+// Copies up to count bytes from the source's position to the destination's position through
+// one bounded buffer, stopping at the end of the source or at a short or failed write.
+// A count of 0 or less still writes nothing once, which cuts a write stream at its position.
+CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count);
+// The bytes written by CopyStreamBytes.
+int64_t CopyBetweenStreams(FileStream& destination, FileStream& source, int64_t count);
+
+// The size of the copy buffer; tests shrink it so that faults of the copy loop show.
+uint32_t CopyBufferSize();
+void SetCopyBufferSize(uint32_t bytes);
+
+bool IsExistingFile(const std::string& path);
+bool IsExistingFolder(const std::string& path);
+// Makes the last level of the path only; false when it exists already or a parent is missing.
+bool MakeFolder(const std::string& path);
+// The size of the first directory entry matching the path (wildcards allowed); 0 for none.
+uint64_t LookupFileSize(const std::string& path);
+// The bytes of the disk at root ("A:\") that the caller may use; nothing when the query fails.
+std::optional<uint64_t> FreeDiskBytes(const std::string& root);
+// Sets the process's priority class and makes the calling thread time-critical.
+void SetProcessPriority(PriorityLevel level);

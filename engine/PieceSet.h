@@ -1,0 +1,37 @@
+// How a piece set is named and how a file's bytes are divided among its pieces.
+// Portable: no system calls.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// "<file name>_<n>.brf", n in decimal without leading zeros.
+std::string PieceName(std::string_view fileName, int64_t pieceNumber);
+
+// The target folder text followed directly by the piece name.
+std::string PiecePath(std::string_view targetFolder, std::string_view fileName, int64_t pieceNumber);
+
+// The number of a piece from an entry name "<base name>_<n>.brf" (".brf" in any case):
+// n must be a decimal number from 1 without leading zeros; anything else gives no number.
+std::optional<int64_t> PieceNumberOf(std::string_view entryName, std::string_view baseName);
+
+// The sizes of the pieces of a split: pieces 1 .. count-1 hold regularSize bytes, the last one
+// lastSize bytes. Piece 1 starts the file.
+struct PiecePlan {
+    int64_t count = 0;
+    int64_t regularSize = 0;
+    int64_t lastSize = 0;
+
+    int64_t SizeOf(int64_t pieceNumber) const {
+        return pieceNumber == count ? lastSize : regularSize;
+    }
+};
+
+// count pieces of fileSize div count bytes, the last one carrying the remainder;
+// needs 1 <= count <= fileSize.
+PiecePlan PlanByCount(int64_t fileSize, int64_t count);
+
+// Pieces of pieceSize bytes, the last one holding the rest (between 1 and pieceSize);
+// needs 1 <= pieceSize and 1 <= fileSize.
+PiecePlan PlanBySize(int64_t fileSize, int64_t pieceSize);

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs every test of both builds: the Windows build under Wine inside one private Xvfb
+# with one wineserver kept alive for the whole run, the host build with sanitizers.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VARNOK_BUILD:-$root/build}
+win=$build/win
+native=$build/native
+
+export WINEPREFIX=$win/wineprefix WINEARCH=win32 WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
+
+display=""
+for n in $(seq 90 120); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  WINEPREFIX=$win/wineprefix wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+# The first program made under Wine creates the prefix; then one wineserver serves the run.
+"$root/scripts/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1 || true
+wineserver -p
+
+status=0
+echo "== host build (AddressSanitizer, UBSan)"
+(cd "$native" && ctest --output-on-failure "$@") || status=1
+echo "== Windows build under Wine"
+(cd "$win" && ctest --output-on-failure "$@") || status=1
+exit $status

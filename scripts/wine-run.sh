@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine with the project's private prefix.
+# Usage: wine-run.sh PREFIX_DIR PROGRAM.exe [ARGS...]
+# The ANSI code page must be 1251, so the locale is Russian; the prefix is made once, headless.
+set -euo pipefail
+prefix=$1
+shift
+export WINEPREFIX=$prefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export LC_ALL=ru_RU.UTF-8
+
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$prefix"
+  (
+    # Two test programs may start at once; only one makes the prefix.
+    flock 9
+    if [ ! -f "$prefix/system.reg" ]; then
+      DISPLAY= wineboot -i >/dev/null 2>&1 || true
+      wineserver -w
+    fi
+  ) 9>"$prefix.lock"
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ "${VARNOK_NO_XVFB:-}" != 1 ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"
+fi
+exec wine "$@"

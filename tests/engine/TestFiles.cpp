@@ -1,0 +1,128 @@
+#include "TestFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "engine/Text.h"
+
+TempFolder::TempFolder() {
+    static unsigned counter = 0;
+    char temp[MAX_PATH + 1];
+    GetTempPathA(sizeof temp, temp);
+    std::string base = temp;
+    if (!base.empty() && base.back() != '\\') base += '\\';
+    for (;;) {
+        path_ = base + "varnok_" + DecimalText(GetCurrentProcessId()) + "_" + DecimalText(++counter) + "\\";
+        if (CreateDirectoryA(path_.c_str(), nullptr)) break;
+    }
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+std::string PatternBytes(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    uint32_t state = seed * 2654435761u + 12345u;
+    for (size_t i = 0; i < size; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes[i] = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD done = 0;
+    if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    CloseHandle(h);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string bytes(GetFileSize(h, nullptr), '\0');
+    DWORD done = 0;
+    if (!bytes.empty()) ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    bytes.resize(done);
+    CloseHandle(h);
+    return bytes;
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::string& path) {
+    std::string folder = path;
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(folder + name);
+            else
+                DeleteFileA((folder + name).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+LockedFile::LockedFile(const std::string& path)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+
+LockedFile::~LockedFile() {
+    if (IsOpen()) CloseHandle(handle_);
+}
+
+bool LockedFile::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+std::string UnixPathOnZ(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+bool RecordingHooks::AskOkCancel(const std::string& text) {
+    calls.push_back("ask: " + text);
+    if (answers.empty()) return true;
+    bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void RecordingHooks::ShowPieceList(const std::vector<std::string>& paths) {
+    std::string line = "list:";
+    for (const std::string& path : paths) line += " " + path;
+    calls.push_back(line);
+}
+
+std::vector<std::string> RecordingHooks::Of(const std::string& kind) const {
+    std::vector<std::string> result;
+    const std::string prefix = kind + ": ";
+    for (const std::string& call : calls)
+        if (call.compare(0, prefix.size(), prefix) == 0) result.push_back(call.substr(prefix.size()));
+    return result;
+}

@@ -1,0 +1,65 @@
+// Files, folders and recording hooks for the engine's tests. Everything lives in the
+// temporary folder and is removed afterwards.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "engine/Hooks.h"
+
+// A fresh folder under the temporary folder, removed with everything in it on destruction.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // The folder's path, ending in "\".
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+// Bytes that differ from position to position and from seed to seed.
+std::string PatternBytes(size_t size, uint32_t seed);
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+// The file's bytes; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+bool FileExists(const std::string& path);
+void RemoveTree(const std::string& path);
+// The names in a folder (no "." or ".."), sorted as text.
+std::vector<std::string> FolderEntries(const std::string& folder);
+// A handle held open without sharing, so that no one else may open the file meanwhile.
+class LockedFile {
+public:
+    explicit LockedFile(const std::string& path);
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+    bool IsOpen() const;
+
+private:
+    void* handle_;
+};
+
+// The Windows path of a Unix path, through the Z: drive that Wine maps to "/".
+std::string UnixPathOnZ(const std::string& unixPath);
+
+// Records every hook call as one line, in order; answers AskOkCancel from a queue (OK when empty).
+struct RecordingHooks : SplitHooks, JoinHooks {
+    std::vector<std::string> calls;
+    std::deque<bool> answers;
+
+    void ShowMessage(const std::string& text) override { calls.push_back("message: " + text); }
+    void SetStatus(const std::string& text) override { calls.push_back("status: " + text); }
+    void KeepResponsive() override { calls.push_back("keep"); }
+    bool AskOkCancel(const std::string& text) override;
+    void ShowPieceList(const std::vector<std::string>& paths) override;
+
+    // The calls of one kind ("message", "status", "ask", "list"), without their prefix.
+    std::vector<std::string> Of(const std::string& kind) const;
+};
