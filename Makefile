@@ -5,7 +5,7 @@ BUILD ?= build
 WIN := $(BUILD)/win
 NATIVE := $(BUILD)/native
 
-.PHONY: all setup build win native test format clean
+.PHONY: all setup build win native test bench format clean
 
 all: build
 
@@ -28,6 +28,10 @@ build: win native
 
 test: build
 	VARNOK_BUILD=$(abspath $(BUILD)) bash scripts/run-tests.sh
+
+# Timing is not a test: the benchmark runs only when asked for.
+bench: win
+	VARNOK_BUILD=$(abspath $(BUILD)) bash bench/run.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

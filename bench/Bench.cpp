@@ -1,0 +1,137 @@
+// Times one engine operation on files prepared by bench/run.sh and tells how much memory the
+// process needed. The clock runs only around the engine call, so Wine's start-up is not counted.
+//
+//   varnok_bench split-size SOURCE FOLDER PIECE_BYTES
+//   varnok_bench split-count SOURCE FOLDER COUNT
+//   varnok_bench join CHOSEN_PIECE FOLDER
+// FOLDER ends in a backslash.
+//   varnok_bench modes             (the operations this build can time)
+//
+// Prints one line: "seconds <s> peak_ws <bytes> start_ws <bytes>". VARNOK_BENCH_BUFFER, when set,
+// gives the copy buffer's size in bytes, for tuning it.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/FileServices.h"
+#include "engine/Split.h"
+#include "engine/Text.h"
+#if __has_include("engine/Join.h")
+#include "engine/Join.h"
+#define VARNOK_HAS_JOIN 1
+#endif
+
+namespace {
+
+// Answers OK to every question and prints nothing; remembers the messages so that a run
+// that did not end with the completion text is not reported as a measurement.
+struct QuietHooks : SplitHooks, JoinHooks {
+    std::vector<std::string> messages;
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void SetStatus(const std::string&) override {}
+    void KeepResponsive() override {}
+    bool AskOkCancel(const std::string&) override { return true; }
+    void ShowPieceList(const std::vector<std::string>&) override {}
+};
+
+struct Memory {
+    size_t workingSet = 0;
+    size_t peakWorkingSet = 0;
+};
+
+Memory ProcessMemory() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    Memory memory;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+        memory.workingSet = counters.WorkingSetSize;
+        memory.peakWorkingSet = counters.PeakWorkingSetSize;
+    }
+    return memory;
+}
+
+double TimeSeconds(const std::function<void()>& work) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    work();
+    QueryPerformanceCounter(&end);
+    return static_cast<double>(end.QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: varnok_bench split-size|split-count SOURCE FOLDER\\ NUMBER\n"
+                         "       varnok_bench join CHOSEN_PIECE FOLDER\\\n");
+    return 2;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "modes") == 0) {
+#ifdef VARNOK_HAS_JOIN
+        std::puts("split-size split-count join");
+#else
+        std::puts("split-size split-count");
+#endif
+        return 0;
+    }
+    if (argc < 4) return Usage();
+    char buffer[32];
+    DWORD length = GetEnvironmentVariableA("VARNOK_BENCH_BUFFER", buffer, sizeof buffer);
+    if (length > 0 && length < sizeof buffer)
+        SetCopyBufferSize(static_cast<uint32_t>(ParseDecimalWide(buffer)));
+    const std::string mode = argv[1];
+    QuietHooks hooks;
+    std::function<void()> work;
+    std::string completion;
+    if ((mode == "split-size" || mode == "split-count") && argc == 5) {
+        SplitRequest request;
+        request.sourcePath = argv[2];
+        request.targetFolder = argv[3];
+        if (mode == "split-size") {
+            request.method = SplitMethod::BySize;
+            request.sizeValue = ParseDecimalWide(argv[4]);
+            request.unitMultiplier = 1;
+        } else {
+            request.method = SplitMethod::ByCount;
+            request.count = ParseDecimalWide(argv[4]);
+        }
+        work = [&hooks, request] { SplitFile(request, hooks); };
+        completion = " завершенно";
+#ifdef VARNOK_HAS_JOIN
+    } else if (mode == "join" && argc == 4) {
+        const std::string chosen = argv[2], folder = argv[3];
+        work = [&hooks, chosen, folder] { JoinPieces(chosen, folder, hooks); };
+        completion = " завершенно";
+#endif
+    } else {
+        return Usage();
+    }
+    const Memory before = ProcessMemory();
+    const double seconds = TimeSeconds(work);
+    const Memory after = ProcessMemory();
+    if (hooks.messages.size() != 1 || !EndsWith(hooks.messages.back(), completion)) {
+        for (const std::string& message : hooks.messages)
+            std::fprintf(stderr, "message: %s\n", message.c_str());
+        std::fprintf(stderr, "the operation did not complete\n");
+        return 1;
+    }
+    std::printf("seconds %.6f peak_ws %lu start_ws %lu\n", seconds,
+                static_cast<unsigned long>(after.peakWorkingSet),
+                static_cast<unsigned long>(before.workingSet));
+    return 0;
+}

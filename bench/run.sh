@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Measures Varnok's split and join against GNU split, cat and cp on one generated file.
+# Usage: make bench BUILD=build/x   (or: VARNOK_BUILD=build/x bash bench/run.sh)
+# Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (3), BENCH_DIR (bench/out),
+#   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own).
+# Every tool works on the same file with its data in the page cache, writes into a folder
+# emptied and synced before the run, and is not followed by a sync: the figures are what a
+# user waits for. Varnok's time is taken inside the program around the engine call, so
+# Wine's start-up is not counted; the other tools are timed around the command.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VARNOK_BUILD:-$root/build}
+sizeMiB=${BENCH_SIZE_MIB:-1024}
+runs=${BENCH_RUNS:-3}
+dir=${BENCH_DIR:-$root/bench/out}
+buffer=${BENCH_BUFFER:-}
+exe=$build/win/bench/varnok_bench.exe
+prefix=$build/win/wineprefix
+[ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
+
+# Wine runs with the Russian locale (code page 1251); the figures are printed in the C locale.
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all VARNOK_NO_XVFB=1 LC_ALL=C
+unset DISPLAY
+"$root/scripts/wine-run.sh" "$prefix" cmd /c exit >/dev/null 2>&1 || true
+wineserver -p 2>/dev/null || true
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+bytes=$((sizeMiB * 1048576))
+need=$((bytes * 4 / 1048576 + 256))
+mkdir -p "$dir"
+free=$(df -Pm "$dir" | awk 'NR==2 {print $4}')
+[ "$free" -ge "$need" ] || { echo "bench: $need MiB of free disk needed, $free MiB free" >&2; exit 1; }
+
+rm -rf "${dir:?}"/*
+src=$dir/source.bin
+echo "bench: making a source of $sizeMiB MiB in $dir" >&2
+head -c "$bytes" /dev/urandom >"$src"
+cat "$src" >/dev/null
+
+win() { local p="Z:$1"; echo "${p//\//\\}"; }
+fresh() { rm -rf "${dir:?}/$1"; mkdir -p "$dir/$1"; sync; }
+fail() { echo "bench: $*" >&2; exit 1; }
+
+# varnok MODE PATH FOLDER [NUMBER]: prints "seconds peak_ws start_ws".
+varnok() {
+  local out
+  out=$(VARNOK_BENCH_BUFFER=$buffer LC_ALL=ru_RU.UTF-8 wine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"}) ||
+    fail "varnok_bench $1 failed"
+  echo "$out" | awk '{print $2, $4, $6}'
+}
+# timed COMMAND...: prints the seconds the command took.
+timed() {
+  local t0=$EPOCHREALTIME
+  "$@"
+  awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN {printf "%.6f\n", b - a}'
+}
+
+joinable=0
+LC_ALL=ru_RU.UTF-8 wine "$exe" modes | grep -qw join && joinable=1
+declare -A times
+add() { times[$1]="${times[$1]:-} $2"; }
+# 100 MiB pieces (ten of a smaller source), and for the memory figures one piece of up to 1 GiB.
+piece=$((100 * 1048576))
+[ "$bytes" -gt "$piece" ] || piece=$((bytes / 10))
+bigPiece=$((bytes < 1073741824 ? bytes : 1073741824))
+pieces() { ls "$1" | sort -t_ -k2 -n | sed "s|^|$1/|"; }
+for run in $(seq "$runs"); do
+  echo "bench: run $run of $runs" >&2
+  fresh v_size
+  r=$(varnok split-size "$src" "$dir/v_size" $piece); add v_size "${r%% *}"
+  fresh c_size
+  r=$(timed split -b $piece -a 3 -d "$src" "$dir/c_size/source.bin_"); add c_size "$r"
+  [ "$(ls "$dir/v_size" | wc -l)" = "$(ls "$dir/c_size" | wc -l)" ] || fail "the piece counts differ"
+  fresh v_count
+  r=$(varnok split-count "$src" "$dir/v_count" 10); add v_count "${r%% *}"
+  fresh c_count
+  r=$(timed split -n 10 -a 3 -d "$src" "$dir/c_count/source.bin_"); add c_count "$r"
+  rm -rf "$dir/v_count" "$dir/c_count"
+  if [ "$joinable" = 1 ]; then
+    fresh v_join
+    r=$(varnok join "$dir/v_size/source.bin_1.brf" "$dir/v_join"); add v_join "${r%% *}"
+    cmp "$src" "$dir/v_join/source.bin" || fail "the joined file differs from the source"
+    rm -rf "$dir/v_join"
+  fi
+  fresh c_join
+  mapfile -t list < <(pieces "$dir/c_size")
+  r=$(timed sh -c 'out=$1; shift; cat "$@" >"$out"' cat "$dir/c_join/source.bin" "${list[@]}"); add c_join "$r"
+  cmp "$src" "$dir/c_join/source.bin" || fail "cat gave another file"
+  rm -rf "$dir/c_join" "$dir/c_size" "$dir/v_size"
+  fresh cp
+  r=$(timed cp "$src" "$dir/cp/source.bin"); add cp "$r"
+  rm -rf "$dir/cp"
+done
+
+# Peak working set of the largest copies: a split into 1 GiB pieces and the join of that set.
+fresh v_big
+r=$(varnok split-size "$src" "$dir/v_big" $bigPiece)
+read -r _ splitPeak splitStart <<<"$r"
+joinPeak="" joinStart=""
+if [ "$joinable" = 1 ]; then
+  fresh v_bigjoin
+  r=$(varnok join "$dir/v_big/source.bin_1.brf" "$dir/v_bigjoin")
+  read -r _ joinPeak joinStart <<<"$r"
+  cmp "$src" "$dir/v_bigjoin/source.bin" || fail "the joined file differs from the source"
+fi
+rm -rf "${dir:?}"/*
+
+median() { tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {print (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2)}'; }
+mbs() { awk -v b="$bytes" -v t="$1" 'BEGIN {printf "%.0f", b / t / 1e6}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", b / a}'; }
+mib() { awk -v b="$1" 'BEGIN {printf "%.1f MiB", b / 1048576}'; }
+spread() { echo "$1" | tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {printf "%.3f-%.3f", v[1], v[NR]}'; }
+declare -A med
+for k in "${!times[@]}"; do med[$k]=$(echo "${times[$k]}" | median); done
+
+row() { # name varnokKey nativeKey nativeName
+  local v=${med[$2]} c=${med[$3]} p=${med[cp]}
+  printf '| %s | %.3f s (%s) | %s | %s: %.3f s (%s) | %s | %s | %s |\n' "$1" "$v" "$(spread "${times[$2]}")" \
+    "$(mbs "$v")" "$4" "$c" "$(spread "${times[$3]}")" "$(mbs "$c")" "$(ratio "$v" "$c")" "$(ratio "$v" "$p")"
+}
+{
+  echo "Machine: $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB memory," \
+    "disk $(df -Ph "$dir" | awk 'NR==2 {print $1 " (" $2 ")"}'), $(wine --version), $(split --version | head -1)"
+  echo "Source: $sizeMiB MiB of random bytes; median of $runs runs (fastest-slowest in brackets); MB = 10^6 bytes."
+  echo "Reproduce: make bench BUILD=build/bench BENCH_SIZE_MIB=$sizeMiB BENCH_RUNS=$runs"
+  echo
+  echo "| operation | Varnok | Varnok MB/s | coreutils | coreutils MB/s | Varnok / coreutils | Varnok / cp |"
+  echo "|---|---|---|---|---|---|---|"
+  row "split by size, $((piece / 1048576)) MiB pieces" v_size c_size "split -b $((piece / 1048576))M"
+  row "split by count, 10 pieces" v_count c_count "split -n 10"
+  if [ "$joinable" = 1 ]; then row "join of the 100 MiB pieces" v_join c_join "cat"; fi
+  printf '| cp of the whole file | | | cp: %.3f s (%s) | %s | | 1.00 |\n' "${med[cp]}" "$(spread "${times[cp]}")" "$(mbs "${med[cp]}")"
+  echo
+  echo "| Varnok process | peak working set | working set before the operation |"
+  echo "|---|---|---|"
+  echo "| split into $(mib "$bigPiece") pieces | $(mib "$splitPeak") | $(mib "$splitStart") |"
+  if [ "$joinable" = 1 ]; then echo "| join of that set | $(mib "$joinPeak") | $(mib "$joinStart") |"; fi
+} | tee "$build/bench-results.md"
