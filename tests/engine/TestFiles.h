@@ -10,7 +10,7 @@
 
 // A fresh folder under the temporary folder, removed with everything in it on destruction.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -20,7 +20,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -35,14 +35,14 @@ void RemoveTree(const std::string& path);
 std::vector<std::string> FolderEntries(const std::string& folder);
 // A handle held open without sharing, so that no one else may open the file meanwhile.
 class LockedFile {
-public:
+  public:
     explicit LockedFile(const std::string& path);
     ~LockedFile();
     LockedFile(const LockedFile&) = delete;
     LockedFile& operator=(const LockedFile&) = delete;
     bool IsOpen() const;
 
-private:
+  private:
     void* handle_;
 };
 
