@@ -7,17 +7,6 @@
 #include "TestFiles.h"
 #include "engine/FileServices.h"
 
-namespace {
-
-// Restores the copy buffer's size when a test that shrank it ends.
-struct BufferSize {
-    explicit BufferSize(uint32_t bytes) : saved(CopyBufferSize()) { SetCopyBufferSize(bytes); }
-    ~BufferSize() { SetCopyBufferSize(saved); }
-    uint32_t saved;
-};
-
-} // namespace
-
 TEST(FileStreams, WriteStreamCutsTheFileWhereTheLastWriteEnded) {
     TempFolder folder;
     const std::string path = folder / "ten.bin";
@@ -104,7 +93,7 @@ TEST(CopyBetweenStreams, MovesExactlyTheCountWhateverTheBufferSize) {
     const std::string bytes = PatternBytes(1000, 3);
     WriteWholeFile(source, bytes);
     for (uint32_t bufferSize : {1u, 2u, 7u, 64u, 999u, 1000u, 1001u, 0u}) {
-        BufferSize shrunk(bufferSize);
+        CopyBufferScope shrunk(bufferSize);
         for (int64_t count : {1, 6, 7, 8, 13, 14, 15, 500, 999, 1000}) {
             SCOPED_TRACE(testing::Message() << "buffer " << bufferSize << " count " << count);
             FileStream in = OpenReadStream(source);
@@ -127,7 +116,7 @@ TEST(CopyBetweenStreams, MovesExactlyTheCountWhateverTheBufferSize) {
 TEST(CopyBetweenStreams, StopsAtTheEndOfTheSourceAndSaysSo) {
     TempFolder folder;
     WriteWholeFile(folder / "short.bin", "12345");
-    BufferSize shrunk(2);
+    CopyBufferScope shrunk(2);
     FileStream in = OpenReadStream(folder / "short.bin");
     FileStream out = OpenWriteStream(folder / "out.bin");
     CopyResult result = CopyStreamBytes(out, in, 9);
@@ -158,7 +147,7 @@ TEST(CopyBetweenStreams, StopsAtAFailedWriteOnAFullDisk) {
     const std::string source = PatternBytes(5000, 9);
     TempFolder folder;
     WriteWholeFile(folder / "in.bin", source);
-    BufferSize shrunk(1024);
+    CopyBufferScope shrunk(1024);
     FileStream in = OpenReadStream(folder / "in.bin");
     FileStream full = OpenWriteStream(UnixPathOnZ("/dev/full"));
     ASSERT_TRUE(full.IsOpen());

@@ -50,12 +50,6 @@ std::string JoinedPieces(const std::string& folder, const std::string& name) {
     return joined;
 }
 
-struct BufferSize {
-    explicit BufferSize(uint32_t bytes) : saved(CopyBufferSize()) { SetCopyBufferSize(bytes); }
-    ~BufferSize() { SetCopyBufferSize(saved); }
-    uint32_t saved;
-};
-
 // Free space of each inserted disk, in turn; a missing figure is a failed measurement.
 struct ScriptedDisks {
     explicit ScriptedDisks(std::vector<std::optional<uint64_t>> disks)
@@ -236,7 +230,7 @@ TEST(SplitByCountAndSize, ASecondSplitIntoFewerPiecesLeavesTheHigherOnes) {
 TEST(SplitRoundTrip, PiecesConcatenateToTheSourceForManySizesAndBuffers) {
     std::mt19937 random(20261207);
     for (uint32_t buffer : {1u, 2u, 7u, 0u}) {
-        BufferSize shrunk(buffer);
+        CopyBufferScope shrunk(buffer);
         TempFolder folder;
         for (int round = 0; round < 12; ++round) {
             const size_t fileSize = 1 + random() % (buffer == 0 ? 3u << 20 : 300);

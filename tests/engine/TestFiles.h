@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/FileServices.h"
 #include "engine/Hooks.h"
 
 // A fresh folder under the temporary folder, removed with everything in it on destruction.
@@ -44,6 +45,13 @@ class LockedFile {
 
   private:
     void* handle_;
+};
+
+// Sets the copy buffer's size for one test and restores it afterwards.
+struct CopyBufferScope {
+    explicit CopyBufferScope(uint32_t bytes) : saved(CopyBufferSize()) { SetCopyBufferSize(bytes); }
+    ~CopyBufferScope() { SetCopyBufferSize(saved); }
+    uint32_t saved;
 };
 
 // The Windows path of a Unix path, through the Z: drive that Wine maps to "/".
