@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,17 +62,31 @@ void SplitBySize(const std::string& source, const std::string& folder, int64_t p
               std::vector<std::string>{"Разделение файла " + FileNamePart(source) + " завершенно"});
 }
 
-// Runs a Unix program under Wine in the given folder and waits for it.
-void RunUnixProgram(const std::string& commandLine, const std::string& folder) {
+// Runs a Unix program under Wine in the given folder. Wine hands the program over to the
+// system and does not wait for it.
+void StartUnixProgram(const std::string& commandLine, const std::string& folder) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::string command = commandLine;
     ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                folder.c_str(), &startup, &process));
-    WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+}
+
+bool HasEntry(const std::string& folder, const std::string& name) {
+    const std::vector<std::string> names = FolderEntries(folder);
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Waits up to ten seconds for the entry to appear or to go.
+bool AwaitEntry(const std::string& folder, const std::string& name, bool present) {
+    for (int i = 0; i < 1000; ++i) {
+        if (HasEntry(folder, name) == present) return true;
+        Sleep(10);
+    }
+    return false;
 }
 
 // A symbolic link to /dev/full, a device that takes no byte: every write fails as on a full
@@ -80,12 +95,18 @@ class FullDeviceLink {
   public:
     FullDeviceLink(const std::string& folder, const std::string& name)
         : folder_(folder), name_(name) {
-        RunUnixProgram(UnixPathOnZ("/bin/ln") + " -s /dev/full \"" + name + "\"", folder);
+        StartUnixProgram(UnixPathOnZ("/bin/ln") + " -s /dev/full \"" + name + "\"", folder);
+        made_ = AwaitEntry(folder, name, true);
     }
-    ~FullDeviceLink() { RunUnixProgram(UnixPathOnZ("/bin/rm") + " -f \"" + name_ + "\"", folder_); }
+    ~FullDeviceLink() {
+        StartUnixProgram(UnixPathOnZ("/bin/rm") + " -f \"" + name_ + "\"", folder_);
+        AwaitEntry(folder_, name_, false);
+    }
+    bool Made() const { return made_; }
 
   private:
     std::string folder_, name_;
+    bool made_ = false;
 };
 
 // Shrinks the copy buffer for one test.
@@ -353,6 +374,7 @@ TEST_F(JoinTest, FullDiskLeavesTheOutputUntouched) {
     WriteWholeFile(target / "film.avi", "kept");
     const std::string gathering = GatheringPath(target / "film.avi");
     FullDeviceLink full(target.Path(), FileNamePart(gathering));
+    ASSERT_TRUE(full.Made());
     {
         FileStream device = OpenWriteStream(gathering);
         ASSERT_TRUE(device.IsOpen());
@@ -369,6 +391,7 @@ TEST_F(JoinTest, PieceOnADeviceIsRefused) {
     WritePieces(pieces.Path(), "film.avi", "abcdef", 2);
     RemoveFile(pieces / "film.avi_2.brf");
     FullDeviceLink full(pieces.Path(), "film.avi_2.brf");
+    ASSERT_TRUE(full.Made());
     JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
     EXPECT_EQ(hooks.Of("message"),
               std::vector<std::string>{"Часть " + pieces / "film.avi_2.brf" + " пуста!"});
