@@ -360,15 +360,6 @@ TEST_F(JoinTest, PieceThatCannotBeOpenedStopsTheJoin) {
     EXPECT_EQ(FolderEntries(target.Path()), std::vector<std::string>{"film.avi"});
 }
 
-TEST_F(JoinTest, EmptyPieceStopsTheJoin) {
-    WritePieces(pieces.Path(), "film.avi", "abcdef", 3);
-    WriteWholeFile(pieces / "film.avi_2.brf", "");
-    JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
-    EXPECT_EQ(hooks.Of("message"),
-              std::vector<std::string>{"Часть " + pieces / "film.avi_2.brf" + " пуста!"});
-    EXPECT_TRUE(FolderEntries(target.Path()).empty());
-}
-
 TEST_F(JoinTest, FullDiskLeavesTheOutputUntouched) {
     WritePieces(pieces.Path(), "film.avi", PatternBytes(5000, 9), 1000);
     WriteWholeFile(target / "film.avi", "kept");
@@ -387,14 +378,20 @@ TEST_F(JoinTest, FullDiskLeavesTheOutputUntouched) {
     EXPECT_EQ(ReadWholeFile(target / "film.avi"), "kept");
 }
 
-TEST_F(JoinTest, PieceOnADeviceIsRefused) {
+TEST_F(JoinTest, EmptyPiecesAreRefused) {
+    // A device reads without end but lists no size.
     WritePieces(pieces.Path(), "film.avi", "abcdef", 2);
     RemoveFile(pieces / "film.avi_2.brf");
     FullDeviceLink full(pieces.Path(), "film.avi_2.brf");
     ASSERT_TRUE(full.Made());
-    JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
-    EXPECT_EQ(hooks.Of("message"),
-              std::vector<std::string>{"Часть " + pieces / "film.avi_2.brf" + " пуста!"});
+    WriteWholeFile(pieces / "empty_1.brf", "");
+    for (const std::string base : {"film.avi", "empty"}) {
+        RecordingHooks joined;
+        JoinPieces(pieces / (base + "_1.brf"), target.Path(), joined);
+        const std::string piece = base == "empty" ? "empty_1.brf" : "film.avi_2.brf";
+        EXPECT_EQ(joined.Of("message"),
+                  std::vector<std::string>{"Часть " + pieces / piece + " пуста!"});
+    }
     EXPECT_TRUE(FolderEntries(target.Path()).empty());
 }
 
