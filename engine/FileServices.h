@@ -13,7 +13,7 @@ enum class PriorityLevel { Realtime, High, Normal, Idle };
 // One open file. A stream whose open failed still exists: Read and Write move nothing,
 // Seek and Size give -1. Owns its handle and closes it once.
 class FileStream {
-public:
+  public:
     enum class Kind { Read, Write };
 
     FileStream() = default;
@@ -38,7 +38,7 @@ public:
     bool Flush();
     void Close();
 
-private:
+  private:
     void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
     Kind kind_ = Kind::Read;
 };

@@ -109,16 +109,6 @@ class FullDeviceLink {
     bool made_ = false;
 };
 
-// Shrinks the copy buffer for one test.
-class CopyBufferOf {
-  public:
-    explicit CopyBufferOf(uint32_t bytes) : saved_(CopyBufferSize()) { SetCopyBufferSize(bytes); }
-    ~CopyBufferOf() { SetCopyBufferSize(saved_); }
-
-  private:
-    uint32_t saved_;
-};
-
 // Holds the output open from the first piece on, as another program might.
 struct LockingHooks : RecordingHooks {
     std::string lockPath;
@@ -175,7 +165,7 @@ TEST_F(JoinTest, SmallCopyBuffersJoinEveryByte) {
     const std::string bytes = PatternBytes(1000, 3);
     const int64_t count = WritePieces(pieces.Path(), "f.bin", bytes, 97);
     for (uint32_t buffer : {1u, 7u}) {
-        CopyBufferOf shrunk(buffer);
+        CopyBufferScope shrunk(buffer);
         RecordingHooks joined;
         JoinPieces(pieces / "f.bin_2.brf", target.Path(), joined);
         EXPECT_EQ(ReadWholeFile(target / "f.bin"), bytes) << buffer;
