@@ -129,6 +129,12 @@ bool MakeFolder(const std::string& path) {
     return !path.empty() && CreateDirectoryA(path.c_str(), nullptr);
 }
 
+bool ReplaceFileWith(const std::string& source, const std::string& target) {
+    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
 uint64_t LookupFileSize(const std::string& path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path.c_str(), &found);

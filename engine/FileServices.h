@@ -71,6 +71,11 @@ bool IsExistingFile(const std::string& path);
 bool IsExistingFolder(const std::string& path);
 // Makes the last level of the path only; false when it exists already or a parent is missing.
 bool MakeFolder(const std::string& path);
+// Moves the file at source over target in one step, replacing a file already there;
+// false when it cannot (target held open, read-only or a folder).
+bool ReplaceFileWith(const std::string& source, const std::string& target);
+// Deletes the file; false when it cannot.
+bool RemoveFile(const std::string& path);
 // The size of the first directory entry matching the path (wildcards allowed); 0 for none.
 uint64_t LookupFileSize(const std::string& path);
 // The bytes of the disk at root ("A:\") that the caller may use; nothing when the query fails.
