@@ -4,8 +4,9 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 WIN := $(BUILD)/win
 NATIVE := $(BUILD)/native
+FUZZ := $(BUILD)/fuzz
 
-.PHONY: all setup build win native test bench format clean
+.PHONY: all setup build win native fuzz test bench format clean
 
 all: build
 
@@ -24,7 +25,14 @@ win: setup $(WIN)/CMakeCache.txt
 native: setup $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j $(JOBS)
 
-build: win native
+# The libFuzzer targets: a host build of the portable logic with clang.
+$(FUZZ)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DVARNOK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+fuzz: setup $(FUZZ)/CMakeCache.txt
+	cmake --build $(FUZZ) -j $(JOBS)
+
+build: win native fuzz
 
 test: build
 	VARNOK_BUILD=$(abspath $(BUILD)) bash scripts/run-tests.sh

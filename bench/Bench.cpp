@@ -21,12 +21,9 @@
 #include <vector>
 
 #include "engine/FileServices.h"
+#include "engine/Join.h"
 #include "engine/Split.h"
 #include "engine/Text.h"
-#if __has_include("engine/Join.h")
-#include "engine/Join.h"
-#define VARNOK_HAS_JOIN 1
-#endif
 
 namespace {
 
@@ -82,11 +79,7 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "modes") == 0) {
-#ifdef VARNOK_HAS_JOIN
         std::puts("split-size split-count join");
-#else
-        std::puts("split-size split-count");
-#endif
         return 0;
     }
     if (argc < 4) return Usage();
@@ -112,12 +105,10 @@ int main(int argc, char** argv) {
         }
         work = [&hooks, request] { SplitFile(request, hooks); };
         completion = " завершенно";
-#ifdef VARNOK_HAS_JOIN
     } else if (mode == "join" && argc == 4) {
         const std::string chosen = argv[2], folder = argv[3];
         work = [&hooks, chosen, folder] { JoinPieces(chosen, folder, hooks); };
         completion = " завершенно";
-#endif
     } else {
         return Usage();
     }

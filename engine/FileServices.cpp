@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr uint32_t kDefaultCopyBufferSize = 1u << 20;
+constexpr uint32_t kDefaultCopyBufferSize = 256u << 10;
 uint32_t copyBufferSize = kDefaultCopyBufferSize;
 
 HANDLE Native(void* handle) { return static_cast<HANDLE>(handle); }
@@ -16,13 +16,15 @@ HANDLE Native(void* handle) { return static_cast<HANDLE>(handle); }
 } // namespace
 
 FileStream::FileStream(FileStream&& other) noexcept
-    : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)), kind_(other.kind_) {}
+    : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)), kind_(other.kind_),
+      endsAtPosition_(std::exchange(other.endsAtPosition_, false)) {}
 
 FileStream& FileStream::operator=(FileStream&& other) noexcept {
     if (this != &other) {
         Close();
         handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
         kind_ = other.kind_;
+        endsAtPosition_ = std::exchange(other.endsAtPosition_, false);
     }
     return *this;
 }
@@ -31,6 +33,7 @@ bool FileStream::IsOpen() const { return Native(handle_) != INVALID_HANDLE_VALUE
 
 int64_t FileStream::Seek(int64_t distance, SeekOrigin origin) {
     if (!IsOpen()) return -1;
+    endsAtPosition_ = false;
     LARGE_INTEGER move, position;
     move.QuadPart = distance;
     if (!SetFilePointerEx(Native(handle_), move, &position, static_cast<DWORD>(origin))) return -1;
@@ -54,8 +57,11 @@ uint32_t FileStream::Write(const void* buffer, uint32_t count) {
     DWORD done = 0;
     if (kind_ != Kind::Write || !IsOpen()) return 0;
     if (!WriteFile(Native(handle_), buffer, count, &done, nullptr)) done = 0;
-    // The file always ends where the last write ended, whatever it held before.
-    SetEndOfFile(Native(handle_));
+    // The file always ends where the last write ended, whatever it held before. Once it has
+    // been cut at the position, a whole write there only moves the end along with it (no one
+    // else may write the file meanwhile), so a run of writes needs one cut, not one each.
+    if (endsAtPosition_ && done == count && count > 0) return done;
+    endsAtPosition_ = SetEndOfFile(Native(handle_)) != FALSE;
     return done;
 }
 
@@ -67,7 +73,7 @@ void FileStream::Close() {
 
 FileStream OpenReadStream(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     return FileStream(h, FileStream::Kind::Read);
 }
 

@@ -41,6 +41,8 @@ class FileStream {
   private:
     void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
     Kind kind_ = Kind::Read;
+    // The file is known to end at the current position: a write there needs no cut after it.
+    bool endsAtPosition_ = false;
 };
 
 // Shared reading (other readers allowed, no writers), the file must exist. Position 0.

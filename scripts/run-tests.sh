@@ -6,6 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VARNOK_BUILD:-$root/build}
 win=$build/win
 native=$build/native
+fuzz=$build/fuzz
 
 export WINEPREFIX=$win/wineprefix WINEARCH=win32 WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
 
@@ -32,4 +33,17 @@ echo "== host build (AddressSanitizer, UBSan)"
 (cd "$native" && ctest --output-on-failure "$@") || status=1
 echo "== Windows build under Wine"
 (cd "$win" && ctest --output-on-failure "$@") || status=1
+
+# Each fuzz target for a bounded time; a crash fails the run and leaves its input behind.
+echo "== fuzz targets, ${VARNOK_FUZZ_SECONDS:-15} s each"
+for target in "$fuzz"/tests/fuzz/Fuzz*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  log=$fuzz/$name.log
+  if (cd "$fuzz" && "$target" -max_total_time="${VARNOK_FUZZ_SECONDS:-15}" -print_final_stats=1 >"$log" 2>&1); then
+    echo "$name: $(awk '/stat::number_of_executed_units/ {print $2}' "$log") executions, no fault"
+  else
+    echo "$name: FAILED"; tail -40 "$log"; status=1
+  fi
+done
 exit $status

@@ -1,6 +1,6 @@
 // Splits of a source larger than 4 GiB: piece sizes, the bytes at the 2 GiB and 4 GiB marks
-// and a byte-for-byte comparison of the restored file. The source is sparse; the pieces are
-// not, so every set is removed before the next one is made.
+// and a byte-for-byte comparison of the file that a join restores. The source is sparse; the pieces
+// are not, so every set is removed before the next one is made.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "TestFiles.h"
 #include "engine/FileServices.h"
+#include "engine/Join.h"
 #include "engine/Split.h"
 
 namespace {
@@ -194,12 +195,19 @@ class LargeFile : public ::testing::Test {
     const std::string source_ = sourceFolder_ / "big.bin";
 };
 
-TEST_F(LargeFile, SplitIntoGibPiecesKeepsEveryByte) {
+TEST_F(LargeFile, SplitIntoGibPiecesAndJoinBackKeepsEveryByte) {
     TempFolder pieces;
     std::vector<std::string> set = Split(pieces, SplitMethod::BySize, 1);
     ASSERT_EQ(set.size(), 5u);
     ExpectPieces(set, {kGiB, kGiB, kGiB, kGiB, 1000003});
-    ChainReader source({source_}), restored(set);
+
+    TempFolder joined;
+    RecordingHooks hooks;
+    JoinPieces(set[2], joined.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"), std::vector<std::string>{"Востановление файла " + joined.Path() +
+                                                            "big.bin завершенно"});
+    EXPECT_EQ(FolderEntries(joined.Path()), std::vector<std::string>{"big.bin"});
+    ChainReader source({source_}), restored({joined / "big.bin"});
     EXPECT_TRUE(SameBytes(source, restored));
 }
 
