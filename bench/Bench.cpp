@@ -5,7 +5,6 @@
 //   varnok_bench split-count SOURCE FOLDER COUNT
 //   varnok_bench join CHOSEN_PIECE FOLDER
 // FOLDER ends in a backslash.
-//   varnok_bench modes             (the operations this build can time)
 //
 // Prints one line: "seconds <s> peak_ws <bytes> start_ws <bytes>". VARNOK_BENCH_BUFFER, when set,
 // gives the copy buffer's size in bytes, for tuning it.
@@ -78,10 +77,6 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "modes") == 0) {
-        std::puts("split-size split-count join");
-        return 0;
-    }
     if (argc < 4) return Usage();
     char buffer[32];
     DWORD length = GetEnvironmentVariableA("VARNOK_BENCH_BUFFER", buffer, sizeof buffer);
