@@ -164,6 +164,7 @@ TEST_F(CreationTest, DestructionFreesOwnedObjectsThenChildrenLastMadeFirst) {
     for (HWND w : windows) EXPECT_FALSE(IsWindow(w));
     size_t seen = 0;
     for (const Departure& d : departures) {
+        if (d.msg != WM_NCDESTROY) continue;
         if (std::find(windows.begin(), windows.end(), d.window) == windows.end()) continue;
         ++seen;
         EXPECT_FALSE(d.hadSelf) << "SELF_ left on a window";

@@ -59,6 +59,10 @@ bool CountDestroyMessages(Control*, Message& m, LRESULT&) {
     if (m.msg == WM_DESTROY || m.msg == WM_NCDESTROY) ++selfFree.destroyMessages;
     return false;
 }
+bool CountDestroyEvents(SelfFree* state, Message& m, LRESULT&) {
+    if (m.msg == WM_DESTROY || m.msg == WM_NCDESTROY) ++state->destroyMessages;
+    return false;
+}
 void FreeMyself(SelfFree* state, Control* sender) {
     FreeObject(sender);
     state->aliveInHandler = IsWindow(sender->Handle) && sender->RefCount > 0;
@@ -69,6 +73,7 @@ TEST_F(DispatchTest, AControlFreedByItsOwnHandlerGoesAfterTheHandler) {
     Control* button = MakeButton(form, "free me");
     AttachHandler(button, CountDestroyMessages);
     selfFree = {};
+    button->OnMessage = MakeEvent<&CountDestroyEvents>(&selfFree);
     button->OnClick = MakeEvent<&FreeMyself>(&selfFree);
     ShowForm();
     HWND buttonWindow = button->Handle;
@@ -79,7 +84,26 @@ TEST_F(DispatchTest, AControlFreedByItsOwnHandlerGoesAfterTheHandler) {
     EXPECT_EQ(LiveObjectCount(), live - 1);
     EXPECT_FALSE(IsWindow(buttonWindow));
     EXPECT_TRUE(form->Children.empty());
-    EXPECT_EQ(selfFree.destroyMessages, 0) << "no handler runs once destruction began";
+    EXPECT_EQ(selfFree.destroyMessages, 0) << "no handler or event runs once destruction began";
+}
+
+// Frees its control and leaves the message unhandled; the message still counts as handled.
+bool FreeOnProbe(Control* ctl, Message& m, LRESULT& result) {
+    if (m.msg != Probe) return false;
+    FreeObject(ctl);
+    result = 55;
+    return false;
+}
+
+TEST_F(DispatchTest, AMessageWhoseHandlerFreedTheControlCountsAsHandled) {
+    Control* form = MakeForm();
+    Control* button = MakeButton(form, "gone");
+    AttachHandler(button, FreeOnProbe);
+    ASSERT_NE(WindowHandle(button), nullptr);
+    HWND window = button->Handle;
+    EXPECT_EQ(SendMessageA(window, Probe, 0, 0), 55) << "no processing after the free";
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(form->Children.empty());
 }
 
 struct ClickTrace {
@@ -363,13 +387,13 @@ TEST_F(DispatchTest, TheComboBoxEditFieldFiresOnCharAndKeepsTheCharacter) {
     FreeObject(form);
     form_ = nullptr;
     UnhookWindowsHookEx(hook);
-    bool fieldSeen = false;
+    int fieldSeen = 0;
     for (const Departure& d : departures) {
         if (d.window != field) continue;
-        fieldSeen = true;
-        EXPECT_FALSE(d.hadPrevProc) << "the field was given its procedure back first";
+        ++fieldSeen;
+        EXPECT_FALSE(d.hadPrevProc) << "the field gets its procedure back before it is destroyed";
     }
-    EXPECT_TRUE(fieldSeen);
+    EXPECT_EQ(fieldSeen, 2);
 }
 
 void Refuse(Recorder* r, Control*, bool& accept) {

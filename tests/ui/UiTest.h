@@ -85,18 +85,19 @@ inline void LogLeave(Recorder* r, Control*) { r->log.push_back("leave"); }
 inline void LogChange(Recorder* r, Control*) { r->log.push_back("change"); }
 inline void LogSelChange(Recorder* r, Control*) { r->log.push_back("selchange"); }
 
-// Watches WM_NCDESTROY of every window and what properties it still had after the layer
-// processed it.
+// Watches WM_DESTROY and WM_NCDESTROY of every window and what properties it still had
+// after the layer processed them.
 struct Departure {
     HWND window;
+    UINT msg;
     bool hadSelf;
     bool hadPrevProc;
 };
 inline std::vector<Departure> departures;
 inline LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
     const auto* info = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && info->message == WM_NCDESTROY) {
-        departures.push_back({info->hwnd, GetPropA(info->hwnd, "SELF_") != nullptr,
+    if (code == HC_ACTION && (info->message == WM_NCDESTROY || info->message == WM_DESTROY)) {
+        departures.push_back({info->hwnd, info->message, GetPropA(info->hwnd, "SELF_") != nullptr,
                               GetPropA(info->hwnd, "PREV_PROC") != nullptr});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
