@@ -117,7 +117,7 @@ struct Control : BaseObject {
     Event<void(Control* sender)> OnLeave;
     MessageHandler HandlerDispatch = nullptr;
     MessageHandler KeyHandler = nullptr;
-    void (*ClickAction)(Control* ctl) = nullptr; // kind-specific step before OnClick
+    void (*ClickAction)(Control* ctl) = nullptr; // the kind's own step before OnClick
     std::string SystemClassName;                 // "BUTTON", "EDIT", ... or "Form", "App"
     bool OwnsClassName = false; // SystemClassName is the full registered class name
     bool ChildCtl3D = true;
