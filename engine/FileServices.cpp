@@ -79,7 +79,9 @@ FileStream OpenWriteStream(const std::string& path) {
 
 uint32_t CopyBufferSize() { return copyBufferSize; }
 
-void SetCopyBufferSize(uint32_t bytes) { copyBufferSize = bytes == 0 ? kDefaultCopyBufferSize : bytes; }
+void SetCopyBufferSize(uint32_t bytes) {
+    copyBufferSize = bytes == 0 ? kDefaultCopyBufferSize : bytes;
+}
 
 CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count) {
     CopyResult result;
@@ -127,6 +129,12 @@ bool MakeFolder(const std::string& path) {
     return !path.empty() && CreateDirectoryA(path.c_str(), nullptr);
 }
 
+bool ReplaceFileWith(const std::string& source, const std::string& target) {
+    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
 uint64_t LookupFileSize(const std::string& path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path.c_str(), &found);
@@ -146,7 +154,8 @@ bool HasExtendedFreeSpaceQuery() {
     case VER_PLATFORM_WIN32_NT:
         return version.dwMajorVersion >= 4;
     case VER_PLATFORM_WIN32_WINDOWS:
-        return version.dwMajorVersion > 4 || (version.dwMajorVersion == 4 && version.dwMinorVersion > 0) ||
+        return version.dwMajorVersion > 4 ||
+               (version.dwMajorVersion == 4 && version.dwMinorVersion > 0) ||
                (version.dwMajorVersion == 4 && LOWORD(version.dwBuildNumber) >= 0x1111);
     default:
         return false;
@@ -158,8 +167,8 @@ bool HasExtendedFreeSpaceQuery() {
 std::optional<uint64_t> FreeDiskBytes(const std::string& root) {
     using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
     if (HasExtendedFreeSpaceQuery()) {
-        auto query = reinterpret_cast<FreeSpaceEx>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA")));
+        auto query = reinterpret_cast<FreeSpaceEx>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA")));
         if (query) {
             // The bytes the caller may use respect quotas; the disk's total free bytes may not.
             ULARGE_INTEGER available, total, totalFree;
@@ -168,7 +177,8 @@ std::optional<uint64_t> FreeDiskBytes(const std::string& root) {
         }
     }
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &clusters))
         return std::nullopt;
     return static_cast<uint64_t>(sectorsPerCluster * bytesPerSector) * freeClusters;
 }
@@ -176,10 +186,18 @@ std::optional<uint64_t> FreeDiskBytes(const std::string& root) {
 void SetProcessPriority(PriorityLevel level) {
     DWORD priorityClass = NORMAL_PRIORITY_CLASS;
     switch (level) {
-    case PriorityLevel::Realtime: priorityClass = REALTIME_PRIORITY_CLASS; break;
-    case PriorityLevel::High: priorityClass = HIGH_PRIORITY_CLASS; break;
-    case PriorityLevel::Normal: priorityClass = NORMAL_PRIORITY_CLASS; break;
-    case PriorityLevel::Idle: priorityClass = IDLE_PRIORITY_CLASS; break;
+    case PriorityLevel::Realtime:
+        priorityClass = REALTIME_PRIORITY_CLASS;
+        break;
+    case PriorityLevel::High:
+        priorityClass = HIGH_PRIORITY_CLASS;
+        break;
+    case PriorityLevel::Normal:
+        priorityClass = NORMAL_PRIORITY_CLASS;
+        break;
+    case PriorityLevel::Idle:
+        priorityClass = IDLE_PRIORITY_CLASS;
+        break;
     }
     // Refusals (a realtime class the account may not set) are ignored, as the menu expects.
     HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, GetCurrentProcessId());

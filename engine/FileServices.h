@@ -13,7 +13,7 @@ enum class PriorityLevel { Realtime, High, Normal, Idle };
 // One open file. A stream whose open failed still exists: Read and Write move nothing,
 // Seek and Size give -1. Owns its handle and closes it once.
 class FileStream {
-public:
+  public:
     enum class Kind { Read, Write };
 
     FileStream() = default;
@@ -38,7 +38,7 @@ public:
     bool Flush();
     void Close();
 
-private:
+  private:
     void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
     Kind kind_ = Kind::Read;
 };
@@ -71,6 +71,11 @@ bool IsExistingFile(const std::string& path);
 bool IsExistingFolder(const std::string& path);
 // Makes the last level of the path only; false when it exists already or a parent is missing.
 bool MakeFolder(const std::string& path);
+// Moves the file at source over target in one step, replacing a file already there;
+// false when it cannot (target held open, read-only or a folder).
+bool ReplaceFileWith(const std::string& source, const std::string& target);
+// Deletes the file; false when it cannot.
+bool RemoveFile(const std::string& path);
 // The size of the first directory entry matching the path (wildcards allowed); 0 for none.
 uint64_t LookupFileSize(const std::string& path);
 // The bytes of the disk at root ("A:\") that the caller may use; nothing when the query fails.

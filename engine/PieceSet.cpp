@@ -10,7 +10,8 @@ std::string PieceName(std::string_view fileName, int64_t pieceNumber) {
     return name;
 }
 
-std::string PiecePath(std::string_view targetFolder, std::string_view fileName, int64_t pieceNumber) {
+std::string PiecePath(std::string_view targetFolder, std::string_view fileName,
+                      int64_t pieceNumber) {
     return std::string(targetFolder) + PieceName(fileName, pieceNumber);
 }
 
@@ -20,7 +21,8 @@ bool EndsWithBrf(std::string_view text) {
     if (text.size() < 4) return false;
     std::string_view tail = text.substr(text.size() - 4);
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return tail[0] == '.' && lower(tail[1]) == 'b' && lower(tail[2]) == 'r' && lower(tail[3]) == 'f';
+    return tail[0] == '.' && lower(tail[1]) == 'b' && lower(tail[2]) == 'r' &&
+           lower(tail[3]) == 'f';
 }
 
 bool SameLetters(std::string_view a, std::string_view b) {

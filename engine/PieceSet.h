@@ -10,7 +10,8 @@
 std::string PieceName(std::string_view fileName, int64_t pieceNumber);
 
 // The target folder text followed directly by the piece name.
-std::string PiecePath(std::string_view targetFolder, std::string_view fileName, int64_t pieceNumber);
+std::string PiecePath(std::string_view targetFolder, std::string_view fileName,
+                      int64_t pieceNumber);
 
 // The number of a piece from an entry name "<base name>_<n>.brf" (".brf" in any case):
 // n must be a decimal number from 1 without leading zeros; anything else gives no number.

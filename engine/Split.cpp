@@ -12,7 +12,7 @@ constexpr int64_t kLargestNumber = std::numeric_limits<int32_t>::max();
 
 // One split in progress: the request, the hooks and the source's name.
 class Splitter {
-public:
+  public:
     Splitter(const SplitRequest& request, SplitHooks& hooks, const FreeSpaceQuery& freeSpace)
         : request_(request), hooks_(hooks), freeSpace_(freeSpace),
           name_(FileNamePart(request.sourcePath)) {}
@@ -32,9 +32,15 @@ public:
         }
         bool done = false;
         switch (request_.method) {
-        case SplitMethod::ByCount: done = ByCount(); break;
-        case SplitMethod::BySize: done = BySize(); break;
-        case SplitMethod::OntoDisks: done = OntoDisks(); break;
+        case SplitMethod::ByCount:
+            done = ByCount();
+            break;
+        case SplitMethod::BySize:
+            done = BySize();
+            break;
+        case SplitMethod::OntoDisks:
+            done = OntoDisks();
+            break;
         }
         if (!done) return;
         const std::string completed = "Разделение файла " + name_ + " завершенно";
@@ -42,7 +48,7 @@ public:
         hooks_.SetStatus(completed);
     }
 
-private:
+  private:
     int64_t SourceSize() const { return static_cast<int64_t>(LookupFileSize(request_.sourcePath)); }
 
     bool OpenSource(FileStream& source) {
@@ -77,7 +83,8 @@ private:
 
     bool FillPiece(FileStream& piece, FileStream& source, int64_t size, const std::string& path,
                    bool flush) {
-        return Fill(piece, source, size, "Невозможно записать часть " + path + " полностью!", flush);
+        return Fill(piece, source, size, "Невозможно записать часть " + path + " полностью!",
+                    flush);
     }
 
     bool ByCount() {
@@ -141,7 +148,9 @@ private:
     }
 
     // A failed measurement counts as a disk without free space.
-    uint64_t MeasureFreeSpace(const std::string& root) const { return freeSpace_(root).value_or(0); }
+    uint64_t MeasureFreeSpace(const std::string& root) const {
+        return freeSpace_(root).value_or(0);
+    }
 
     bool OntoDisks() {
         const int64_t fileSize = SourceSize();
@@ -162,8 +171,9 @@ private:
                 freeBytes = MeasureFreeSpace(root);
             }
             while (freeBytes == 0) {
-                if (!hooks_.AskOkCancel("Свободное место на диске " + letter + ":\\" + " отсутствует." +
-                                        "\n\r" + "Вставте другой диск и нажмите Ок."))
+                if (!hooks_.AskOkCancel("Свободное место на диске " + letter + ":\\" +
+                                        " отсутствует." + "\n\r" +
+                                        "Вставте другой диск и нажмите Ок."))
                     return false;
                 freeBytes = MeasureFreeSpace(root);
             }
@@ -171,8 +181,8 @@ private:
             // A fresh disk may lack the folder that was made on the first one.
             if (!IsExistingFolder(request_.targetFolder)) MakeFolder(request_.targetFolder);
             const std::string path = PiecePath(request_.targetFolder, name_, n);
-            const int64_t size =
-                static_cast<int64_t>(std::min<uint64_t>(freeBytes, static_cast<uint64_t>(fileSize - written)));
+            const int64_t size = static_cast<int64_t>(
+                std::min<uint64_t>(freeBytes, static_cast<uint64_t>(fileSize - written)));
             FileStream piece;
             if (!OpenPiece(piece, path)) return false;
             if (!FillPiece(piece, source, size, path, true)) return false;
@@ -182,15 +192,17 @@ private:
     }
 
     bool CopyWholeFile(const std::string& letter, int64_t fileSize) {
-        if (!hooks_.AskOkCancel("Свободное место на диске " + letter + ":\\" + " ольше размера файла" + "\n\r" +
-                                "Копировать файл" + name_ + " без разделения?"))
+        if (!hooks_.AskOkCancel("Свободное место на диске " + letter + ":\\" +
+                                " ольше размера файла" + "\n\r" + "Копировать файл" + name_ +
+                                " без разделения?"))
             return false;
         FileStream source;
         if (!OpenSource(source)) return false;
         const std::string path = request_.targetFolder + name_;
         FileStream copy;
         if (!OpenTarget(copy, path, "Невозможно создание файла " + path + "!")) return false;
-        return Fill(copy, source, fileSize, "Невозможно записать файл " + path + " полностью!", true);
+        return Fill(copy, source, fileSize, "Невозможно записать файл " + path + " полностью!",
+                    true);
     }
 
     const SplitRequest& request_;

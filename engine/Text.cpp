@@ -4,7 +4,8 @@
 
 std::string DecimalText(int64_t value) {
     // Built from the unsigned magnitude so that the smallest value comes out in full.
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     char digits[24];
     int at = sizeof digits;
     do {
@@ -69,6 +70,10 @@ size_t NameStart(std::string_view path) {
 
 } // namespace
 
-std::string FileNamePart(std::string_view path) { return std::string(path.substr(NameStart(path))); }
+std::string FileNamePart(std::string_view path) {
+    return std::string(path.substr(NameStart(path)));
+}
 
-std::string FolderPart(std::string_view path) { return std::string(path.substr(0, NameStart(path))); }
+std::string FolderPart(std::string_view path) {
+    return std::string(path.substr(0, NameStart(path)));
+}

@@ -13,7 +13,8 @@ TempFolder::TempFolder() {
     std::string base = temp;
     if (!base.empty() && base.back() != '\\') base += '\\';
     for (;;) {
-        path_ = base + "varnok_" + DecimalText(GetCurrentProcessId()) + "_" + DecimalText(++counter) + "\\";
+        path_ = base + "varnok_" + DecimalText(GetCurrentProcessId()) + "_" +
+                DecimalText(++counter) + "\\";
         if (CreateDirectoryA(path_.c_str(), nullptr)) break;
     }
 }
@@ -31,11 +32,12 @@ std::string PatternBytes(size_t size, uint32_t seed) {
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     DWORD done = 0;
-    if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    if (!bytes.empty())
+        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
     CloseHandle(h);
 }
 
@@ -123,6 +125,7 @@ std::vector<std::string> RecordingHooks::Of(const std::string& kind) const {
     std::vector<std::string> result;
     const std::string prefix = kind + ": ";
     for (const std::string& call : calls)
-        if (call.compare(0, prefix.size(), prefix) == 0) result.push_back(call.substr(prefix.size()));
+        if (call.compare(0, prefix.size(), prefix) == 0)
+            result.push_back(call.substr(prefix.size()));
     return result;
 }

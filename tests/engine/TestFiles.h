@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/FileServices.h"
 #include "engine/Hooks.h"
 
 // A fresh folder under the temporary folder, removed with everything in it on destruction.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -20,7 +21,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -35,15 +36,22 @@ void RemoveTree(const std::string& path);
 std::vector<std::string> FolderEntries(const std::string& folder);
 // A handle held open without sharing, so that no one else may open the file meanwhile.
 class LockedFile {
-public:
+  public:
     explicit LockedFile(const std::string& path);
     ~LockedFile();
     LockedFile(const LockedFile&) = delete;
     LockedFile& operator=(const LockedFile&) = delete;
     bool IsOpen() const;
 
-private:
+  private:
     void* handle_;
+};
+
+// Sets the copy buffer's size for one test and restores it afterwards.
+struct CopyBufferScope {
+    explicit CopyBufferScope(uint32_t bytes) : saved(CopyBufferSize()) { SetCopyBufferSize(bytes); }
+    ~CopyBufferScope() { SetCopyBufferSize(saved); }
+    uint32_t saved;
 };
 
 // The Windows path of a Unix path, through the Z: drive that Wine maps to "/".

@@ -1,0 +1,110 @@
+#include "engine/Calculator.h"
+
+#include <limits>
+
+#include "engine/PieceSet.h"
+#include "engine/Text.h"
+
+namespace {
+
+constexpr int64_t kLargestNumber = std::numeric_limits<int32_t>::max();
+constexpr int64_t kLargestSize = std::numeric_limits<int64_t>::max();
+constexpr size_t kSavedTextLimit = 255;
+
+const std::string kFileSizePrefix = "Размер файла : ";
+const std::string kPieceSizePrefix = "Размер части : ";
+const std::string kPieceCountPrefix = "Количество частей : ";
+
+// value × multiplier, held at the 64-bit limits instead of overflowing.
+int64_t SaturatedProduct(int64_t value, int64_t multiplier) {
+    int64_t product = 0;
+    if (!__builtin_mul_overflow(value, multiplier, &product)) return product;
+    return (value < 0) != (multiplier < 0) ? -kLargestSize : kLargestSize;
+}
+
+bool TypableInSizeBox(char character) {
+    return character == '\b' || character == '\n' || character == '.' ||
+           (character >= '0' && character <= '9');
+}
+
+bool IsNumberCharacter(char character) {
+    return character == '.' || (character >= '0' && character <= '9');
+}
+
+} // namespace
+
+int64_t UnitMultiplier(SizeUnit unit) {
+    switch (unit) {
+    case SizeUnit::Bytes:
+        return 1;
+    case SizeUnit::Kilobytes:
+        return 1024;
+    case SizeUnit::Megabytes:
+        return 1048576;
+    }
+    return 1;
+}
+
+std::optional<int64_t> UnitMultiplierAt(int position) {
+    switch (position) {
+    case 0:
+        return UnitMultiplier(SizeUnit::Bytes);
+    case 1:
+        return UnitMultiplier(SizeUnit::Kilobytes);
+    case 2:
+        return UnitMultiplier(SizeUnit::Megabytes);
+    default:
+        return std::nullopt;
+    }
+}
+
+SizeFigures FiguresBySize(std::string_view sizeText, int64_t unitMultiplier, int64_t fileSize) {
+    SizeFigures figures;
+    const int64_t value = ParseDecimalWide(sizeText);
+    const int64_t size = SaturatedProduct(value, unitMultiplier);
+    if (size == 0) {
+        figures.pieceSize = kPieceSizePrefix + "0";
+        return figures;
+    }
+    figures.pieceSize = kPieceSizePrefix + DecimalText(size);
+    figures.fileSize = FileSizeFigure(fileSize);
+    // The same checks and the same rounding up as the split, so the figure is what it writes.
+    const bool splittable = value <= kLargestNumber && size >= 1 && size <= fileSize;
+    figures.pieceCount =
+        kPieceCountPrefix + DecimalText(splittable ? PlanBySize(fileSize, size).count : 0);
+    return figures;
+}
+
+SizeFigures FiguresByCount(std::string_view countText, int64_t fileSize) {
+    SizeFigures figures;
+    const int64_t count = ParseDecimalWide(countText);
+    if (count == 0) {
+        figures.pieceCount = kPieceCountPrefix + "0";
+        return figures;
+    }
+    const bool splittable = count >= 1 && count <= kLargestNumber && count <= fileSize;
+    figures.pieceSize =
+        kPieceSizePrefix + DecimalText(splittable ? PlanByCount(fileSize, count).lastSize : 0);
+    figures.fileSize = FileSizeFigure(fileSize);
+    figures.pieceCount = kPieceCountPrefix + DecimalText(count);
+    return figures;
+}
+
+std::string FileSizeFigure(int64_t fileSize) { return kFileSizePrefix + DecimalText(fileSize); }
+
+void SizeKeyFilter::CharacterTyped(std::string_view boxText, char character) {
+    savedText_ = std::string(boxText.substr(0, kSavedTextLimit));
+    accepted_ = TypableInSizeBox(character);
+    typedSinceChange_ = true;
+}
+
+std::string SizeKeyFilter::TextChanged(std::string_view boxText) {
+    const bool judged = typedSinceChange_;
+    typedSinceChange_ = false;
+    if (!judged || accepted_) return std::string(boxText);
+    // A rejected key that changes nothing (Enter, Ctrl+A) must not undo a later pick from the
+    // list, so only a text that now holds a character the box takes no part in is undone.
+    for (char c : boxText)
+        if (!IsNumberCharacter(c)) return savedText_;
+    return std::string(boxText);
+}

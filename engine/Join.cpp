@@ -1,0 +1,215 @@
+#include "engine/Join.h"
+
+#include <windows.h>
+
+#include <set>
+#include <vector>
+
+#include "engine/FileServices.h"
+#include "engine/PieceSet.h"
+
+namespace {
+
+// How many missing pieces a message names before it ends in "...".
+constexpr size_t kMissingNamed = 5;
+
+// Whether two names are the same to the directory search, which ignores the case of letters.
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
+                                                  static_cast<int>(a.size()), b.data(),
+                                                  static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// Ends a directory search on every way out.
+class DirectorySearch {
+  public:
+    explicit DirectorySearch(const std::string& pattern)
+        : handle_(FindFirstFileA(pattern.c_str(), &found_)) {}
+    ~DirectorySearch() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+    }
+    DirectorySearch(const DirectorySearch&) = delete;
+    DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+    bool HasEntry() const { return handle_ != INVALID_HANDLE_VALUE && !finished_; }
+    std::string EntryName() const { return found_.cFileName; }
+    void Next() { finished_ = !FindNextFileA(handle_, &found_); }
+
+  private:
+    WIN32_FIND_DATAA found_{};
+    HANDLE handle_;
+    bool finished_ = false;
+};
+
+// One join in progress.
+class Joiner {
+  public:
+    Joiner(const std::string& chosenPiecePath, const std::string& targetFolder, JoinHooks& hooks)
+        : hooks_(hooks), chosenPiecePath_(chosenPiecePath), targetFolder_(targetFolder),
+          pieceFolder_(FolderPart(chosenPiecePath)) {}
+
+    void Run() {
+        if (!IsExistingFolder(targetFolder_) && !MakeFolder(targetFolder_)) {
+            hooks_.ShowMessage("Невозможно создание папки для соединёного файла!");
+            return;
+        }
+        // The file name itself may hold "_", a piece number and ".brf" cannot.
+        const std::string name = FileNamePart(chosenPiecePath_);
+        const size_t cut = name.rfind('_');
+        if (cut == std::string::npos)
+            hooks_.ShowMessage(
+                "Данный фаил не был создан программой Varnok\r  или он возможно был переименован.");
+        baseName_ = name.substr(0, cut);
+        outputPath_ = targetFolder_ + baseName_;
+        gatherPath_ = GatheringPath(outputPath_);
+        const std::set<int64_t> numbers = FindPieceNumbers();
+        if (numbers.empty()) {
+            hooks_.ShowMessage("Части файла " + pieceFolder_ + baseName_ + " не найдены!");
+            return;
+        }
+        if (!IsComplete(numbers)) return;
+        const int64_t count = *numbers.rbegin();
+        std::vector<std::string> paths;
+        for (int64_t n = 1; n <= count; ++n) paths.push_back(PiecePath(pieceFolder_, baseName_, n));
+        hooks_.ShowPieceList(paths);
+        if (!OutputReplaceable()) return;
+        if (!Gather(paths)) {
+            RemoveFile(gatherPath_);
+            return;
+        }
+        if (!ReplaceFileWith(gatherPath_, outputPath_)) {
+            ShowOutputRefused();
+            RemoveFile(gatherPath_);
+            return;
+        }
+        const std::string completed =
+            "Востановление файла " + targetFolder_ + baseName_ + " завершенно";
+        hooks_.ShowMessage(completed);
+        hooks_.SetStatus(completed);
+    }
+
+  private:
+    // The numbers of the pieces in the piece folder; other entries of the pattern are no pieces.
+    std::set<int64_t> FindPieceNumbers() {
+        std::set<int64_t> numbers;
+        for (DirectorySearch search(pieceFolder_ + baseName_ + "_*.brf"); search.HasEntry();
+             search.Next()) {
+            hooks_.KeepResponsive();
+            const std::string entry = search.EntryName();
+            if (entry.size() <= baseName_.size()) continue;
+            const std::string prefix = entry.substr(0, baseName_.size());
+            if (!SameNameIgnoringCase(prefix, baseName_)) continue;
+            if (const std::optional<int64_t> number = PieceNumberOf(entry, prefix))
+                numbers.insert(*number);
+        }
+        return numbers;
+    }
+
+    // A set with a gap would restore a file with a hole in it; the missing pieces are named.
+    bool IsComplete(const std::set<int64_t>& numbers) {
+        std::vector<int64_t> missing;
+        int64_t expected = 1;
+        for (int64_t number : numbers) {
+            while (expected < number && missing.size() <= kMissingNamed)
+                missing.push_back(expected++);
+            expected = number + 1;
+        }
+        if (missing.empty()) return true;
+        if (missing.size() == 1) {
+            hooks_.ShowMessage("Часть " + PiecePath(pieceFolder_, baseName_, missing[0]) +
+                               " не найдена!");
+            return false;
+        }
+        std::string text = "Части ";
+        for (size_t i = 0; i < missing.size() && i < kMissingNamed; ++i)
+            text += (i == 0 ? "" : ", ") + PiecePath(pieceFolder_, baseName_, missing[i]);
+        if (missing.size() > kMissingNamed) text += ", ...";
+        hooks_.ShowMessage(text + " не найдены!");
+        return false;
+    }
+
+    // Refuses early when the output name is taken by something the join may not replace,
+    // so that no piece is copied in vain.
+    bool OutputReplaceable() {
+        if (IsExistingFolder(outputPath_)) {
+            hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
+            return false;
+        }
+        if (IsExistingFile(outputPath_) && !OpenWriteStream(outputPath_).IsOpen()) {
+            ShowOutputRefused();
+            return false;
+        }
+        return true;
+    }
+
+    void ShowOutputRefused() {
+        if (IsExistingFile(outputPath_))
+            hooks_.ShowMessage("Невозможно заменить файл " + outputPath_ +
+                               "! Возможно, он открыт другой программой.");
+        else
+            hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
+    }
+
+    // Appends every piece in number order to the gathering file; false after a message.
+    bool Gather(const std::vector<std::string>& paths) {
+        FileStream output = OpenWriteStream(gatherPath_);
+        if (!output.IsOpen()) {
+            hooks_.ShowMessage("Невозможно создание файла " + gatherPath_ + "!");
+            return false;
+        }
+        // A file left by an earlier join that was cut short holds old bytes; start empty.
+        output.Write(nullptr, 0);
+        for (const std::string& path : paths) {
+            hooks_.SetStatus("Востановление файла " + targetFolder_ + baseName_ + " из части " +
+                             path);
+            hooks_.KeepResponsive();
+            if (!AppendPiece(output, path)) return false;
+        }
+        if (!output.Flush()) return ShowWriteFailed();
+        return true;
+    }
+
+    bool AppendPiece(FileStream& output, const std::string& path) {
+        FileStream piece = OpenReadStream(path);
+        if (!piece.IsOpen()) {
+            hooks_.ShowMessage("Невозможно открыть часть " + path + " для чтения!");
+            return false;
+        }
+        const int64_t size = piece.Size();
+        // A split never writes an empty piece; one that is empty was cut short.
+        if (size <= 0) {
+            hooks_.ShowMessage("Часть " + path + " пуста!");
+            return false;
+        }
+        const CopyResult copied = CopyStreamBytes(output, piece, size);
+        if (copied.written == size) return true;
+        if (copied.sourceShort) {
+            hooks_.ShowMessage("Невозможно прочитать часть " + path + " полностью!");
+            return false;
+        }
+        return ShowWriteFailed();
+    }
+
+    bool ShowWriteFailed() {
+        hooks_.ShowMessage("Невозможно записать файл " + outputPath_ +
+                           " полностью! Возможно, на диске нет места.");
+        return false;
+    }
+
+    JoinHooks& hooks_;
+    const std::string chosenPiecePath_;
+    const std::string targetFolder_;
+    const std::string pieceFolder_;
+    std::string baseName_;
+    std::string outputPath_;
+    std::string gatherPath_;
+};
+
+} // namespace
+
+std::string GatheringPath(const std::string& outputPath) { return outputPath + ".~join"; }
+
+void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
+                JoinHooks& hooks) {
+    Joiner(chosenPiecePath, targetFolder, hooks).Run();
+}

@@ -1,0 +1,15 @@
+// Joining a piece set back into the whole file.
+#pragma once
+#include <string>
+
+#include "engine/Hooks.h"
+
+// Restores the file of the set that the chosen piece belongs to into the target folder
+// (its text ends in "\" whenever it is not empty) and tells every outcome through the hooks.
+// The file at the output name is replaced only when every piece was appended in full.
+void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
+                JoinHooks& hooks);
+
+// The file in the target folder that a join gathers the pieces in before it gives it the
+// output name.
+std::string GatheringPath(const std::string& outputPath);

@@ -1,0 +1,412 @@
+#include "engine/Join.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TestFiles.h"
+#include "engine/FileServices.h"
+#include "engine/PieceSet.h"
+#include "engine/Split.h"
+#include "engine/Text.h"
+
+namespace {
+
+const std::string kNotVarnok =
+    "Данный фаил не был создан программой Varnok\r  или он возможно был переименован.";
+const std::string kNoFolder = "Невозможно создание папки для соединёного файла!";
+
+std::string Completed(const std::string& target, const std::string& base) {
+    return "Востановление файла " + target + base + " завершенно";
+}
+
+std::string PieceStatus(const std::string& target, const std::string& base,
+                        const std::string& piece) {
+    return "Востановление файла " + target + base + " из части " + piece;
+}
+
+// The list line that RecordingHooks makes for pieces 1 .. count.
+std::string ListLine(const std::string& folder, const std::string& base, int64_t count) {
+    std::string line = "list:";
+    for (int64_t n = 1; n <= count; ++n) {
+        line += ' ';
+        line += PiecePath(folder, base, n);
+    }
+    return line;
+}
+
+// Writes bytes cut into pieces of pieceSize (the last one holds the rest); returns the count.
+int64_t WritePieces(const std::string& folder, const std::string& name, const std::string& bytes,
+                    size_t pieceSize) {
+    int64_t n = 0;
+    for (size_t at = 0; at < bytes.size(); at += pieceSize)
+        WriteWholeFile(PiecePath(folder, name, ++n), bytes.substr(at, pieceSize));
+    return n;
+}
+
+// Splits the file at source into pieces of pieceSize bytes in folder with the program's split.
+void SplitBySize(const std::string& source, const std::string& folder, int64_t pieceSize) {
+    RecordingHooks hooks;
+    SplitRequest request;
+    request.sourcePath = source;
+    request.targetFolder = folder;
+    request.method = SplitMethod::BySize;
+    request.sizeValue = pieceSize;
+    SplitFile(request, hooks);
+    ASSERT_EQ(hooks.Of("message"),
+              std::vector<std::string>{"Разделение файла " + FileNamePart(source) + " завершенно"});
+}
+
+// Runs a Unix program under Wine in the given folder. Wine hands the program over to the
+// system and does not wait for it.
+void StartUnixProgram(const std::string& commandLine, const std::string& folder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string command = commandLine;
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               folder.c_str(), &startup, &process));
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
+
+bool HasEntry(const std::string& folder, const std::string& name) {
+    const std::vector<std::string> names = FolderEntries(folder);
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Waits up to ten seconds for the entry to appear or to go.
+bool AwaitEntry(const std::string& folder, const std::string& name, bool present) {
+    for (int i = 0; i < 1000; ++i) {
+        if (HasEntry(folder, name) == present) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// A symbolic link to /dev/full, a device that takes no byte: every write fails as on a full
+// disk. Wine can neither make nor delete such a link, so the system's own tools do it.
+class FullDeviceLink {
+  public:
+    FullDeviceLink(const std::string& folder, const std::string& name)
+        : folder_(folder), name_(name) {
+        StartUnixProgram(UnixPathOnZ("/bin/ln") + " -s /dev/full \"" + name + "\"", folder);
+        made_ = AwaitEntry(folder, name, true);
+    }
+    ~FullDeviceLink() {
+        StartUnixProgram(UnixPathOnZ("/bin/rm") + " -f \"" + name_ + "\"", folder_);
+        AwaitEntry(folder_, name_, false);
+    }
+    bool Made() const { return made_; }
+
+  private:
+    std::string folder_, name_;
+    bool made_ = false;
+};
+
+// Holds the output open from the first piece on, as another program might.
+struct LockingHooks : RecordingHooks {
+    std::string lockPath;
+    std::unique_ptr<LockedFile> lock;
+    void SetStatus(const std::string& text) override {
+        RecordingHooks::SetStatus(text);
+        if (!lock) lock = std::make_unique<LockedFile>(lockPath);
+    }
+};
+
+struct JoinTest : ::testing::Test {
+    TempFolder pieces;
+    TempFolder target;
+    RecordingHooks hooks;
+};
+
+} // namespace
+
+TEST_F(JoinTest, SplitPiecesOfManySizesJoinBackByteForByte) {
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 12; ++round) {
+        const size_t fileSize = 1 + random() % 200000;
+        const size_t wanted = 1 + random() % 40;
+        const size_t pieceSize = (fileSize + wanted - 1) / wanted;
+        const int64_t count = static_cast<int64_t>((fileSize + pieceSize - 1) / pieceSize);
+        TempFolder source, folder;
+        const std::string bytes = PatternBytes(fileSize, round);
+        WriteWholeFile(source / "data.bin", bytes);
+        SplitBySize(source / "data.bin", folder.Path(), static_cast<int64_t>(pieceSize));
+
+        RecordingHooks joined;
+        JoinPieces(folder / PieceName("data.bin", count), target.Path(), joined);
+        ASSERT_EQ(ReadWholeFile(target / "data.bin"), bytes)
+            << fileSize << " in pieces of " << pieceSize;
+        EXPECT_EQ(joined.Of("message"),
+                  std::vector<std::string>{Completed(target.Path(), "data.bin")});
+        EXPECT_EQ(joined.Of("status").size(), static_cast<size_t>(count + 1));
+        RemoveFile(target / "data.bin");
+    }
+}
+
+TEST_F(JoinTest, ThousandsOfPiecesJoinInNumberOrder) {
+    const std::string bytes = PatternBytes(1234 * 3 + 1, 7);
+    TempFolder source;
+    WriteWholeFile(source / "big.dat", bytes);
+    SplitBySize(source / "big.dat", pieces.Path(), 3);
+    JoinPieces(pieces / "big.dat_1.brf", target.Path(), hooks);
+    EXPECT_EQ(ReadWholeFile(target / "big.dat"), bytes);
+    ASSERT_EQ(hooks.Of("list").size(), 1u);
+    EXPECT_EQ("list: " + hooks.Of("list")[0], ListLine(pieces.Path(), "big.dat", 1235));
+}
+
+TEST_F(JoinTest, SmallCopyBuffersJoinEveryByte) {
+    const std::string bytes = PatternBytes(1000, 3);
+    const int64_t count = WritePieces(pieces.Path(), "f.bin", bytes, 97);
+    for (uint32_t buffer : {1u, 7u}) {
+        CopyBufferScope shrunk(buffer);
+        RecordingHooks joined;
+        JoinPieces(pieces / "f.bin_2.brf", target.Path(), joined);
+        EXPECT_EQ(ReadWholeFile(target / "f.bin"), bytes) << buffer;
+        EXPECT_EQ(joined.Of("status").size(), static_cast<size_t>(count + 1));
+    }
+}
+
+TEST_F(JoinTest, TellsEveryStepInOrder) {
+    WritePieces(pieces.Path(), "film.avi", "aaabbbc", 3);
+    const std::string folder = target / "new\\";
+    JoinPieces(pieces / "film.avi_2.brf", folder, hooks);
+    const std::vector<std::string> expected = {
+        "keep",
+        "keep",
+        "keep",
+        ListLine(pieces.Path(), "film.avi", 3),
+        "status: " + PieceStatus(folder, "film.avi", pieces / "film.avi_1.brf"),
+        "keep",
+        "status: " + PieceStatus(folder, "film.avi", pieces / "film.avi_2.brf"),
+        "keep",
+        "status: " + PieceStatus(folder, "film.avi", pieces / "film.avi_3.brf"),
+        "keep",
+        "message: " + Completed(folder, "film.avi"),
+        "status: " + Completed(folder, "film.avi"),
+    };
+    EXPECT_EQ(hooks.calls, expected);
+    EXPECT_EQ(ReadWholeFile(folder + "film.avi"), "aaabbbc");
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"film.avi"});
+}
+
+TEST_F(JoinTest, PieceTenFollowsPieceNine) {
+    std::string bytes;
+    for (int n = 1; n <= 12; ++n) {
+        const std::string content = std::string(n, '#') + DecimalText(n);
+        WriteWholeFile(PiecePath(pieces.Path(), "my_data.tar.gz", n), content);
+        bytes += content;
+    }
+    JoinPieces(pieces / "my_data.tar.gz_12.brf", target.Path(), hooks);
+    EXPECT_EQ(ReadWholeFile(target / "my_data.tar.gz"), bytes);
+    EXPECT_EQ(hooks.calls[12], ListLine(pieces.Path(), "my_data.tar.gz", 12));
+}
+
+TEST_F(JoinTest, BaseNameIsCutAtTheLastUnderscore) {
+    WritePieces(pieces.Path(), "a_b", "0123456789", 4);
+    // Whatever follows the last "_" leads to the same set; the name keeps the case it was given.
+    const std::pair<std::string, std::string> cases[] = {
+        {"a_b_1.brf", "a_b"}, {"a_b_3.brf", "a_b"}, {"a_b_anything.txt", "a_b"}, {"A_B_9", "A_B"}};
+    for (const auto& [chosen, base] : cases) {
+        RecordingHooks joined;
+        JoinPieces(pieces / chosen, target.Path(), joined);
+        EXPECT_EQ(ReadWholeFile(target / base), "0123456789") << chosen;
+        EXPECT_EQ(joined.Of("message"), std::vector<std::string>{Completed(target.Path(), base)})
+            << chosen;
+        EXPECT_EQ(FolderEntries(target.Path()), std::vector<std::string>{base}) << chosen;
+        RemoveFile(target / base);
+    }
+}
+
+TEST_F(JoinTest, ChosenWholeFileIsWarnedAboutAndReplacedByTheJoin) {
+    WritePieces(pieces.Path(), "README", "restored text", 5);
+    WriteWholeFile(pieces / "README", "an older, longer whole file");
+    JoinPieces(pieces / "README", pieces.Path(), hooks);
+    EXPECT_EQ(hooks.calls.front(), "message: " + kNotVarnok);
+    EXPECT_EQ(hooks.Of("message").back(), Completed(pieces.Path(), "README"));
+    EXPECT_EQ(ReadWholeFile(pieces / "README"), "restored text");
+    EXPECT_EQ(FolderEntries(pieces.Path()),
+              (std::vector<std::string>{"README", "README_1.brf", "README_2.brf", "README_3.brf"}));
+}
+
+TEST_F(JoinTest, EmptyBaseNameNamesTheTargetFolderItselfAndIsRefused) {
+    WritePieces(pieces.Path(), "", "xyz", 2);
+    JoinPieces(pieces / "_1.brf", target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              std::vector<std::string>{"Невозможно создание файла " + target.Path() + "!"});
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+}
+
+TEST_F(JoinTest, OtherEntriesOfThePatternAreNoPieces) {
+    WritePieces(pieces.Path(), "film.avi", "piece one|piece two", 10);
+    WriteWholeFile(pieces / "film.avi_old.brf", "old");
+    WriteWholeFile(pieces / "film.avi_01.brf", "zero-led");
+    WriteWholeFile(pieces / "film.avi_0.brf", "zero");
+    WriteWholeFile(pieces / "film.avi_3.brf.bak", "backup");
+    ASSERT_TRUE(MakeFolder(pieces / "film.avi_4x.brf"));
+    JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
+    EXPECT_EQ(ReadWholeFile(target / "film.avi"), "piece one|piece two");
+    EXPECT_EQ("list: " + hooks.Of("list").at(0), ListLine(pieces.Path(), "film.avi", 2));
+    EXPECT_EQ(hooks.Of("message"), std::vector<std::string>{Completed(target.Path(), "film.avi")});
+}
+
+TEST_F(JoinTest, NamesAreMatchedWithoutRegardToCase) {
+    WriteWholeFile(pieces / "FILM.AVI_1.BRF", "one ");
+    WriteWholeFile(pieces / "Film.Avi_2.Brf", "two ");
+    WriteWholeFile(pieces / "film.avi_3.brf", "three");
+    JoinPieces(pieces / "film.avi_3.brf", target.Path(), hooks);
+    EXPECT_EQ(ReadWholeFile(target / "film.avi"), "one two three");
+
+    WriteWholeFile(pieces / "Фильм_1.brf", "раз ");
+    WriteWholeFile(pieces / "ФИЛЬМ_2.brf", "два");
+    RecordingHooks cyrillic;
+    JoinPieces(pieces / "фильм_1.brf", target.Path(), cyrillic);
+    EXPECT_EQ(ReadWholeFile(target / "фильм"), "раз два");
+}
+
+TEST_F(JoinTest, MissingPieceIsNamedAndNothingIsWritten) {
+    for (int n : {1, 2, 4, 5}) WriteWholeFile(PiecePath(pieces.Path(), "film.avi", n), "x");
+    WriteWholeFile(target / "film.avi", "earlier file");
+    JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              std::vector<std::string>{"Часть " + pieces / "film.avi_3.brf" + " не найдена!"});
+    EXPECT_TRUE(hooks.Of("status").empty());
+    EXPECT_EQ(ReadWholeFile(target / "film.avi"), "earlier file");
+    EXPECT_EQ(FolderEntries(target.Path()), std::vector<std::string>{"film.avi"});
+}
+
+TEST_F(JoinTest, SeveralMissingPiecesAreListedAFewAtMost) {
+    for (int n : {1, 4}) WriteWholeFile(PiecePath(pieces.Path(), "f", n), "x");
+    JoinPieces(pieces / "f_1.brf", target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"), std::vector<std::string>{"Части " + pieces / "f_2.brf" + ", " +
+                                                            pieces / "f_3.brf" + " не найдены!"});
+
+    WriteWholeFile(pieces / "f_1000000000000.brf", "far away");
+    RecordingHooks many;
+    JoinPieces(pieces / "f_1.brf", target.Path(), many);
+    std::string names;
+    for (int n : {2, 3, 5, 6, 7}) names += PiecePath(pieces.Path(), "f", n) + ", ";
+    EXPECT_EQ(many.Of("message"), std::vector<std::string>{"Части " + names + "... не найдены!"});
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+}
+
+TEST_F(JoinTest, NoPieceFoundCreatesNothing) {
+    JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
+    EXPECT_EQ(hooks.calls, std::vector<std::string>{"message: Части файла " + pieces / "film.avi" +
+                                                    " не найдены!"});
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+
+    WriteWholeFile(pieces / "film.avi", "the whole file");
+    RecordingHooks whole;
+    JoinPieces(pieces / "film.avi", pieces.Path(), whole);
+    EXPECT_EQ(whole.Of("message"),
+              (std::vector<std::string>{kNotVarnok,
+                                        "Части файла " + pieces / "film.avi" + " не найдены!"}));
+    EXPECT_EQ(ReadWholeFile(pieces / "film.avi"), "the whole file");
+}
+
+TEST_F(JoinTest, OutputHeldOpenIsLeftUntouched) {
+    WritePieces(pieces.Path(), "film.avi", "new content", 4);
+    WriteWholeFile(target / "film.avi", "held");
+    const std::string refused = "Невозможно заменить файл " + target / "film.avi" +
+                                "! Возможно, он открыт другой программой.";
+    {
+        LockedFile lock(target / "film.avi");
+        ASSERT_TRUE(lock.IsOpen());
+        JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
+    }
+    EXPECT_EQ(hooks.Of("message"), std::vector<std::string>{refused});
+    EXPECT_EQ(ReadWholeFile(target / "film.avi"), "held");
+
+    // Taken by another program only while the pieces are copied: the replace itself fails.
+    LockingHooks locking;
+    locking.lockPath = target / "film.avi";
+    JoinPieces(pieces / "film.avi_1.brf", target.Path(), locking);
+    locking.lock.reset();
+    EXPECT_EQ(locking.Of("message"), std::vector<std::string>{refused});
+    EXPECT_EQ(locking.Of("status").size(), 3u);
+    EXPECT_EQ(ReadWholeFile(target / "film.avi"), "held");
+    EXPECT_EQ(FolderEntries(target.Path()), std::vector<std::string>{"film.avi"});
+}
+
+TEST_F(JoinTest, PieceThatCannotBeOpenedStopsTheJoin) {
+    WritePieces(pieces.Path(), "film.avi", "abcdefghij", 3);
+    WriteWholeFile(target / "film.avi", "before");
+    {
+        LockedFile lock(pieces / "film.avi_2.brf");
+        JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
+    }
+    EXPECT_EQ(hooks.Of("message"),
+              std::vector<std::string>{"Невозможно открыть часть " + pieces / "film.avi_2.brf" +
+                                       " для чтения!"});
+    EXPECT_EQ(hooks.Of("status").size(), 2u);
+    EXPECT_EQ(ReadWholeFile(target / "film.avi"), "before");
+    EXPECT_EQ(FolderEntries(target.Path()), std::vector<std::string>{"film.avi"});
+}
+
+TEST_F(JoinTest, FullDiskLeavesTheOutputUntouched) {
+    WritePieces(pieces.Path(), "film.avi", PatternBytes(5000, 9), 1000);
+    WriteWholeFile(target / "film.avi", "kept");
+    const std::string gathering = GatheringPath(target / "film.avi");
+    FullDeviceLink full(target.Path(), FileNamePart(gathering));
+    ASSERT_TRUE(full.Made());
+    {
+        FileStream device = OpenWriteStream(gathering);
+        ASSERT_TRUE(device.IsOpen());
+        ASSERT_EQ(device.Write("x", 1), 0u) << "the link must refuse writes as a full disk does";
+    }
+    JoinPieces(pieces / "film.avi_1.brf", target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              std::vector<std::string>{"Невозможно записать файл " + target / "film.avi" +
+                                       " полностью! Возможно, на диске нет места."});
+    EXPECT_EQ(ReadWholeFile(target / "film.avi"), "kept");
+}
+
+TEST_F(JoinTest, EmptyPiecesAreRefused) {
+    // A device reads without end but lists no size.
+    WritePieces(pieces.Path(), "film.avi", "abcdef", 2);
+    RemoveFile(pieces / "film.avi_2.brf");
+    FullDeviceLink full(pieces.Path(), "film.avi_2.brf");
+    ASSERT_TRUE(full.Made());
+    WriteWholeFile(pieces / "empty_1.brf", "");
+    for (const std::string base : {"film.avi", "empty"}) {
+        RecordingHooks joined;
+        JoinPieces(pieces / (base + "_1.brf"), target.Path(), joined);
+        const std::string piece = base == "empty" ? "empty_1.brf" : "film.avi_2.brf";
+        EXPECT_EQ(joined.Of("message"),
+                  std::vector<std::string>{"Часть " + pieces / piece + " пуста!"});
+    }
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+}
+
+TEST_F(JoinTest, LeftoverGatheringFileAndLongerOutputAreCut) {
+    WritePieces(pieces.Path(), "film.avi", "short", 2);
+    WriteWholeFile(GatheringPath(pieces / "film.avi"), std::string(10000, 'g'));
+    WriteWholeFile(pieces / "film.avi", std::string(10000, 'o'));
+    JoinPieces(pieces / "film.avi_1.brf", pieces.Path(), hooks);
+    EXPECT_EQ(ReadWholeFile(pieces / "film.avi"), "short");
+    EXPECT_EQ(FolderEntries(pieces.Path()),
+              (std::vector<std::string>{"film.avi", "film.avi_1.brf", "film.avi_2.brf",
+                                        "film.avi_3.brf"}));
+}
+
+TEST_F(JoinTest, TargetFolderIsMadeOneLevelDeepOnly) {
+    WritePieces(pieces.Path(), "film.avi", "abc", 2);
+    JoinPieces(pieces / "film.avi_1.brf", target / "a\\b\\", hooks);
+    EXPECT_EQ(hooks.calls, std::vector<std::string>{"message: " + kNoFolder});
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+
+    RecordingHooks empty;
+    JoinPieces(pieces / "film.avi_1.brf", "", empty);
+    EXPECT_EQ(empty.calls, std::vector<std::string>{"message: " + kNoFolder});
+
+    RecordingHooks oneLevel;
+    JoinPieces(pieces / "film.avi_1.brf", target / "a\\", oneLevel);
+    EXPECT_EQ(ReadWholeFile(target / "a\\film.avi"), "abc");
+}

@@ -1,0 +1,479 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <random>
+
+#include "TestFiles.h"
+#include "engine/FileServices.h"
+#include "engine/PieceSet.h"
+#include "engine/Split.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+SplitRequest ByCount(const std::string& source, const std::string& folder, int64_t count) {
+    SplitRequest request;
+    request.sourcePath = source;
+    request.targetFolder = folder;
+    request.method = SplitMethod::ByCount;
+    request.count = count;
+    return request;
+}
+
+SplitRequest BySize(const std::string& source, const std::string& folder, int64_t value,
+                    int64_t multiplier = 1) {
+    SplitRequest request;
+    request.sourcePath = source;
+    request.targetFolder = folder;
+    request.method = SplitMethod::BySize;
+    request.sizeValue = value;
+    request.unitMultiplier = multiplier;
+    return request;
+}
+
+// The sizes of the pieces name_1.brf, name_2.brf, ... found in the folder, in number order.
+std::vector<int64_t> PieceSizes(const std::string& folder, const std::string& name) {
+    std::vector<int64_t> sizes;
+    for (int64_t n = 1; FileExists(PiecePath(folder, name, n)); ++n)
+        sizes.push_back(static_cast<int64_t>(ReadWholeFile(PiecePath(folder, name, n)).size()));
+    return sizes;
+}
+
+std::string JoinedPieces(const std::string& folder, const std::string& name) {
+    std::string joined;
+    for (int64_t n = 1; FileExists(PiecePath(folder, name, n)); ++n)
+        joined += ReadWholeFile(PiecePath(folder, name, n));
+    return joined;
+}
+
+// Free space of each inserted disk, in turn; a missing figure is a failed measurement.
+struct ScriptedDisks {
+    explicit ScriptedDisks(std::vector<std::optional<uint64_t>> disks)
+        : figures(std::move(disks)) {}
+
+    std::vector<std::optional<uint64_t>> figures;
+    std::vector<std::string> roots;
+    size_t next = 0;
+
+    FreeSpaceQuery Query() {
+        return [this](const std::string& root) -> std::optional<uint64_t> {
+            roots.push_back(root);
+            if (next >= figures.size()) return std::nullopt;
+            return figures[next++];
+        };
+    }
+};
+
+using V = std::vector<int64_t>;
+
+} // namespace
+
+TEST(SplitByCountAndSize, PieceSizesFollowTheMethod) {
+    struct Case {
+        size_t fileSize;
+        SplitMethod method;
+        int64_t value;
+        int64_t multiplier;
+        V sizes;
+    };
+    const Case cases[] = {
+        {10, SplitMethod::ByCount, 3, 1, {3, 3, 4}},
+        {10, SplitMethod::ByCount, 9, 1, {1, 1, 1, 1, 1, 1, 1, 1, 2}},
+        {10, SplitMethod::BySize, 4, 1, {4, 4, 2}},
+        {10, SplitMethod::BySize, 5, 1, {5, 5}},
+        {10, SplitMethod::BySize, 10, 1, {10}},
+        {3000, SplitMethod::BySize, 1, 1024, {1024, 1024, 952}},
+        {2048, SplitMethod::BySize, 1, 1024, {1024, 1024}},
+        {3000000, SplitMethod::BySize, 1, 1048576, {1048576, 1048576, 3000000 - 2 * 1048576}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fileSize << " bytes, value " << c.value);
+        TempFolder folder;
+        const std::string source = folder / "film.avi";
+        const std::string bytes = PatternBytes(c.fileSize, static_cast<uint32_t>(c.value));
+        WriteWholeFile(source, bytes);
+        const std::string out = folder / "out\\";
+        RecordingHooks hooks;
+        SplitFile(c.method == SplitMethod::ByCount ? ByCount(source, out, c.value)
+                                                   : BySize(source, out, c.value, c.multiplier),
+                  hooks);
+        EXPECT_EQ(PieceSizes(out, "film.avi"), c.sizes);
+        EXPECT_EQ(JoinedPieces(out, "film.avi"), bytes);
+        EXPECT_EQ(FolderEntries(out).size(), c.sizes.size());
+        EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
+        EXPECT_EQ(ReadWholeFile(source), bytes);
+    }
+}
+
+TEST(SplitByCountAndSize, TellsProgressAndCompletionInOrder) {
+    TempFolder folder;
+    WriteWholeFile(folder / "a_b", "0123456789");
+    RecordingHooks byCount;
+    SplitFile(ByCount(folder / "a_b", folder.Path(), 3), byCount);
+    EXPECT_EQ(byCount.calls, (Texts{"keep", "keep", "status: Разделение файла a_b to a_b_1.brf",
+                                    "keep", "status: Разделение файла a_b to a_b_2.brf", "keep",
+                                    "status: Разделение файла a_b to a_b_3.brf", "keep",
+                                    "message: Разделение файла a_b завершенно",
+                                    "status: Разделение файла a_b завершенно"}));
+
+    RecordingHooks bySize;
+    SplitFile(BySize(folder / "a_b", folder.Path(), 5), bySize);
+    EXPECT_EQ(bySize.calls, (Texts{"keep", "status: Разделение файла a_b в a_b_1.brf", "keep",
+                                   "status: Разделение файла a_b в a_b_2.brf",
+                                   "message: Разделение файла a_b завершенно",
+                                   "status: Разделение файла a_b завершенно"}));
+}
+
+TEST(SplitByCountAndSize, ACountEqualToTheSizeWritesOneBytePieces) {
+    TempFolder folder;
+    WriteWholeFile(folder / "ten", "0123456789");
+    RecordingHooks hooks;
+    SplitFile(ByCount(folder / "ten", folder.Path(), 10), hooks);
+    EXPECT_EQ(PieceSizes(folder.Path(), "ten"), V(10, 1));
+    EXPECT_EQ(JoinedPieces(folder.Path(), "ten"), "0123456789");
+    EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла ten завершенно"});
+}
+
+TEST(SplitByCountAndSize, RefusedInputsWriteNothing) {
+    struct Case {
+        SplitRequest (*make)(const std::string&, const std::string&, int64_t);
+        int64_t value;
+        size_t fileSize;
+        const char* message;
+    };
+    auto count = [](const std::string& s, const std::string& f, int64_t v) {
+        return ByCount(s, f, v);
+    };
+    auto bytes = [](const std::string& s, const std::string& f, int64_t v) {
+        return BySize(s, f, v);
+    };
+    auto megabytes = [](const std::string& s, const std::string& f, int64_t v) {
+        return BySize(s, f, v, 1048576);
+    };
+    const Case cases[] = {
+        {count, 1, 10, "Количество частей меньше или равно 1"},
+        {count, 0, 10, "Количество частей меньше или равно 1"},
+        {count, -5, 10, "Количество частей меньше или равно 1"},
+        {count, 11, 10, "Размер части больше размера файла data.bin"},
+        {count, 2, 0, "Размер части больше размера файла data.bin"},
+        {count, 4294967297LL, 10, "Количество частей слишком велико"},
+        {count, 2147483648LL, 10, "Количество частей слишком велико"},
+        {count, 2147483647LL, 10, "Размер части больше размера файла data.bin"},
+        {bytes, 0, 10, "Размер части менее 1 байта"},
+        {bytes, -1, 10, "Размер части менее 1 байта"},
+        {bytes, 11, 10, "Размер части больше размера файла data.bin"},
+        {bytes, 1, 0, "Размер части больше размера файла data.bin"},
+        {bytes, 2147483648LL, 10, "Размер части слишком велик"},
+        {bytes, 9223372036854775807LL, 10, "Размер части слишком велик"},
+        {megabytes, 2147483647LL, 10, "Размер части больше размера файла data.bin"},
+        {megabytes, 4096, 10, "Размер части больше размера файла data.bin"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(c.value);
+        TempFolder folder;
+        WriteWholeFile(folder / "data.bin", PatternBytes(c.fileSize, 1));
+        RecordingHooks hooks;
+        SplitFile(c.make(folder / "data.bin", folder / "out\\", c.value), hooks);
+        EXPECT_EQ(hooks.calls, Texts{std::string("message: ") + c.message});
+        EXPECT_EQ(FolderEntries(folder / "out\\"), Texts{});
+    }
+}
+
+TEST(SplitChecks, SourceAndFolderComeFirst) {
+    TempFolder folder;
+    MakeFolder(folder / "sub");
+    WriteWholeFile(folder / "data.bin", "0123456789");
+
+    RecordingHooks missing;
+    SplitFile(ByCount(folder / "missing.bin", folder.Path(), 2), missing);
+    EXPECT_EQ(missing.calls, Texts{"message: Файл missing.bin не найден."});
+
+    RecordingHooks aFolder;
+    SplitFile(ByCount(folder / "sub", folder.Path(), 2), aFolder);
+    EXPECT_EQ(aFolder.calls, Texts{"message: Файл sub не найден."});
+
+    RecordingHooks deep;
+    SplitFile(ByCount(folder / "data.bin", folder / "no\\such\\", 2), deep);
+    EXPECT_EQ(deep.calls, Texts{"message: Невозможно создание папки для частей файла!"});
+    EXPECT_FALSE(IsExistingFolder(folder / "no"));
+
+    RecordingHooks noFolder;
+    SplitFile(ByCount(folder / "data.bin", "", 2), noFolder);
+    EXPECT_EQ(noFolder.calls, Texts{"message: Невозможно создание папки для частей файла!"});
+
+    RecordingHooks oneLevel;
+    SplitFile(ByCount(folder / "data.bin", folder / "new\\", 2), oneLevel);
+    EXPECT_EQ(PieceSizes(folder / "new\\", "data.bin"), (V{5, 5}));
+}
+
+TEST(SplitByCountAndSize, ASecondSplitIntoFewerPiecesLeavesTheHigherOnes) {
+    TempFolder folder;
+    const std::string first = PatternBytes(100, 1);
+    WriteWholeFile(folder / "x.dat", first);
+    RecordingHooks hooks;
+    SplitFile(ByCount(folder / "x.dat", folder / "p\\", 5), hooks);
+    const std::string second = PatternBytes(30, 2);
+    WriteWholeFile(folder / "x.dat", second);
+    SplitFile(ByCount(folder / "x.dat", folder / "p\\", 2), hooks);
+    EXPECT_EQ(ReadWholeFile(folder / "p\\x.dat_1.brf"), second.substr(0, 15));
+    EXPECT_EQ(ReadWholeFile(folder / "p\\x.dat_2.brf"), second.substr(15));
+    for (int n = 3; n <= 5; ++n)
+        EXPECT_EQ(ReadWholeFile(PiecePath(folder / "p\\", "x.dat", n)),
+                  first.substr((n - 1) * 20, 20));
+}
+
+TEST(SplitRoundTrip, PiecesConcatenateToTheSourceForManySizesAndBuffers) {
+    std::mt19937 random(20261207);
+    for (uint32_t buffer : {1u, 2u, 7u, 0u}) {
+        CopyBufferScope shrunk(buffer);
+        TempFolder folder;
+        for (int round = 0; round < 12; ++round) {
+            const size_t fileSize = 1 + random() % (buffer == 0 ? 3u << 20 : 300);
+            const std::string bytes = PatternBytes(fileSize, random());
+            WriteWholeFile(folder / "r.bin", bytes);
+            const bool byCount = round % 2 == 0;
+            const int64_t value =
+                byCount ? 2 + random() % std::min<size_t>(fileSize, 40) : 1 + random() % fileSize;
+            SCOPED_TRACE(testing::Message() << "buffer " << buffer << " size " << fileSize
+                                            << (byCount ? " count " : " piece ") << value);
+            if (byCount && value > static_cast<int64_t>(fileSize)) continue;
+            const std::string out = folder / ("set" + std::to_string(round) + "\\");
+            RecordingHooks hooks;
+            SplitFile(byCount ? ByCount(folder / "r.bin", out, value)
+                              : BySize(folder / "r.bin", out, value),
+                      hooks);
+            EXPECT_EQ(JoinedPieces(out, "r.bin"), bytes);
+            const int64_t expected = byCount ? value : (fileSize + value - 1) / value;
+            EXPECT_EQ(static_cast<int64_t>(FolderEntries(out).size()), expected);
+        }
+    }
+}
+
+TEST(SplitRoundTrip, SizesAroundTheCopyBuffer) {
+    const int64_t buffer = CopyBufferSize();
+    TempFolder folder;
+    for (int64_t fileSize : {buffer - 1, buffer, buffer + 1, 2 * buffer + 5}) {
+        const std::string bytes =
+            PatternBytes(static_cast<size_t>(fileSize), static_cast<uint32_t>(fileSize));
+        WriteWholeFile(folder / "b.bin", bytes);
+        for (int64_t piece : {buffer - 1, buffer, buffer + 1}) {
+            if (piece > fileSize) continue;
+            SCOPED_TRACE(testing::Message() << fileSize << " in pieces of " << piece);
+            const std::string out =
+                folder / (std::to_string(fileSize) + "_" + std::to_string(piece) + "\\");
+            RecordingHooks hooks;
+            SplitFile(BySize(folder / "b.bin", out, piece), hooks);
+            EXPECT_EQ(JoinedPieces(out, "b.bin"), bytes);
+            RemoveTree(out);
+        }
+    }
+}
+
+TEST(SplitFaults, PieceNameTakenByAFolderStopsWithoutCompletion) {
+    TempFolder folder;
+    WriteWholeFile(folder / "data.bin", PatternBytes(30, 4));
+    MakeFolder(folder / "data.bin_2.brf");
+    RecordingHooks hooks;
+    SplitFile(ByCount(folder / "data.bin", folder.Path(), 3), hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Невозможно создание части " + (folder / "data.bin_2.brf") + "!"});
+    EXPECT_EQ(hooks.Of("status"), Texts{"Разделение файла data.bin to data.bin_1.brf"});
+    EXPECT_FALSE(FileExists(folder / "data.bin_3.brf"));
+}
+
+TEST(SplitFaults, TargetHeldOpenByAnotherProgram) {
+    TempFolder folder;
+    WriteWholeFile(folder / "data.bin", PatternBytes(30, 4));
+    LockedFile held(folder / "data.bin_1.brf");
+    ASSERT_TRUE(held.IsOpen());
+    RecordingHooks hooks;
+    SplitFile(BySize(folder / "data.bin", folder.Path(), 10), hooks);
+    EXPECT_EQ(hooks.calls,
+              Texts{"message: Невозможно создание части " + (folder / "data.bin_1.brf") + "!"});
+}
+
+TEST(SplitFaults, SourceHeldOpenForWritingCannotBeRead) {
+    TempFolder folder;
+    WriteWholeFile(folder / "data.bin", PatternBytes(30, 4));
+    LockedFile held(folder / "data.bin");
+    RecordingHooks hooks;
+    SplitFile(BySize(folder / "data.bin", folder / "out\\", 10), hooks);
+    EXPECT_EQ(hooks.Of("message"), Texts{"Невозможно открыть файл data.bin для чтения!"});
+    EXPECT_EQ(FolderEntries(folder / "out\\"), Texts{});
+}
+
+namespace {
+
+// A folder prepared by the test run whose entries full.bin_2.brf and whole.bin are links to
+// /dev/full, so writing them fails as on a full disk.
+std::string FullDiskFolder() {
+    const char* folder = std::getenv("VARNOK_FULL_DISK_DIR");
+    return folder ? UnixPathOnZ(folder) + "\\" : std::string();
+}
+
+} // namespace
+
+TEST(SplitFaults, FullDiskStopsAtThePieceThatCannotBeWritten) {
+    const std::string full = FullDiskFolder();
+    ASSERT_FALSE(full.empty())
+        << "VARNOK_FULL_DISK_DIR is set by ctest; run the tests through ctest";
+    TempFolder folder;
+    WriteWholeFile(folder / "full.bin", PatternBytes(3000, 5));
+    RecordingHooks hooks;
+    SplitFile(BySize(folder / "full.bin", full, 1000), hooks);
+    DeleteFileA((full + "full.bin_1.brf").c_str());
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Невозможно записать часть " + full + "full.bin_2.brf полностью!"});
+    EXPECT_FALSE(FileExists(full + "full.bin_3.brf"));
+}
+
+TEST(SplitOntoDisks, PiecesFillEachDiskInTurn) {
+    struct Case {
+        size_t fileSize;
+        std::vector<std::optional<uint64_t>> disks;
+        V pieces;
+        int noSpacePrompts;
+    };
+    const Case cases[] = {
+        {3000000, {1457664, 1457664, 1457664}, {1457664, 1457664, 84672}, 0},
+        {2000000, {1457664, 0, 1457664}, {1457664, 542336}, 1},
+        {2000000, {1457664, std::nullopt, 0, 1457664}, {1457664, 542336}, 2},
+        {10, {3, 3, 3, 3, 3}, {3, 3, 3, 1}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileSize);
+        TempFolder folder;
+        const std::string bytes = PatternBytes(c.fileSize, 7);
+        WriteWholeFile(folder / "film.avi", bytes);
+        ScriptedDisks disks(c.disks);
+        RecordingHooks hooks;
+        SplitRequest request = ByCount(folder / "film.avi", folder / "A\\", 0);
+        request.method = SplitMethod::OntoDisks;
+        SplitFile(request, hooks, disks.Query());
+        EXPECT_EQ(PieceSizes(folder / "A\\", "film.avi"), c.pieces);
+        EXPECT_EQ(JoinedPieces(folder / "A\\", "film.avi"), bytes);
+        const std::string letter = folder.Path().substr(0, 1);
+        const std::string insert =
+            "Вставте другой диск " + letter + " для записи части film.avi и нажмите Ок.";
+        const std::string noSpace = "Свободное место на диске " + letter +
+                                    ":\\ отсутствует.\n\rВставте другой диск и нажмите Ок.";
+        Texts asks(c.pieces.size(), insert);
+        for (int i = 0; i < c.noSpacePrompts; ++i) asks.insert(asks.begin() + 2, noSpace);
+        EXPECT_EQ(hooks.Of("ask"), asks);
+        EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
+        EXPECT_EQ(disks.roots.front(), letter + ":\\");
+    }
+}
+
+TEST(SplitOntoDisks, OffersAWholeCopyWhenTheFileFits) {
+    for (uint64_t freeBytes : {1000000ull, 1000001ull, 8ull << 30}) {
+        TempFolder folder;
+        const std::string bytes = PatternBytes(1000000, 8);
+        WriteWholeFile(folder / "film.avi", bytes);
+        ScriptedDisks disks{{freeBytes}};
+        RecordingHooks hooks;
+        SplitRequest request = ByCount(folder / "film.avi", folder / "A\\", 0);
+        request.method = SplitMethod::OntoDisks;
+        SplitFile(request, hooks, disks.Query());
+        const std::string letter = folder.Path().substr(0, 1);
+        EXPECT_EQ(hooks.Of("ask"), (Texts{"Вставте другой диск " + letter +
+                                              " для записи части film.avi и нажмите Ок.",
+                                          "Свободное место на диске " + letter +
+                                              ":\\ ольше размера файла\n\r"
+                                              "Копировать файлfilm.avi без разделения?"}));
+        EXPECT_EQ(ReadWholeFile(folder / "A\\film.avi"), bytes);
+        EXPECT_EQ(FolderEntries(folder / "A\\"), Texts{"film.avi"});
+        EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
+    }
+}
+
+TEST(SplitOntoDisks, AnEmptyFileIsCopiedWhole) {
+    TempFolder folder;
+    WriteWholeFile(folder / "empty", "");
+    ScriptedDisks disks{{0}};
+    RecordingHooks hooks;
+    SplitRequest request = ByCount(folder / "empty", folder / "A\\", 0);
+    request.method = SplitMethod::OntoDisks;
+    SplitFile(request, hooks, disks.Query());
+    EXPECT_TRUE(FileExists(folder / "A\\empty"));
+    EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла empty завершенно"});
+}
+
+TEST(SplitOntoDisks, CancelAtAnyPromptStopsWithoutCompletion) {
+    // Prompts in order for a 10-byte file on disks of 4, 0, 4, 4 bytes: insert, insert,
+    // no space, insert; Cancel at each one in turn.
+    for (size_t cancelAt = 0; cancelAt < 4; ++cancelAt) {
+        SCOPED_TRACE(cancelAt);
+        TempFolder folder;
+        WriteWholeFile(folder / "f.bin", "0123456789");
+        ScriptedDisks disks{{4, 0, 4, 4}};
+        RecordingHooks hooks;
+        hooks.answers.assign(cancelAt, true);
+        hooks.answers.push_back(false);
+        SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
+        request.method = SplitMethod::OntoDisks;
+        SplitFile(request, hooks, disks.Query());
+        EXPECT_EQ(hooks.Of("ask").size(), cancelAt + 1);
+        EXPECT_EQ(hooks.Of("message"), Texts{});
+        EXPECT_EQ(hooks.Of("status"), Texts{});
+        const V written[] = {{}, {4}, {4}, {4, 4}};
+        EXPECT_EQ(PieceSizes(folder / "A\\", "f.bin"), written[cancelAt]);
+        // The source was closed: it can be opened for writing again.
+        EXPECT_TRUE(OpenWriteStream(folder / "f.bin").IsOpen());
+    }
+
+    TempFolder folder;
+    WriteWholeFile(folder / "f.bin", "0123456789");
+    ScriptedDisks disks{{100}};
+    RecordingHooks hooks;
+    hooks.answers = {true, false};
+    SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
+    request.method = SplitMethod::OntoDisks;
+    SplitFile(request, hooks, disks.Query());
+    EXPECT_EQ(FolderEntries(folder / "A\\"), Texts{});
+    EXPECT_EQ(hooks.Of("message"), Texts{});
+}
+
+TEST(SplitOntoDisks, MakesTheFolderOnEachFreshDisk) {
+    TempFolder folder;
+    WriteWholeFile(folder / "f.bin", "0123456789");
+    ScriptedDisks disks{{6, 6}};
+    SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
+    request.method = SplitMethod::OntoDisks;
+    // Between the disks the user takes the first disk out: its piece and folder leave.
+    struct : RecordingHooks {
+        std::string folder;
+        bool AskOkCancel(const std::string& text) override {
+            if (FileExists(folder + "f.bin_1.brf")) {
+                MoveFileA((folder + "f.bin_1.brf").c_str(), (folder + "..\\disk1.brf").c_str());
+                RemoveDirectoryA(folder.c_str());
+            }
+            return RecordingHooks::AskOkCancel(text);
+        }
+    } swapping;
+    swapping.folder = folder / "A\\";
+    SplitFile(request, swapping, disks.Query());
+    EXPECT_EQ(ReadWholeFile(folder / "disk1.brf"), "012345");
+    EXPECT_EQ(ReadWholeFile(folder / "A\\f.bin_2.brf"), "6789");
+    EXPECT_EQ(swapping.Of("message"), Texts{"Разделение файла f.bin завершенно"});
+}
+
+TEST(SplitOntoDisks, WholeCopyOntoAFullDiskIsReported) {
+    const std::string full = FullDiskFolder();
+    ASSERT_FALSE(full.empty())
+        << "VARNOK_FULL_DISK_DIR is set by ctest; run the tests through ctest";
+    TempFolder folder;
+    WriteWholeFile(folder / "whole.bin", PatternBytes(5000, 3));
+    ScriptedDisks disks{{1ull << 40}};
+    RecordingHooks hooks;
+    SplitRequest request = ByCount(folder / "whole.bin", full, 0);
+    request.method = SplitMethod::OntoDisks;
+    SplitFile(request, hooks, disks.Query());
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Невозможно записать файл " + full + "whole.bin полностью!"});
+}
