@@ -1,0 +1,255 @@
+// Window objects: every window of the program is a Control that owns one Win32 window,
+// made lazily, and every message of that window reaches the object through one window
+// function. ANSI entry points only.
+//
+// Teardown order, followed by every path that ends a window object:
+//   1. stop dispatch: the object's RefCount goes negative, so no attached handler or event
+//      of it runs any more; "SELF_" is removed in WM_NCDESTROY;
+//   2. unsubclass: inner windows subclassed by the layer get their own procedure back and
+//      lose "PREV_PROC";
+//   3. destroy: the window is destroyed (unless Windows already does it), then the object.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <windows.h>
+// <windows.h> maps CreateWindow to CreateWindowA/W with a macro, which would rename the
+// layer's own virtual operation of that name.
+#undef CreateWindow
+
+#include "ui/Object.h"
+
+struct Control;
+
+// A message as the window function received it; handlers may change wParam before the
+// default processing sees it.
+struct Message {
+    HWND window;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// An attached message handler: true = handled, result holds what the window returns.
+using MessageHandler = bool (*)(Control* ctl, Message& m, LRESULT& result);
+
+// Private message numbers of the layer, clear of what the system controls use.
+constexpr UINT MsgRelease = 0xB003;           // free the control object (after WM_NCDESTROY)
+constexpr UINT MsgReflectedCommand = 0xB005;  // WM_COMMAND handed to the child it is about
+constexpr UINT MsgFollowParentSize = 0xB00D;  // a form asks its children to follow its size
+constexpr UINT ReflectedColorOffset = 0xBC00; // WM_CTLCOLOR* + this, handed to the child
+constexpr WORD CodeDeferredSelChange = 15;    // a combo box's selection change, posted to itself
+
+constexpr uint32_t DefaultStyle = 0x16CF0000; // WS_VISIBLE, clip flags, WS_OVERLAPPEDWINDOW
+constexpr uint32_t DefaultExStyle = WS_EX_CONTROLPARENT;
+constexpr uint32_t ClassStyleMask = 0xFFFFBF1F; // drops CS_OWNDC, CS_CLASSDC, CS_PARENTDC,
+                                                // CS_GLOBALCLASS from a system class
+constexpr int32_t ColorWindow = static_cast<int32_t>(0x80000005);
+constexpr int32_t ColorWindowText = static_cast<int32_t>(0x80000008);
+constexpr int32_t ColorBtnFace = static_cast<int32_t>(0x8000000F);
+
+// A colour: an RGB value when not negative, otherwise a system colour index in the low byte.
+COLORREF ColorToRGB(int32_t color);
+
+// The notification codes of a kind's commands and the messages of its item operations
+// (0 = the kind has none). Codes are matched in the order click, enter, leave, change,
+// selection change; the first equal one decides.
+struct Actions {
+    WORD Click = 0;
+    WORD Enter = 0;
+    WORD Leave = 0;
+    WORD Change = 0;
+    WORD SelChange = 0;
+    UINT Reset = 0; // clears the items; without it clearing empties the text
+    UINT Count = 0;
+    UINT ItemLength = 0;
+    UINT ItemText = 0;
+    UINT Delete = 0;
+    UINT Insert = 0;
+    UINT Add = 0;
+    UINT GetCurrent = 0;
+    UINT SetCurrent = 0;
+};
+
+struct AttachedHandler {
+    MessageHandler proc;
+    bool runAfterTermination;
+};
+
+struct ClientInsets {
+    int32_t top = 0, bottom = 0, left = 0, right = 0;
+};
+
+struct Control : BaseObject {
+    HWND Handle = nullptr;
+    uint32_t ClassStyle = CS_OWNDC;
+    uint32_t Style = DefaultStyle;
+    uint32_t ExStyle = DefaultExStyle;
+    HCURSOR Cursor = nullptr;
+    HICON Icon = nullptr;     // 0 = the applet's; INVALID_ICON = none
+    bool IconShared = false;  // the icon came from a resource and is never destroyed here
+    std::string Caption;      // the window text as last set
+    bool KeepCaption = false; // text reads return Caption instead of asking the window
+    uint8_t SizeType = 0;     // low byte of the last WM_SIZE wParam
+    int32_t ShowStateToRestore = 0;
+    WNDPROC DefaultProc = nullptr; // the system class's own procedure; null = DefWindowProcA
+    bool WindowGone = false;       // Windows already destroys the window
+    Control* Parent = nullptr;
+    bool Enabled = true;
+    bool Visible = true;
+    bool TabStop = false;
+    uint8_t TextAlign = 0;
+    uint8_t VerticalAlign = 0;
+    std::vector<Control*> Children; // in creation order
+    void (*AfterHandler)(Control* ctl, Message& m, LRESULT& result) = nullptr;
+    HBRUSH BrushHandle = nullptr;
+    COLORREF BrushRGB = 0;
+    bool Destroying = false; // the window part is released or being released
+    uint32_t Id = 0;         // command id of a child control; a form's menu handle
+    BaseObject* MenuObject = nullptr;
+    bool IsApplet = false;
+    bool IsForm = false;
+    bool IsControl = false;
+    uint8_t PositionSet = 0; // bit 0: left was set; bit 1: top was set
+    std::vector<AttachedHandler> Handlers;
+    Event<void(Control* sender)> OnLeave;
+    MessageHandler HandlerDispatch = nullptr;
+    MessageHandler KeyHandler = nullptr;
+    void (*ClickAction)(Control* ctl) = nullptr; // the kind's own step before OnClick
+    std::string SystemClassName;                 // "BUTTON", "EDIT", ... or "Form", "App"
+    bool OwnsClassName = false; // SystemClassName is the full registered class name
+    bool ChildCtl3D = true;
+    bool Ctl3D = true;
+    int32_t TextColor = ColorWindowText;
+    BaseObject* Font = nullptr; // the control's font tool, owned
+    int32_t Color = ColorBtnFace;
+    int32_t Margin = 2;
+    RECT Bounds{}; // in parent client coordinates
+    ClientInsets ClientMargins;
+    bool Transparent = false;
+    Event<bool(Message& m, LRESULT& result)> OnMessage;
+    Event<void(Control* sender)> OnClick;
+    bool RightClick = false;
+    Control* CurrentControl = nullptr; // forms, applet: the control that has or gets the focus
+    bool VisibilitySet = false;
+    bool ShowOnRun = false; // made hidden on demand; shown when the run loop makes the windows
+    uint32_t RadioFirstId = 0;
+    uint32_t RadioLastId = 0;
+    int32_t IndexBeforeDrop = 0; // combo boxes: selection when the list opened
+    int32_t FocusGuard = 0;      // nested focus moves made by the layer; clicks ignored while > 0
+    int32_t StoredIndex = 0;
+    Event<void(Control* sender)> OnChange;
+    Event<void(Control* sender)> OnEnter;
+    ::Actions Actions;
+    Event<void(Control*sender, WPARAM&key, uint32_t shift)> OnChar, OnKeyUp, OnKeyDown;
+    Control* StatusBar = nullptr;
+    uint8_t Align = 0;
+    bool AlignExempt = false;
+    Event<void(Control* sender)> OnSelChange;
+    Control* MainForm = nullptr;
+    Event<void(Control* sender, const std::string& names, POINT point)> OnDropFiles;
+    Event<void(Control* sender, bool& accept)> OnClose;
+    void (*OnCreateWindow)(Control* ctl) = nullptr;
+    bool SizeGrip = false;
+
+    void Init() override;
+    void Destroy() override;
+    // Links the freshly initialised control to its parent.
+    virtual void CreateParented(Control* parent);
+    // Makes the window (parents first, then the children); false when it cannot be made.
+    virtual bool CreateWindow();
+    // Processes one message of this control's window.
+    virtual LRESULT WndProc(Message& m);
+
+    // CallWindowProcA of the system class, or DefWindowProcA.
+    LRESULT DefaultProcessing(const Message& m);
+};
+
+// Icon value meaning "no icon at all".
+inline HICON const INVALID_ICON = reinterpret_cast<HICON>(static_cast<intptr_t>(-1));
+
+// Global state of the layer.
+extern Control* Applet;
+extern int AppletRunning;
+extern bool AppletTerminated;
+extern bool AppletMade;
+extern Control* CreatingWindow;
+extern uint16_t NextControlId;
+extern uint32_t NextMenuId;
+constexpr uint16_t FirstControlId = 0x8000;
+constexpr uint32_t FirstMenuId = 4096;
+// Lays out the children of a control; empty until alignment is first used.
+extern void (*AlignProc)(Control* parent);
+// Gives a control's background brush; ControlBrush unless replaced.
+extern HBRUSH (*BrushProc)(Control* ctl);
+// Gives the handle of a control's font, applied when its window is made; empty until the
+// font tools are in use.
+extern HFONT (*FontHandleProc)(Control* ctl);
+
+// The common constructor of all kinds; no window is made yet.
+Control* SetUpControl(Control* ctl, Control* parent, std::string_view systemClassName,
+                      uint32_t style, bool want3D, const Actions* actions);
+template <class Kind = Control>
+Kind* CreateControl(Control* parent, std::string_view systemClassName, uint32_t style, bool want3D,
+                    const Actions* actions) {
+    Kind* ctl = NewObject<Kind>();
+    SetUpControl(ctl, parent, systemClassName, style, want3D, actions);
+    return ctl;
+}
+// CreateControl for a common-controls class: loads the common controls and forwards the
+// parent's WM_NOTIFY about it to its handlers.
+template <class Kind = Control>
+Kind* CreateCommonControl(Control* parent, std::string_view className, uint32_t style, bool want3D,
+                          const Actions* actions);
+void LoadCommonControls(DWORD classes);
+void AttachNotifyHandlers(Control* ctl);
+
+// The window, made first when it does not exist yet (hidden until the run loop when its
+// visibility was never set); 0 when it cannot be made.
+HWND WindowHandle(Control* ctl);
+LRESULT SendToControl(Control* ctl, UINT msg, WPARAM wParam, LPARAM lParam);
+// The object of a window of the layer, from its "SELF_" property.
+Control* ControlOfWindow(HWND hwnd);
+// The nearest form (or the applet) above the control, or null.
+Control* ParentForm(Control* ctl);
+bool IsMainForm(const Control* ctl);
+
+// Stores the text; the window shows it when it exists.
+void SetText(Control* ctl, const std::string& text);
+std::string GetText(Control* ctl);
+// Stores the visibility (explicitly set from now on) and applies it to the window.
+void SetVisible(Control* ctl, bool on);
+
+// A control's background brush, shared with the topmost parent of the same colour.
+HBRUSH ControlBrush(Control* ctl);
+// The handler every control gets when it is made: reflected colour requests and commands.
+bool ControlHandler(Control* ctl, Message& m, LRESULT& result);
+
+// Adds a message handler unless it is attached already; handlers attached later see a
+// message first. Without runAfterTermination it no longer runs once the applet terminated.
+void AttachHandler(Control* ctl, MessageHandler handler);
+void AttachHandlerEx(Control* ctl, MessageHandler handler, bool runAfterTermination);
+bool IsHandlerAttached(const Control* ctl, MessageHandler handler);
+// Runs the attached handlers, keeping the control alive while they run.
+bool DispatchHandlers(Control* ctl, Message& m, LRESULT& result);
+
+// Stores OnChar and installs the keyboard dispatcher (OnKeyDown, OnKeyUp, OnChar).
+void SetOnChar(Control* ctl, Event<void(Control*, WPARAM&, uint32_t)> event);
+// Stores OnDropFiles and lets the window accept dropped files while it is assigned.
+void SetOnDropFiles(Control* ctl, Event<void(Control*, const std::string&, POINT)> event);
+// Subclasses the inner windows of a combo box (its edit field) so that their keys and
+// focus reach the combo box object; used as the combo box's OnCreateWindow.
+void SubclassInnerWindows(Control* combo);
+// Gives the subclassed inner windows of a window their own procedures back.
+void UnsubclassInnerWindows(HWND window);
+
+template <class Kind>
+Kind* CreateCommonControl(Control* parent, std::string_view className, uint32_t style, bool want3D,
+                          const Actions* actions) {
+    LoadCommonControls(0xFF);
+    Kind* ctl = CreateControl<Kind>(parent, className, style, want3D, actions);
+    AttachNotifyHandlers(ctl);
+    return ctl;
+}
