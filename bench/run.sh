@@ -2,7 +2,8 @@
 # Measures Varnok's split and join against GNU split, cat and cp on one generated file.
 # Usage: make bench BUILD=build/x   (or: VARNOK_BUILD=build/x bash bench/run.sh)
 # Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (5), BENCH_DIR (bench/out),
-#   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own).
+#   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own), BENCH_EXE (another build of
+#   varnok_bench.exe, to compare engines).
 # Every tool works on the same file with its data in the page cache, writes into a folder
 # emptied and synced before the run, and is not followed by a sync: the figures are what a
 # user waits for. Varnok's time is taken inside the program around the engine call, so
@@ -14,7 +15,7 @@ sizeMiB=${BENCH_SIZE_MIB:-1024}
 runs=${BENCH_RUNS:-5}
 dir=${BENCH_DIR:-$root/bench/out}
 buffer=${BENCH_BUFFER:-}
-exe=$build/win/bench/varnok_bench.exe
+exe=${BENCH_EXE:-$build/win/bench/varnok_bench.exe}
 prefix=$build/win/wineprefix
 [ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
 
