@@ -124,7 +124,10 @@ class Splitter {
             hooks_.ShowMessage("Размер части слишком велик");
             return false;
         }
-        const int64_t pieceSize = request_.sizeValue * request_.unitMultiplier;
+        // A value below 1 is refused before the product: a large negative one times the unit
+        // would wrap round to a positive size.
+        const int64_t pieceSize =
+            request_.sizeValue < 1 ? 0 : request_.sizeValue * request_.unitMultiplier;
         if (pieceSize < 1) {
             hooks_.ShowMessage("Размер части менее 1 байта");
             return false;

@@ -251,6 +251,9 @@ TEST(BadInput, SizeTexts) {
                        {"abc", 1, belowOne, {}},
                        {".5", 1, belowOne, {}},
                        {"-4294966296", 1, belowOne, {}}, // 1000 in 32-bit arithmetic
+                       // Read as -(2^63 - 1); times 1024 it wraps round to 1024 in 64 bits.
+                       {"-99999999999999999999", 1024, belowOne, {}},
+                       {"-99999999999999999999", 1048576, belowOne, {}},
                        {"+1000", 1, nullptr, {1000, 1000, 1000}},
                        {"1000 ", 1, nullptr, {1000, 1000, 1000}},
                        {"1000.9", 1, nullptr, {1000, 1000, 1000}},
