@@ -117,8 +117,11 @@ row() { # name varnokKey nativeKey nativeName
     "$(mbs "$v")" "$4" "$c" "$(spread "${times[$3]}")" "$(mbs "$c")" "$(ratio "$v" "$c")" "$(ratio "$v" "$p")"
 }
 {
+  disk=$(df -P "$dir" | awk 'NR==2 {print $1}')
   echo "Machine: $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB memory," \
-    "disk $(df -Ph "$dir" | awk 'NR==2 {print $1 " (" $2 ")"}'), $(wine --version), $(split --version | head -1)"
+    "disk $(df -PTh "$dir" | awk 'NR==2 {print $1 ", " $2 ", " $3}')," \
+    "rotational=$(cat "/sys/block/$(basename "$disk")/queue/rotational" 2>/dev/null || echo unknown),"
+  echo "$(wine --version), $(split --version | head -1), $(uname -r)."
   echo "Source: $sizeMiB MiB of random bytes; median of $runs runs (fastest-slowest in brackets); MB = 10^6 bytes."
   echo "Reproduce: make bench BUILD=build/bench BENCH_SIZE_MIB=$sizeMiB BENCH_RUNS=$runs"
   echo
