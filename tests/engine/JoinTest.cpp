@@ -62,53 +62,6 @@ void SplitBySize(const std::string& source, const std::string& folder, int64_t p
               std::vector<std::string>{"Разделение файла " + FileNamePart(source) + " завершенно"});
 }
 
-// Runs a Unix program under Wine in the given folder. Wine hands the program over to the
-// system and does not wait for it.
-void StartUnixProgram(const std::string& commandLine, const std::string& folder) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string command = commandLine;
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               folder.c_str(), &startup, &process));
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-}
-
-bool HasEntry(const std::string& folder, const std::string& name) {
-    const std::vector<std::string> names = FolderEntries(folder);
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-// Waits up to ten seconds for the entry to appear or to go.
-bool AwaitEntry(const std::string& folder, const std::string& name, bool present) {
-    for (int i = 0; i < 1000; ++i) {
-        if (HasEntry(folder, name) == present) return true;
-        Sleep(10);
-    }
-    return false;
-}
-
-// A symbolic link to /dev/full, a device that takes no byte: every write fails as on a full
-// disk. Wine can neither make nor delete such a link, so the system's own tools do it.
-class FullDeviceLink {
-  public:
-    FullDeviceLink(const std::string& folder, const std::string& name)
-        : folder_(folder), name_(name) {
-        StartUnixProgram(UnixPathOnZ("/bin/ln") + " -s /dev/full \"" + name + "\"", folder);
-        made_ = AwaitEntry(folder, name, true);
-    }
-    ~FullDeviceLink() {
-        StartUnixProgram(UnixPathOnZ("/bin/rm") + " -f \"" + name_ + "\"", folder_);
-        AwaitEntry(folder_, name_, false);
-    }
-    bool Made() const { return made_; }
-
-  private:
-    std::string folder_, name_;
-    bool made_ = false;
-};
-
 // Holds the output open from the first piece on, as another program might.
 struct LockingHooks : RecordingHooks {
     std::string lockPath;

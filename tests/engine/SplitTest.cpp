@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 #include <random>
 
@@ -307,26 +306,15 @@ TEST(SplitFaults, SourceHeldOpenForWritingCannotBeRead) {
     EXPECT_EQ(FolderEntries(folder / "out\\"), Texts{});
 }
 
-namespace {
-
-// A folder prepared by the test run whose entries full.bin_2.brf and whole.bin are links to
-// /dev/full, so writing them fails as on a full disk.
-std::string FullDiskFolder() {
-    const char* folder = std::getenv("VARNOK_FULL_DISK_DIR");
-    return folder ? UnixPathOnZ(folder) + "\\" : std::string();
-}
-
-} // namespace
-
 TEST(SplitFaults, FullDiskStopsAtThePieceThatCannotBeWritten) {
-    const std::string full = FullDiskFolder();
-    ASSERT_FALSE(full.empty())
-        << "VARNOK_FULL_DISK_DIR is set by ctest; run the tests through ctest";
     TempFolder folder;
+    const std::string full = folder / "full\\";
+    MakeFolder(full);
+    FullDeviceLink link(full, "full.bin_2.brf");
+    ASSERT_TRUE(link.Made());
     WriteWholeFile(folder / "full.bin", PatternBytes(3000, 5));
     RecordingHooks hooks;
     SplitFile(BySize(folder / "full.bin", full, 1000), hooks);
-    DeleteFileA((full + "full.bin_1.brf").c_str());
     EXPECT_EQ(hooks.Of("message"),
               Texts{"Невозможно записать часть " + full + "full.bin_2.brf полностью!"});
     EXPECT_FALSE(FileExists(full + "full.bin_3.brf"));
@@ -464,10 +452,11 @@ TEST(SplitOntoDisks, MakesTheFolderOnEachFreshDisk) {
 }
 
 TEST(SplitOntoDisks, WholeCopyOntoAFullDiskIsReported) {
-    const std::string full = FullDiskFolder();
-    ASSERT_FALSE(full.empty())
-        << "VARNOK_FULL_DISK_DIR is set by ctest; run the tests through ctest";
     TempFolder folder;
+    const std::string full = folder / "full\\";
+    MakeFolder(full);
+    FullDeviceLink link(full, "whole.bin");
+    ASSERT_TRUE(link.Made());
     WriteWholeFile(folder / "whole.bin", PatternBytes(5000, 3));
     ScriptedDisks disks{{1ull << 40}};
     RecordingHooks hooks;

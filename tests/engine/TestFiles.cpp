@@ -107,6 +107,50 @@ std::string UnixPathOnZ(const std::string& unixPath) {
     return path;
 }
 
+namespace {
+
+// Runs a Unix program under Wine in the given folder. Wine hands the program over to the
+// system and does not wait for it.
+bool StartUnixProgram(const std::string& commandLine, const std::string& folder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string command = commandLine;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &process))
+        return false;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
+
+bool HasEntry(const std::string& folder, const std::string& name) {
+    const std::vector<std::string> names = FolderEntries(folder);
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Waits up to ten seconds for the entry to appear or to go.
+bool AwaitEntry(const std::string& folder, const std::string& name, bool present) {
+    for (int i = 0; i < 1000; ++i) {
+        if (HasEntry(folder, name) == present) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+} // namespace
+
+FullDeviceLink::FullDeviceLink(const std::string& folder, const std::string& name)
+    : folder_(folder), name_(name) {
+    made_ = StartUnixProgram(UnixPathOnZ("/bin/ln") + " -s /dev/full \"" + name + "\"", folder) &&
+            AwaitEntry(folder, name, true);
+}
+
+FullDeviceLink::~FullDeviceLink() {
+    StartUnixProgram(UnixPathOnZ("/bin/rm") + " -f \"" + name_ + "\"", folder_);
+    AwaitEntry(folder_, name_, false);
+}
+
 bool RecordingHooks::AskOkCancel(const std::string& text) {
     calls.push_back("ask: " + text);
     if (answers.empty()) return true;

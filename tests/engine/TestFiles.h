@@ -57,6 +57,21 @@ struct CopyBufferScope {
 // The Windows path of a Unix path, through the Z: drive that Wine maps to "/".
 std::string UnixPathOnZ(const std::string& unixPath);
 
+// A symbolic link to /dev/full, a device that takes no byte: every write fails as on a full
+// disk. Wine can neither make nor delete such a link, so the system's own tools do it.
+class FullDeviceLink {
+  public:
+    FullDeviceLink(const std::string& folder, const std::string& name);
+    ~FullDeviceLink();
+    FullDeviceLink(const FullDeviceLink&) = delete;
+    FullDeviceLink& operator=(const FullDeviceLink&) = delete;
+    bool Made() const { return made_; }
+
+  private:
+    std::string folder_, name_;
+    bool made_ = false;
+};
+
 // Records every hook call as one line, in order; answers AskOkCancel from a queue (OK when empty).
 struct RecordingHooks : SplitHooks, JoinHooks {
     std::vector<std::string> calls;
