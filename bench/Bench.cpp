@@ -13,8 +13,6 @@
 #include <psapi.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -85,7 +83,6 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     QuietHooks hooks;
     std::function<void()> work;
-    std::string completion;
     if ((mode == "split-size" || mode == "split-count") && argc == 5) {
         SplitRequest request;
         request.sourcePath = argv[2];
@@ -99,18 +96,17 @@ int main(int argc, char** argv) {
             request.count = ParseDecimalWide(argv[4]);
         }
         work = [&hooks, request] { SplitFile(request, hooks); };
-        completion = " завершенно";
     } else if (mode == "join" && argc == 4) {
         const std::string chosen = argv[2], folder = argv[3];
         work = [&hooks, chosen, folder] { JoinPieces(chosen, folder, hooks); };
-        completion = " завершенно";
     } else {
         return Usage();
     }
     const Memory before = ProcessMemory();
     const double seconds = TimeSeconds(work);
     const Memory after = ProcessMemory();
-    if (hooks.messages.size() != 1 || !EndsWith(hooks.messages.back(), completion)) {
+    // A split and a join both end with a text that ends so, and show nothing else on success.
+    if (hooks.messages.size() != 1 || !EndsWith(hooks.messages.back(), " завершенно")) {
         for (const std::string& message : hooks.messages)
             std::fprintf(stderr, "message: %s\n", message.c_str());
         std::fprintf(stderr, "the operation did not complete\n");
