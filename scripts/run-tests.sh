@@ -40,7 +40,10 @@ for target in "$fuzz"/tests/fuzz/Fuzz*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   log=$fuzz/$name.log
-  if (cd "$fuzz" && "$target" -max_total_time="${VARNOK_FUZZ_SECONDS:-15}" -print_final_stats=1 >"$log" 2>&1); then
+  dict=$root/tests/fuzz/$name.dict
+  options=(-max_total_time="${VARNOK_FUZZ_SECONDS:-15}" -print_final_stats=1)
+  [ -f "$dict" ] && options+=(-dict="$dict")
+  if (cd "$fuzz" && "$target" "${options[@]}" >"$log" 2>&1); then
     echo "$name: $(awk '/stat::number_of_executed_units/ {print $2}' "$log") executions, no fault"
   else
     echo "$name: FAILED"; tail -40 "$log"; status=1
