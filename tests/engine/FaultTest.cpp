@@ -80,12 +80,12 @@ TEST(SourceFaults, RemovedBeforeTheSplitOpensIt) {
     TempFolder folder;
     WriteWholeFile(folder / "data.bin", PatternBytes(30, 1));
     MeddlingHooks hooks;
+    bool removed = false;
     hooks.onKeep = [&] {
-        if (!hooks.onKeep) return;
-        DeleteFileA((folder / "data.bin").c_str());
-        hooks.onKeep = nullptr;
+        if (!removed) removed = DeleteFileA((folder / "data.bin").c_str()) != 0;
     };
     SplitFile(Request(folder / "data.bin", folder / "out\\", SplitMethod::ByCount, 3), hooks);
+    EXPECT_TRUE(removed);
     EXPECT_EQ(hooks.Of("message"), Texts{"Невозможно открыть файл data.bin для чтения!"});
     EXPECT_EQ(FolderEntries(folder / "out\\"), Texts{});
 }
