@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures Varnok's split and join against GNU split, cat and cp on one generated file.
 # Usage: make bench BUILD=build/x   (or: VARNOK_BUILD=build/x bash bench/run.sh)
-# Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (5), BENCH_DIR (bench/out),
+# Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (8: every operation once in every place of the order), BENCH_DIR (bench/out),
 #   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own), BENCH_EXE (another build of
 #   varnok_bench.exe, to compare engines).
 # Every tool works on the same file with its data in the page cache, writes into a folder
@@ -12,7 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VARNOK_BUILD:-$root/build}
 sizeMiB=${BENCH_SIZE_MIB:-1024}
-runs=${BENCH_RUNS:-5}
+runs=${BENCH_RUNS:-8}
 dir=${BENCH_DIR:-$root/bench/out}
 buffer=${BENCH_BUFFER:-}
 exe=${BENCH_EXE:-$build/win/bench/varnok_bench.exe}
@@ -63,35 +63,46 @@ piece=$((100 * 1048576))
 [ "$bytes" -gt "$piece" ] || piece=$((bytes / 10))
 bigPiece=$((bytes < 1073741824 ? bytes : 1073741824))
 pieces() { ls "$1" | sort -t_ -k2 -n | sed "s|^|$1/|"; }
+# The joins read piece sets made once, untimed: Varnok's pieces for Varnok, split's for cat.
+mkdir -p "$dir/v_set" "$dir/c_set"
+varnok split-size "$src" "$dir/v_set" $piece >/dev/null
+split -b $piece -a 3 -d "$src" "$dir/c_set/source.bin_"
+[ "$(ls "$dir/v_set" | wc -l)" = "$(ls "$dir/c_set" | wc -l)" ] || fail "the piece counts differ"
+mapfile -t list < <(pieces "$dir/c_set")
+
+# One timed operation each; every one writes into an emptied, synced folder and removes it.
+op_v_size() { r=$(varnok split-size "$src" "$dir/out" $piece); add v_size "${r%% *}"; }
+op_c_size() { r=$(timed split -b $piece -a 3 -d "$src" "$dir/out/source.bin_"); add c_size "$r"; }
+op_v_count() { r=$(varnok split-count "$src" "$dir/out" 10); add v_count "${r%% *}"; }
+op_c_count() { r=$(timed split -n 10 -a 3 -d "$src" "$dir/out/source.bin_"); add c_count "$r"; }
+op_v_join() {
+  r=$(varnok join "$dir/v_set/source.bin_1.brf" "$dir/out"); add v_join "${r%% *}"
+  cmp "$src" "$dir/out/source.bin" || fail "the joined file differs from the source"
+}
+op_c_join() {
+  r=$(timed sh -c 'out=$1; shift; cat "$@" >"$out"' cat "$dir/out/source.bin" "${list[@]}"); add c_join "$r"
+  cmp "$src" "$dir/out/source.bin" || fail "cat gave another file"
+}
+# Varnok's join writes the file to the disk before it gives it the output name; so does this.
+op_c_joinsync() {
+  r=$(timed sh -c 'out=$1; shift; cat "$@" >"$out" && sync "$out"' cat "$dir/out/source.bin" "${list[@]}")
+  add c_joinsync "$r"
+}
+op_cp() { r=$(timed cp "$src" "$dir/out/source.bin"); add cp "$r"; }
+
+# How fast a run goes depends on where it stands in the sequence as much as on the tool (this
+# virtual machine's memory and disk), so each run takes the operations in a rotated order.
+ops=(v_size c_size v_count c_count v_join c_join c_joinsync cp)
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
-  fresh v_size
-  r=$(varnok split-size "$src" "$dir/v_size" $piece); add v_size "${r%% *}"
-  fresh c_size
-  r=$(timed split -b $piece -a 3 -d "$src" "$dir/c_size/source.bin_"); add c_size "$r"
-  [ "$(ls "$dir/v_size" | wc -l)" = "$(ls "$dir/c_size" | wc -l)" ] || fail "the piece counts differ"
-  fresh v_count
-  r=$(varnok split-count "$src" "$dir/v_count" 10); add v_count "${r%% *}"
-  fresh c_count
-  r=$(timed split -n 10 -a 3 -d "$src" "$dir/c_count/source.bin_"); add c_count "$r"
-  rm -rf "$dir/v_count" "$dir/c_count"
-  fresh v_join
-  r=$(varnok join "$dir/v_size/source.bin_1.brf" "$dir/v_join"); add v_join "${r%% *}"
-  cmp "$src" "$dir/v_join/source.bin" || fail "the joined file differs from the source"
-  rm -rf "$dir/v_join"
-  fresh c_join
-  mapfile -t list < <(pieces "$dir/c_size")
-  r=$(timed sh -c 'out=$1; shift; cat "$@" >"$out"' cat "$dir/c_join/source.bin" "${list[@]}"); add c_join "$r"
-  cmp "$src" "$dir/c_join/source.bin" || fail "cat gave another file"
-  # Varnok's join writes the file to the disk before it gives it the output name; so does this.
-  fresh c_joinsync
-  r=$(timed sh -c 'out=$1; shift; cat "$@" >"$out" && sync "$out"' cat "$dir/c_joinsync/source.bin" "${list[@]}")
-  add c_joinsync "$r"
-  rm -rf "$dir/c_join" "$dir/c_joinsync" "$dir/c_size" "$dir/v_size"
-  fresh cp
-  r=$(timed cp "$src" "$dir/cp/source.bin"); add cp "$r"
-  rm -rf "$dir/cp"
+  for i in "${!ops[@]}"; do
+    op=${ops[$(((i + run - 1) % ${#ops[@]}))]}
+    fresh out
+    "op_$op"
+    rm -rf "$dir/out"
+  done
 done
+rm -rf "$dir/v_set" "$dir/c_set"
 
 # Peak working set of the largest copies: a split into 1 GiB pieces and the join of that set.
 fresh v_big
