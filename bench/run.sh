@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures Varnok's split and join against GNU split, cat and cp on one generated file.
 # Usage: make bench BUILD=build/x   (or: VARNOK_BUILD=build/x bash bench/run.sh)
-# Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (8: every operation once in every place of the order), BENCH_DIR (bench/out),
+# Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (8), BENCH_DIR (bench/out),
 #   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own), BENCH_EXE (another build of
 #   varnok_bench.exe, to compare engines).
 # Every tool works on the same file with its data in the page cache, writes into a folder
@@ -90,13 +90,12 @@ op_c_joinsync() {
 }
 op_cp() { r=$(timed cp "$src" "$dir/out/source.bin"); add cp "$r"; }
 
-# How fast a run goes depends on where it stands in the sequence as much as on the tool (this
-# virtual machine's memory and disk), so each run takes the operations in a rotated order.
+# How fast a run goes depends on what ran just before it as much as on the tool (on this
+# virtual machine), so each run takes the operations in another order, shuffled repeatably.
 ops=(v_size c_size v_count c_count v_join c_join c_joinsync cp)
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
-  for i in "${!ops[@]}"; do
-    op=${ops[$(((i + run - 1) % ${#ops[@]}))]}
+  for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
     fresh out
     "op_$op"
     rm -rf "$dir/out"
