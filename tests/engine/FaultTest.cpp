@@ -37,33 +37,6 @@ struct MeddlingHooks : RecordingHooks {
     }
 };
 
-SplitRequest Request(const std::string& source, const std::string& folder, SplitMethod method,
-                     int64_t number, int64_t multiplier = 1) {
-    SplitRequest request;
-    request.sourcePath = source;
-    request.targetFolder = folder;
-    request.method = method;
-    request.count = number;
-    request.sizeValue = number;
-    request.unitMultiplier = multiplier;
-    return request;
-}
-
-// The sizes of name_1.brf, name_2.brf, ... in the folder, in number order.
-Sizes PieceSizes(const std::string& folder, const std::string& name) {
-    Sizes sizes;
-    for (int64_t n = 1; FileExists(PiecePath(folder, name, n)); ++n)
-        sizes.push_back(static_cast<int64_t>(ReadWholeFile(PiecePath(folder, name, n)).size()));
-    return sizes;
-}
-
-std::string JoinedPieces(const std::string& folder, const std::string& name) {
-    std::string joined;
-    for (int64_t n = 1; FileExists(PiecePath(folder, name, n)); ++n)
-        joined += ReadWholeFile(PiecePath(folder, name, n));
-    return joined;
-}
-
 void CutFile(const std::string& path, int64_t size) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -84,7 +57,8 @@ TEST(SourceFaults, RemovedBeforeTheSplitOpensIt) {
     hooks.onKeep = [&] {
         if (!removed) removed = DeleteFileA((folder / "data.bin").c_str()) != 0;
     };
-    SplitFile(Request(folder / "data.bin", folder / "out\\", SplitMethod::ByCount, 3), hooks);
+    SplitFile(SplitRequestFor(folder / "data.bin", folder / "out\\", SplitMethod::ByCount, 3),
+              hooks);
     EXPECT_TRUE(removed);
     EXPECT_EQ(hooks.Of("message"), Texts{"Невозможно открыть файл data.bin для чтения!"});
     EXPECT_EQ(FolderEntries(folder / "out\\"), Texts{});
@@ -99,7 +73,8 @@ TEST(SourceFaults, ShortenedBeforeTheSplitReadsItIsNotReportedAsDone) {
         if (!cut) CutFile(folder / "data.bin", 5);
         cut = true;
     };
-    SplitFile(Request(folder / "data.bin", folder / "out\\", SplitMethod::ByCount, 3), hooks);
+    SplitFile(SplitRequestFor(folder / "data.bin", folder / "out\\", SplitMethod::ByCount, 3),
+              hooks);
     EXPECT_EQ(hooks.Of("message"), Texts{"Невозможно прочитать файл data.bin полностью!"});
     EXPECT_EQ(hooks.Of("status"), Texts{"Разделение файла data.bin to data.bin_1.brf"});
 }
@@ -118,9 +93,9 @@ TEST(SourceFaults, CannotBeRemovedOrChangedWhileItIsSplit) {
             refused += !OpenWriteStream(folder / "data.bin").IsOpen();
         };
         const std::string out = folder / (method == SplitMethod::ByCount ? "count\\" : "size\\");
-        SplitFile(
-            Request(folder / "data.bin", out, method, method == SplitMethod::ByCount ? 3 : 1000),
-            hooks);
+        SplitFile(SplitRequestFor(folder / "data.bin", out, method,
+                                  method == SplitMethod::ByCount ? 3 : 1000),
+                  hooks);
         EXPECT_EQ(refused, 6);
         EXPECT_EQ(hooks.Of("message"), Texts{kSplitDone});
         EXPECT_TRUE(JoinedPieces(out, "data.bin") == bytes);
@@ -187,7 +162,8 @@ void SplitFromTexts(SplitMethod method, size_t fileSize, const std::vector<TextC
         SCOPED_TRACE(std::string("text \"") + c.text + "\"");
         const std::string out = folder / ("out" + DecimalText(++round) + "\\");
         RecordingHooks hooks;
-        SplitFile(Request(folder / "data.bin", out, method, ParseDecimalWide(c.text), c.multiplier),
+        SplitFile(SplitRequestFor(folder / "data.bin", out, method, ParseDecimalWide(c.text),
+                                  c.multiplier),
                   hooks);
         if (c.message) {
             EXPECT_EQ(hooks.calls, Texts{std::string("message: ") + c.message});
@@ -297,7 +273,7 @@ TEST(BadInput, SourcePaths) {
     for (const auto& [source, calls] : cases) {
         SCOPED_TRACE(source);
         RecordingHooks hooks;
-        SplitFile(Request(source, folder / "out\\", SplitMethod::ByCount, 2), hooks);
+        SplitFile(SplitRequestFor(source, folder / "out\\", SplitMethod::ByCount, 2), hooks);
         EXPECT_EQ(hooks.calls, calls);
         EXPECT_EQ(FolderEntries(folder / "out\\"), Texts{});
     }
@@ -312,13 +288,14 @@ TEST(BadInput, TargetFolders) {
          {folder / "*\\", folder / "o?t\\", folder / "a\\b\\", std::string()}) {
         SCOPED_TRACE(target);
         RecordingHooks hooks;
-        SplitFile(Request(folder / "data.bin", target, SplitMethod::ByCount, 2), hooks);
+        SplitFile(SplitRequestFor(folder / "data.bin", target, SplitMethod::ByCount, 2), hooks);
         EXPECT_EQ(hooks.calls, Texts{"message: Невозможно создание папки для частей файла!"});
     }
     EXPECT_EQ(FolderEntries(folder.Path()), Texts{"data.bin"});
     // A folder text ending in "/" names the folder all the same.
     RecordingHooks hooks;
-    SplitFile(Request(folder / "data.bin", folder / "out/", SplitMethod::ByCount, 2), hooks);
+    SplitFile(SplitRequestFor(folder / "data.bin", folder / "out/", SplitMethod::ByCount, 2),
+              hooks);
     EXPECT_EQ(hooks.Of("message"), Texts{kSplitDone});
     EXPECT_EQ(PieceSizes(folder / "out\\", "data.bin"), (Sizes{5, 5}));
 }
@@ -335,7 +312,7 @@ TEST(BadInput, PathsAtTheLengthLimit) {
         WriteWholeFile(folder / name, bytes);
         ASSERT_EQ(ReadWholeFile(folder / name), bytes);
         RecordingHooks hooks;
-        SplitFile(Request(folder / name, folder.Path(), SplitMethod::ByCount, 2), hooks);
+        SplitFile(SplitRequestFor(folder / name, folder.Path(), SplitMethod::ByCount, 2), hooks);
         const std::string piece1 = PiecePath(folder.Path(), name, 1);
         ASSERT_EQ(piece1.size(), length);
         if (length == 259 ||

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "TestFiles.h"
 #include "engine/FileServices.h"
 

@@ -52,12 +52,7 @@ int64_t WritePieces(const std::string& folder, const std::string& name, const st
 // Splits the file at source into pieces of pieceSize bytes in folder with the program's split.
 void SplitBySize(const std::string& source, const std::string& folder, int64_t pieceSize) {
     RecordingHooks hooks;
-    SplitRequest request;
-    request.sourcePath = source;
-    request.targetFolder = folder;
-    request.method = SplitMethod::BySize;
-    request.sizeValue = pieceSize;
-    SplitFile(request, hooks);
+    SplitFile(SplitRequestFor(source, folder, SplitMethod::BySize, pieceSize), hooks);
     ASSERT_EQ(hooks.Of("message"),
               std::vector<std::string>{"Разделение файла " + FileNamePart(source) + " завершенно"});
 }

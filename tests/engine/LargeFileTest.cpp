@@ -174,15 +174,8 @@ class LargeFile : public ::testing::Test {
     }
 
     std::vector<std::string> Split(const TempFolder& into, SplitMethod method, int64_t number) {
-        SplitRequest request;
-        request.sourcePath = source_;
-        request.targetFolder = into.Path();
-        request.method = method;
-        request.count = number;
-        request.sizeValue = number;
-        request.unitMultiplier = kGiB;
         RecordingHooks hooks;
-        SplitFile(request, hooks);
+        SplitFile(SplitRequestFor(source_, into.Path(), method, number, kGiB), hooks);
         EXPECT_EQ(hooks.Of("message"),
                   std::vector<std::string>{"Разделение файла big.bin завершенно"});
         std::vector<std::string> pieces;

@@ -15,38 +15,12 @@ namespace {
 using Texts = std::vector<std::string>;
 
 SplitRequest ByCount(const std::string& source, const std::string& folder, int64_t count) {
-    SplitRequest request;
-    request.sourcePath = source;
-    request.targetFolder = folder;
-    request.method = SplitMethod::ByCount;
-    request.count = count;
-    return request;
+    return SplitRequestFor(source, folder, SplitMethod::ByCount, count);
 }
 
 SplitRequest BySize(const std::string& source, const std::string& folder, int64_t value,
                     int64_t multiplier = 1) {
-    SplitRequest request;
-    request.sourcePath = source;
-    request.targetFolder = folder;
-    request.method = SplitMethod::BySize;
-    request.sizeValue = value;
-    request.unitMultiplier = multiplier;
-    return request;
-}
-
-// The sizes of the pieces name_1.brf, name_2.brf, ... found in the folder, in number order.
-std::vector<int64_t> PieceSizes(const std::string& folder, const std::string& name) {
-    std::vector<int64_t> sizes;
-    for (int64_t n = 1; FileExists(PiecePath(folder, name, n)); ++n)
-        sizes.push_back(static_cast<int64_t>(ReadWholeFile(PiecePath(folder, name, n)).size()));
-    return sizes;
-}
-
-std::string JoinedPieces(const std::string& folder, const std::string& name) {
-    std::string joined;
-    for (int64_t n = 1; FileExists(PiecePath(folder, name, n)); ++n)
-        joined += ReadWholeFile(PiecePath(folder, name, n));
-    return joined;
+    return SplitRequestFor(source, folder, SplitMethod::BySize, value, multiplier);
 }
 
 // Free space of each inserted disk, in turn; a missing figure is a failed measurement.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/PieceSet.h"
 #include "engine/Text.h"
 
 TempFolder::TempFolder() {
@@ -105,6 +106,32 @@ std::string UnixPathOnZ(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
+}
+
+SplitRequest SplitRequestFor(const std::string& source, const std::string& folder,
+                             SplitMethod method, int64_t number, int64_t multiplier) {
+    SplitRequest request;
+    request.sourcePath = source;
+    request.targetFolder = folder;
+    request.method = method;
+    request.count = number;
+    request.sizeValue = number;
+    request.unitMultiplier = multiplier;
+    return request;
+}
+
+std::vector<int64_t> PieceSizes(const std::string& folder, const std::string& name) {
+    std::vector<int64_t> sizes;
+    for (int64_t n = 1; FileExists(PiecePath(folder, name, n)); ++n)
+        sizes.push_back(static_cast<int64_t>(ReadWholeFile(PiecePath(folder, name, n)).size()));
+    return sizes;
+}
+
+std::string JoinedPieces(const std::string& folder, const std::string& name) {
+    std::string joined;
+    for (int64_t n = 1; FileExists(PiecePath(folder, name, n)); ++n)
+        joined += ReadWholeFile(PiecePath(folder, name, n));
+    return joined;
 }
 
 namespace {

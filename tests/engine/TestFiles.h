@@ -8,6 +8,7 @@
 
 #include "engine/FileServices.h"
 #include "engine/Hooks.h"
+#include "engine/Split.h"
 
 // A fresh folder under the temporary folder, removed with everything in it on destruction.
 class TempFolder {
@@ -56,6 +57,14 @@ struct CopyBufferScope {
 
 // The Windows path of a Unix path, through the Z: drive that Wine maps to "/".
 std::string UnixPathOnZ(const std::string& unixPath);
+
+// A split request as the split page fills it: number is the count box's or the size box's.
+SplitRequest SplitRequestFor(const std::string& source, const std::string& folder,
+                             SplitMethod method, int64_t number, int64_t multiplier = 1);
+// The sizes of the pieces name_1.brf, name_2.brf, ... in the folder, in number order.
+std::vector<int64_t> PieceSizes(const std::string& folder, const std::string& name);
+// The pieces' bytes one after another, in number order.
+std::string JoinedPieces(const std::string& folder, const std::string& name);
 
 // A symbolic link to /dev/full, a device that takes no byte: every write fails as on a full
 // disk. Wine can neither make nor delete such a link, so the system's own tools do it.
