@@ -29,10 +29,26 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1
 wineserver -p
 
 status=0
+passed=0
+failed=0
+# Runs ctest in a build folder and adds its counts to the run's totals.
+run_ctest() {
+  local log
+  log=$(mktemp)
+  (cd "$1" && ctest --output-on-failure "${@:2}") 2>&1 | tee "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  local total bad
+  total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -1)
+  bad=$(sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' "$log" | tail -1)
+  passed=$((passed + ${total:-0} - ${bad:-0}))
+  failed=$((failed + ${bad:-0}))
+  [ -n "$total" ] || { status=1; failed=$((failed + 1)); }
+  rm -f "$log"
+}
 echo "== host build (AddressSanitizer, UBSan)"
-(cd "$native" && ctest --output-on-failure "$@") || status=1
+run_ctest "$native" "$@"
 echo "== Windows build under Wine"
-(cd "$win" && ctest --output-on-failure "$@") || status=1
+run_ctest "$win" "$@"
 
 # Each fuzz target for a bounded time; a crash fails the run and leaves its input behind.
 echo "== fuzz targets, ${VARNOK_FUZZ_SECONDS:-15} s each"
@@ -45,8 +61,11 @@ for target in "$fuzz"/tests/fuzz/Fuzz*; do
   [ -f "$dict" ] && options+=(-dict="$dict")
   if (cd "$fuzz" && "$target" "${options[@]}" >"$log" 2>&1); then
     echo "$name: $(awk '/stat::number_of_executed_units/ {print $2}' "$log") executions, no fault"
+    passed=$((passed + 1))
   else
     echo "$name: FAILED"; tail -40 "$log"; status=1
+    failed=$((failed + 1))
   fi
 done
+echo "$passed passed, $failed failed"
 exit $status
