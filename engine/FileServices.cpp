@@ -189,26 +189,29 @@ std::optional<uint64_t> FreeDiskBytes(const std::string& root) {
     return static_cast<uint64_t>(sectorsPerCluster * bytesPerSector) * freeClusters;
 }
 
-void SetProcessPriority(PriorityLevel level) {
-    DWORD priorityClass = NORMAL_PRIORITY_CLASS;
+namespace {
+
+DWORD PriorityClassOf(PriorityLevel level) {
     switch (level) {
     case PriorityLevel::Realtime:
-        priorityClass = REALTIME_PRIORITY_CLASS;
-        break;
+        return REALTIME_PRIORITY_CLASS;
     case PriorityLevel::High:
-        priorityClass = HIGH_PRIORITY_CLASS;
-        break;
-    case PriorityLevel::Normal:
-        priorityClass = NORMAL_PRIORITY_CLASS;
-        break;
+        return HIGH_PRIORITY_CLASS;
     case PriorityLevel::Idle:
-        priorityClass = IDLE_PRIORITY_CLASS;
+        return IDLE_PRIORITY_CLASS;
+    case PriorityLevel::Normal:
         break;
     }
+    return NORMAL_PRIORITY_CLASS;
+}
+
+} // namespace
+
+void SetProcessPriority(PriorityLevel level) {
     // Refusals (a realtime class the account may not set) are ignored, as the menu expects.
     HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, GetCurrentProcessId());
     if (process) {
-        SetPriorityClass(process, priorityClass);
+        SetPriorityClass(process, PriorityClassOf(level));
         CloseHandle(process);
     }
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);

@@ -241,21 +241,16 @@ bool ControlHandler(Control* ctl, Message& m, LRESULT& result) {
             // A click caused by the layer moving the focus is no click of the user.
             if (ctl->FocusGuard <= 0) {
                 if (ctl->ClickAction) ctl->ClickAction(ctl);
-                Event<void(Control*)> onClick = ctl->OnClick;
-                onClick(ctl);
+                ctl->OnClick(ctl);
             }
         } else if (code == actions.Enter) {
-            Event<void(Control*)> onEnter = ctl->OnEnter;
-            onEnter(ctl);
+            ctl->OnEnter(ctl);
         } else if (code == actions.Leave) {
-            Event<void(Control*)> onLeave = ctl->OnLeave;
-            onLeave(ctl);
+            ctl->OnLeave(ctl);
         } else if (code == actions.Change) {
-            Event<void(Control*)> onChange = ctl->OnChange;
-            onChange(ctl);
+            ctl->OnChange(ctl);
         } else if (code == actions.SelChange) {
-            Event<void(Control*)> event = ctl->OnSelChange ? ctl->OnSelChange : ctl->OnChange;
-            event(ctl);
+            (ctl->OnSelChange ? ctl->OnSelChange : ctl->OnChange)(ctl);
         } else {
             return false;
         }

@@ -120,21 +120,6 @@ TEST_F(CreationTest, AChildWithoutParentWindowIsNotMade) {
     FreeObject(orphan);
 }
 
-// Records the order in which objects go.
-struct Named : BaseObject {
-    Recorder* recorder = nullptr;
-    std::string name;
-    void Destroy() override {
-        recorder->log.push_back(name);
-        BaseObject::Destroy();
-    }
-};
-Named* MakeNamed(Recorder* recorder, const std::string& name) {
-    Named* obj = NewObject<Named>();
-    obj->recorder = recorder;
-    obj->name = name;
-    return obj;
-}
 void LogDestroy(Recorder* r, BaseObject* sender) {
     r->log.push_back(GetText(static_cast<Control*>(sender)));
 }

@@ -2,42 +2,22 @@
 #include <string>
 #include <vector>
 
+#include "UiTest.h"
 #include "ui/Object.h"
 
 namespace {
-struct Log {
-    std::vector<std::string> lines;
-};
-
-// An object that writes its name into a log when it is destroyed.
-struct Named : BaseObject {
-    Log* log = nullptr;
-    std::string name;
-    void Destroy() override {
-        log->lines.push_back(name);
-        BaseObject::Destroy();
-    }
-};
-
-Named* MakeNamed(Log* log, const std::string& name) {
-    Named* obj = NewObject<Named>();
-    obj->log = log;
-    obj->name = name;
-    return obj;
-}
-
-void LogDestroyEvent(Log* log, BaseObject*) { log->lines.push_back("OnDestroy"); }
+void LogDestroyEvent(Recorder* recorder, BaseObject*) { recorder->log.push_back("OnDestroy"); }
 
 TEST(ObjectModel, FreeDestroysAtOnceOrAtTheLastUnlock) {
-    Log log;
+    Recorder recorder;
     const int live = LiveObjectCount();
     FreeObject(nullptr);
 
-    FreeObject(MakeNamed(&log, "plain"));
-    EXPECT_EQ(log.lines, std::vector<std::string>{"plain"});
+    FreeObject(MakeNamed(&recorder, "plain"));
+    EXPECT_EQ(recorder.log, std::vector<std::string>{"plain"});
     EXPECT_EQ(LiveObjectCount(), live);
 
-    Named* locked = MakeNamed(&log, "locked");
+    Named* locked = MakeNamed(&recorder, "locked");
     RefInc(locked);
     RefInc(locked);
     FreeObject(locked);
@@ -45,29 +25,29 @@ TEST(ObjectModel, FreeDestroysAtOnceOrAtTheLastUnlock) {
     FreeObject(locked);
     EXPECT_EQ(locked->RefCount, 3) << "a second free while pending changes nothing";
     RefDec(locked);
-    EXPECT_EQ(log.lines.size(), 1u) << "still locked once";
+    EXPECT_EQ(recorder.log.size(), 1u) << "still locked once";
     RefDec(locked);
-    EXPECT_EQ(log.lines.back(), "locked");
+    EXPECT_EQ(recorder.log.back(), "locked");
     EXPECT_EQ(LiveObjectCount(), live);
 
-    Named* unlockedAgain = MakeNamed(&log, "kept");
+    Named* unlockedAgain = MakeNamed(&recorder, "kept");
     RefInc(unlockedAgain);
     RefDec(unlockedAgain);
-    EXPECT_EQ(log.lines.back(), "locked") << "unlocking an object nobody freed keeps it";
+    EXPECT_EQ(recorder.log.back(), "locked") << "unlocking an object nobody freed keeps it";
     FreeObject(unlockedAgain);
-    EXPECT_EQ(log.lines.back(), "kept");
+    EXPECT_EQ(recorder.log.back(), "kept");
 }
 
 TEST(ObjectModel, OnDestroyFiresOnceThenAutoFreeNewestFirst) {
-    Log log;
+    Recorder recorder;
     const int live = LiveObjectCount();
-    Named* owner = MakeNamed(&log, "owner");
-    owner->OnDestroy = MakeEvent<&LogDestroyEvent>(&log);
-    AddAutoFree(owner, MakeNamed(&log, "first"));
-    AddAutoFree(owner, MakeNamed(&log, "second"));
-    AddAutoFree(owner, MakeNamed(&log, "third"));
+    Named* owner = MakeNamed(&recorder, "owner");
+    owner->OnDestroy = MakeEvent<&LogDestroyEvent>(&recorder);
+    AddAutoFree(owner, MakeNamed(&recorder, "first"));
+    AddAutoFree(owner, MakeNamed(&recorder, "second"));
+    AddAutoFree(owner, MakeNamed(&recorder, "third"));
     FreeObject(owner);
-    EXPECT_EQ(log.lines,
+    EXPECT_EQ(recorder.log,
               (std::vector<std::string>{"owner", "OnDestroy", "third", "second", "first"}));
     EXPECT_EQ(LiveObjectCount(), live);
 }

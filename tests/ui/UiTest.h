@@ -85,6 +85,23 @@ inline void LogLeave(Recorder* r, Control*) { r->log.push_back("leave"); }
 inline void LogChange(Recorder* r, Control*) { r->log.push_back("change"); }
 inline void LogSelChange(Recorder* r, Control*) { r->log.push_back("selchange"); }
 
+// An object that writes its name into a recorder's log when it is destroyed.
+struct Named : BaseObject {
+    Recorder* recorder = nullptr;
+    std::string name;
+    void Destroy() override {
+        recorder->log.push_back(name);
+        BaseObject::Destroy();
+    }
+};
+
+inline Named* MakeNamed(Recorder* recorder, const std::string& name) {
+    Named* obj = NewObject<Named>();
+    obj->recorder = recorder;
+    obj->name = name;
+    return obj;
+}
+
 // Watches WM_DESTROY and WM_NCDESTROY of every window and what properties it still had
 // after the layer processed them.
 struct Departure {
