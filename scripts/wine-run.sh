@@ -18,6 +18,9 @@ if [ ! -f "$prefix/system.reg" ]; then
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
       DISPLAY= wineboot -i >/dev/null 2>&1 || true
+      # Xvfb has no window manager: Wine frames and places windows itself, so a new
+      # top-level window shows at once instead of waiting for a manager that never answers.
+      DISPLAY= wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
       wineserver -w
     fi
   ) 9>"$prefix.lock"

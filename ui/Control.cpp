@@ -210,10 +210,8 @@ bool Control::CreateWindow() {
     if (width == 0) width = CW_USEDEFAULT;
     if (height == 0) height = CW_USEDEFAULT;
     if (!child && PositionSet == 0) x = y = CW_USEDEFAULT;
-    // A child's menu argument is its command id; a top-level window's is its menu, when it
-    // has a real one.
-    HMENU menu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(Id));
-    if (!child && !IsMenu(menu)) menu = nullptr;
+    // A child's menu argument is its command id; a top-level window's is its menu bar.
+    HMENU menu = child ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(Id)) : Menu;
 
     CreatingWindow = this;
     HWND hwnd = CreateWindowExA(ExStyle, className.c_str(), Caption.c_str(), Style, x, y, width,

@@ -107,7 +107,8 @@ struct Control : BaseObject {
     HBRUSH BrushHandle = nullptr;
     COLORREF BrushRGB = 0;
     bool Destroying = false; // the window part is released or being released
-    uint32_t Id = 0;         // command id of a child control; a form's menu handle
+    uint32_t Id = 0;         // command id of a child control
+    HMENU Menu = nullptr;    // a form's menu bar
     BaseObject* MenuObject = nullptr;
     bool IsApplet = false;
     bool IsForm = false;

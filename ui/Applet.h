@@ -1,0 +1,20 @@
+// The application object, the run loop and the message boxes.
+#pragma once
+#include <string>
+
+#include "ui/Control.h"
+
+// The application window: the taskbar button with the title and the program's icon.
+Control* CreateApplet(const std::string& title);
+// Runs the message loop until the application closes, then frees the applet (and with it
+// every form); applet is null afterwards.
+void RunApplet(Control*& applet);
+// Handles every waiting message, then returns.
+void ProcessMessages(Control* applet);
+// Asks the window to close (posted).
+void PostClose(Control* ctl);
+// Minimising the application starts from the form's place.
+void MinimizeFromFormPlace(Control* form);
+// A message box with the applet's title as caption and no owner; returns the button id.
+int MessageBoxOk(const std::string& text);
+int MessageBoxFlags(const std::string& text, UINT flags);

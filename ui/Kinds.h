@@ -1,0 +1,31 @@
+// The simple control kinds: labels, edit boxes, buttons, group boxes, radio boxes, combo
+// boxes and list boxes, each with its system class, style, action table and default size.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "ui/Control.h"
+
+// A set of options, bit i = option i, mapped to style bits by the kind's table.
+using OptionSet = uint16_t;
+constexpr OptionSet Option(int bit) { return static_cast<OptionSet>(1u << bit); }
+
+// Edit box options.
+constexpr OptionSet EditMultiline = Option(3);
+constexpr OptionSet EditReadOnly = Option(7);
+constexpr OptionSet EditDigitsOnly = Option(11);
+// Combo box options.
+constexpr OptionSet ComboDropDownList = Option(0);
+constexpr OptionSet ComboNoIntegralHeight = Option(4);
+// List box options.
+constexpr OptionSet ListNoIntegralHeight = Option(4);
+
+Control* CreateLabel(Control* parent, const std::string& caption);
+Control* CreateEditBox(Control* parent, OptionSet options);
+Control* CreateButton(Control* parent, const std::string& caption);
+// Not a tab stop; children are placed inside its frame (top margin 22).
+Control* CreateGroupBox(Control* parent, const std::string& caption);
+// All radio boxes of one parent form one group; the first one made starts checked.
+Control* CreateRadioBox(Control* parent, const std::string& caption);
+Control* CreateComboBox(Control* parent, OptionSet options);
+Control* CreateListBox(Control* parent, OptionSet options);
