@@ -1,0 +1,70 @@
+// The main window: a fixed-size form with a menu bar, three pages (split, join, about) and a
+// status bar. This record holds its controls and the state of its handlers; it is freed
+// together with the form.
+#pragma once
+#include <string>
+
+#include "engine/Calculator.h"
+#include "ui/Control.h"
+
+struct MenuObject;
+struct OpenSaveDialog;
+struct FolderDialog;
+
+struct MainWindow : BaseObject {
+    Control* Applet = nullptr;
+    Control* Form = nullptr;
+    MenuObject* MainMenu = nullptr;
+    OpenSaveDialog* FileDialog = nullptr;
+    FolderDialog* FolderDialog = nullptr;
+    Control* MainTabs = nullptr;
+    Control* SplitPage = nullptr;
+    Control* JoinPage = nullptr;
+    Control* AboutPage = nullptr;
+
+    // The split page.
+    Control* TargetFolderLabel = nullptr;
+    Control* SourceFileLabel = nullptr;
+    Control* SourceFileBox = nullptr;
+    Control* TargetFolderBox = nullptr;
+    Control* SourceBrowseButton = nullptr;
+    Control* TargetBrowseButton = nullptr;
+    Control* SplitButton = nullptr;
+    Control* MethodGroup = nullptr;
+    Control* PiecesWordLabel = nullptr;
+    Control* DiskRadio = nullptr;
+    Control* SizeRadio = nullptr;
+    Control* CountRadio = nullptr;
+    Control* SizeBox = nullptr;
+    Control* CountBox = nullptr;
+    Control* UnitList = nullptr;
+    Control* FiguresGroup = nullptr;
+    Control* FileSizeLabel = nullptr;
+    Control* PieceCountLabel = nullptr;
+    Control* PieceSizeLabel = nullptr;
+
+    // The join page.
+    Control* JoinFolderLabel = nullptr;
+    Control* ChosenPieceLabel = nullptr;
+    Control* ChosenPieceBox = nullptr;
+    Control* JoinFolderBox = nullptr;
+    Control* ChosenPieceBrowseButton = nullptr;
+    Control* JoinFolderBrowseButton = nullptr;
+    Control* JoinButton = nullptr;
+    Control* PieceList = nullptr;
+
+    // The size box's keystroke filter.
+    SizeKeyFilter SizeFilter;
+    // A split or a join is running: no second one may start.
+    bool Busy = false;
+    // The window was asked to close while an operation ran; it closes when it ends.
+    bool CloseRequested = false;
+};
+
+// Builds the whole window, owned by the applet; its windows appear when the run loop starts.
+MainWindow* BuildMainWindow(Control* applet);
+
+// The start texts of the figure labels.
+inline const std::string FileSizeStartText = "Размер файла ";
+inline const std::string PieceCountStartText = "Количество частей ";
+inline const std::string PieceSizeStartText = "Размер части ";

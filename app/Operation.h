@@ -1,0 +1,46 @@
+// A split or a join as the window runs it: one at a time, the start commands disabled while
+// it runs, and a close asked for meanwhile carried out when it ends.
+#pragma once
+#include "app/MainWindow.h"
+#include "engine/Hooks.h"
+
+// Held for the length of an operation; every way out of it gives the commands back.
+class OperationGuard {
+  public:
+    explicit OperationGuard(MainWindow* w);
+    ~OperationGuard();
+    OperationGuard(const OperationGuard&) = delete;
+    OperationGuard& operator=(const OperationGuard&) = delete;
+
+  private:
+    MainWindow* w_;
+};
+
+// False, after telling the user, when an operation runs already.
+bool MayStartOperation(MainWindow* w);
+
+// The window's side of the engine's hooks: message boxes captioned "Varnok", the status
+// bar's text section, the piece list and the message pump.
+class WindowSplitHooks : public SplitHooks {
+  public:
+    explicit WindowSplitHooks(MainWindow* w) : w_(w) {}
+    void ShowMessage(const std::string& text) override;
+    void SetStatus(const std::string& text) override;
+    void KeepResponsive() override;
+    bool AskOkCancel(const std::string& text) override;
+
+  private:
+    MainWindow* w_;
+};
+
+class WindowJoinHooks : public JoinHooks {
+  public:
+    explicit WindowJoinHooks(MainWindow* w) : w_(w) {}
+    void ShowMessage(const std::string& text) override;
+    void SetStatus(const std::string& text) override;
+    void KeepResponsive() override;
+    void ShowPieceList(const std::vector<std::string>& paths) override;
+
+  private:
+    MainWindow* w_;
+};

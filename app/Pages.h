@@ -1,0 +1,18 @@
+// The handlers of the main window, wired by its build.
+#pragma once
+#include <string>
+
+#include "app/MainWindow.h"
+#include "engine/FileServices.h"
+
+void WireSplitPage(MainWindow* w);
+void WireJoinPage(MainWindow* w);
+// Closing while a split or a join runs waits for its end.
+void WireClosing(MainWindow* w);
+// Sets the process's priority and marks the menu item of the class it really got.
+void ChangePriority(MainWindow* w, PriorityLevel level);
+
+// A folder box's text ends in "\" whenever it is not empty.
+void EnsureTrailingBackslash(Control* box);
+// The first of the dropped names (they are separated by carriage returns).
+std::string FirstDroppedName(const std::string& names);

@@ -1,0 +1,136 @@
+// The split page: choosing or dropping the source, the target folder, the method and its
+// boxes, the figures, and the split itself.
+#include "app/Operation.h"
+#include "app/Pages.h"
+#include "engine/Figures.h"
+#include "engine/Split.h"
+#include "engine/Text.h"
+#include "ui/Dialogs.h"
+#include "ui/Geometry.h"
+#include "ui/Items.h"
+
+namespace {
+// The bytes of one unit as the unit list shows it now.
+int64_t CurrentUnitMultiplier(MainWindow* w) {
+    return UnitMultiplierAt(GetCurIndex(w->UnitList)).value_or(1);
+}
+
+void ShowFigures(MainWindow* w, const SizeFigures& figures) {
+    if (figures.pieceSize) SetText(w->PieceSizeLabel, *figures.pieceSize);
+    if (figures.fileSize) SetText(w->FileSizeLabel, *figures.fileSize);
+    if (figures.pieceCount) SetText(w->PieceCountLabel, *figures.pieceCount);
+}
+
+// The figures always describe what a split of the controls as they are now would do.
+void RefreshFigures(MainWindow* w) {
+    const std::string source = GetText(w->SourceFileBox);
+    if (IsChecked(w->SizeRadio)) {
+        ShowFigures(w, FiguresBySize(GetText(w->SizeBox), CurrentUnitMultiplier(w), source));
+    } else if (IsChecked(w->CountRadio)) {
+        ShowFigures(w, FiguresByCount(GetText(w->CountBox), source));
+    } else {
+        SetText(w->FileSizeLabel, FileSizeFigure(source));
+        SetText(w->PieceSizeLabel, PieceSizeStartText);
+        SetText(w->PieceCountLabel, PieceCountStartText);
+    }
+}
+
+void TakeSource(MainWindow* w, const std::string& path) {
+    SetText(w->SourceFileBox, path);
+    RefreshFigures(w);
+}
+
+void ChooseSource(MainWindow* w, Control*) {
+    if (!ExecuteOpenSaveDialog(w->FileDialog)) return;
+    const std::string path = w->FileDialog->FileName;
+    TakeSource(w, path);
+    if (GetText(w->TargetFolderBox).empty()) {
+        SetText(w->TargetFolderBox, FolderPart(path));
+        SetFolderDialogStart(w->FolderDialog, GetText(w->TargetFolderBox));
+    }
+}
+
+void ChooseTargetFolder(MainWindow* w, Control*) {
+    if (!ExecuteFolderDialog(w->FolderDialog)) return;
+    const std::string folder = FolderDialogPath(w->FolderDialog);
+    SetText(w->TargetFolderBox, folder);
+    SetFolderDialogStart(w->FolderDialog, folder);
+    EnsureTrailingBackslash(w->TargetFolderBox);
+}
+
+void TargetFolderLeft(MainWindow* w, Control*) { EnsureTrailingBackslash(w->TargetFolderBox); }
+void SourceLeft(MainWindow* w, Control*) { RefreshFigures(w); }
+
+void SourceDropped(MainWindow* w, Control*, const std::string& names, POINT) {
+    const std::string path = FirstDroppedName(names);
+    TakeSource(w, path);
+    SetText(w->TargetFolderBox, FolderPart(path));
+}
+
+void MethodClicked(MainWindow* w, Control*) {
+    const bool bySize = IsChecked(w->SizeRadio);
+    SetEnabled(w->SizeBox, bySize);
+    SetEnabled(w->UnitList, bySize);
+    SetEnabled(w->CountBox, IsChecked(w->CountRadio));
+    RefreshFigures(w);
+}
+
+void SizeCharTyped(MainWindow* w, Control*, WPARAM& key, uint32_t) {
+    w->SizeFilter.CharacterTyped(GetText(w->SizeBox), static_cast<char>(key));
+}
+
+void SizeChanged(MainWindow* w, Control*) {
+    const std::string text = GetText(w->SizeBox);
+    const std::string shown = w->SizeFilter.TextChanged(text);
+    if (shown != text) SetText(w->SizeBox, shown);
+    RefreshFigures(w);
+}
+
+void FiguresChanged(MainWindow* w, Control*) { RefreshFigures(w); }
+
+SplitMethod CheckedMethod(MainWindow* w) {
+    if (IsChecked(w->CountRadio)) return SplitMethod::ByCount;
+    if (IsChecked(w->SizeRadio)) return SplitMethod::BySize;
+    return SplitMethod::OntoDisks;
+}
+
+void StartSplit(MainWindow* w, Control*) {
+    if (!MayStartOperation(w)) return;
+    // The split works on the values of the click, whatever happens in the window meanwhile.
+    SplitRequest request;
+    request.sourcePath = GetText(w->SourceFileBox);
+    request.targetFolder = GetText(w->TargetFolderBox);
+    request.method = CheckedMethod(w);
+    request.count = ParseDecimalWide(GetText(w->CountBox));
+    request.sizeValue = ParseDecimalWide(GetText(w->SizeBox));
+    request.unitMultiplier = CurrentUnitMultiplier(w);
+    OperationGuard guard(w);
+    WindowSplitHooks hooks(w);
+    SplitFile(request, hooks);
+}
+} // namespace
+
+void EnsureTrailingBackslash(Control* box) {
+    const std::string text = GetText(box);
+    if (!text.empty() && text.back() != '\\') SetText(box, text + "\\");
+}
+
+std::string FirstDroppedName(const std::string& names) { return names.substr(0, names.find('\r')); }
+
+void WireSplitPage(MainWindow* w) {
+    w->SourceBrowseButton->OnClick = MakeEvent<&ChooseSource>(w);
+    w->TargetBrowseButton->OnClick = MakeEvent<&ChooseTargetFolder>(w);
+    w->TargetFolderBox->OnLeave = MakeEvent<&TargetFolderLeft>(w);
+    w->SourceFileBox->OnLeave = MakeEvent<&SourceLeft>(w);
+    for (Control* radio : {w->DiskRadio, w->SizeRadio, w->CountRadio}) {
+        radio->OnClick = MakeEvent<&MethodClicked>(w);
+    }
+    SetOnChar(w->SizeBox, MakeEvent<&SizeCharTyped>(w));
+    w->SizeBox->OnChange = MakeEvent<&SizeChanged>(w);
+    w->CountBox->OnChange = MakeEvent<&FiguresChanged>(w);
+    w->UnitList->OnChange = MakeEvent<&FiguresChanged>(w);
+    w->UnitList->OnCloseUp = MakeEvent<&FiguresChanged>(w);
+    w->SizeBox->OnCloseUp = MakeEvent<&FiguresChanged>(w);
+    w->SplitButton->OnClick = MakeEvent<&StartSplit>(w);
+    SetOnDropFiles(w->SplitPage, MakeEvent<&SourceDropped>(w));
+}

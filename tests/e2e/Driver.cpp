@@ -1,0 +1,307 @@
+#include "Driver.h"
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+
+namespace {
+struct WindowSearch {
+    DWORD process;
+    const char* className;
+    HWND skip1, skip2;
+    HWND found;
+};
+
+std::string ClassOf(HWND window) {
+    char name[128] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+bool OwnedBy(HWND window, DWORD process) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return owner == process;
+}
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    if (!OwnedBy(window, search->process) || !IsWindowVisible(window)) return TRUE;
+    if (window == search->skip1 || window == search->skip2) return TRUE;
+    if (ClassOf(window) != search->className) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND TopLevel(DWORD process, const char* className, HWND skip1 = nullptr, HWND skip2 = nullptr) {
+    WindowSearch search{process, className, skip1, skip2, nullptr};
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+    std::vector<HWND> all;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM param) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+// Memory inside the program for messages whose results Wine does not carry across.
+class RemoteBuffer {
+  public:
+    RemoteBuffer(HANDLE process, size_t size) : process_(process), size_(size) {
+        address_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() { VirtualFreeEx(process_, address_, 0, MEM_RELEASE); }
+    void* Address() const { return address_; }
+    void Write(const void* data, size_t size) {
+        WriteProcessMemory(process_, address_, data, size, nullptr);
+    }
+    void Read(void* data, size_t size) const {
+        ReadProcessMemory(process_, address_, data, size, nullptr);
+    }
+
+  private:
+    HANDLE process_;
+    size_t size_;
+    void* address_;
+};
+} // namespace
+
+std::string VarnokExePath() { return UnixPathOnZ(VARNOK_EXE_UNIX); }
+std::string ProbeDllPath() { return UnixPathOnZ(PROBE_DLL_UNIX); }
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() > deadline) return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(20);
+    }
+}
+
+VarnokProcess::VarnokProcess() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string command = "\"" + VarnokExePath() + "\"";
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_)) {
+        ADD_FAILURE() << "Varnok.exe did not start: " << VarnokExePath();
+        return;
+    }
+    WaitUntil([&] { return (form_ = TopLevel(process_.dwProcessId, "obj_Form")) != nullptr; },
+              15000);
+    EXPECT_NE(form_, nullptr) << "the main window did not appear";
+    WaitForInputIdle(process_.hProcess, 5000);
+}
+
+VarnokProcess::~VarnokProcess() {
+    if (!process_.hProcess) return;
+    if (!exited_ && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    if (localProbe_) FreeLibrary(localProbe_);
+}
+
+RECT VarnokProcess::PlaceInParent(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+HWND VarnokProcess::Find(const char* className, int x, int y, HWND scope) const {
+    for (HWND child : Descendants(scope ? scope : form_)) {
+        const RECT r = PlaceInParent(child);
+        if (r.left == x && r.top == y && ClassOf(child) == className) return child;
+    }
+    return nullptr;
+}
+
+HWND VarnokProcess::FindByText(const char* className, const std::string& text) const {
+    for (HWND child : Descendants(form_)) {
+        if (ClassOf(child) == className && Text(child) == text) return child;
+    }
+    return nullptr;
+}
+
+HWND VarnokProcess::Page(int index) const {
+    int seen = 0;
+    HWND tabs = nullptr;
+    for (HWND child : Descendants(form_)) {
+        if (ClassOf(child) == "obj_SysTabControl32") tabs = child;
+    }
+    for (HWND child : Descendants(tabs)) {
+        if (GetParent(child) == tabs && ClassOf(child) == "obj_STATIC" && seen++ == index) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+std::string VarnokProcess::Text(HWND window) {
+    char text[1024] = {};
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void VarnokProcess::Type(HWND window, const std::string& text) {
+    SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void VarnokProcess::Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+
+void VarnokProcess::TypeChar(HWND window, char character) {
+    PostMessageA(window, WM_CHAR, static_cast<unsigned char>(character), 1);
+}
+
+std::vector<std::string> VarnokProcess::ListItems(HWND list) {
+    std::vector<std::string> items;
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t wide[1024] = {};
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+        char text[1024] = {};
+        WideCharToMultiByte(1251, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        items.push_back(text);
+    }
+    return items;
+}
+
+std::string VarnokProcess::StatusText(int section) const {
+    HWND bar = nullptr;
+    for (HWND child : Descendants(form_)) {
+        if (ClassOf(child) == "obj_msctls_statusbar32") bar = child;
+    }
+    RemoteBuffer buffer(process_.hProcess, 1024);
+    const char zero = 0;
+    buffer.Write(&zero, 1);
+    SendMessageA(bar, SB_GETTEXTA, section, reinterpret_cast<LPARAM>(buffer.Address()));
+    char text[1024] = {};
+    buffer.Read(text, sizeof text - 1);
+    return text;
+}
+
+int VarnokProcess::StatusSections() const {
+    for (HWND child : Descendants(form_)) {
+        if (ClassOf(child) == "obj_msctls_statusbar32") {
+            return static_cast<int>(SendMessageA(child, SB_GETPARTS, 0, 0));
+        }
+    }
+    return 0;
+}
+
+std::optional<ShownBox> VarnokProcess::OpenBox(const char* className) const {
+    HWND box = TopLevel(process_.dwProcessId, className, form_);
+    if (!box) return std::nullopt;
+    ShownBox shown{box, Text(box), ""};
+    for (HWND child : Descendants(box)) {
+        const std::string text = Text(child);
+        if (ClassOf(child) == "Static" && text.size() > shown.text.size()) shown.text = text;
+    }
+    return shown;
+}
+
+ShownBox VarnokProcess::WaitForBox(DWORD milliseconds, const char* className) const {
+    std::optional<ShownBox> box;
+    WaitUntil([&] { return (box = OpenBox(className)).has_value(); }, milliseconds);
+    if (!box) {
+        ADD_FAILURE() << "no box appeared";
+        return {};
+    }
+    return *box;
+}
+
+void VarnokProcess::Answer(const ShownBox& box, int button) const {
+    PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box.window); })) << "the box stayed open";
+}
+
+void VarnokProcess::LoadProbe() {
+    if (remoteProbe_) return;
+    const std::string path = ProbeDllPath();
+    localProbe_ = LoadLibraryA(path.c_str());
+    ASSERT_NE(localProbe_, nullptr) << path;
+    RemoteBuffer name(process_.hProcess, path.size() + 1);
+    name.Write(path.c_str(), path.size() + 1);
+    auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    HANDLE thread = CreateRemoteThread(process_.hProcess, nullptr, 0, loadLibrary, name.Address(),
+                                       0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    // The probe's place in the program, found by its file name.
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_.dwProcessId);
+    MODULEENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szModule, "varnok_probe.dll") == 0) {
+            remoteProbe_ = reinterpret_cast<uintptr_t>(entry.modBaseAddr);
+        }
+    }
+    CloseHandle(snapshot);
+    ASSERT_NE(remoteProbe_, 0u) << "the probe did not load into the program";
+}
+
+DWORD VarnokProcess::CallProbe(const char* function, void* record, size_t size) const {
+    const_cast<VarnokProcess*>(this)->LoadProbe();
+    const auto local = reinterpret_cast<uintptr_t>(GetProcAddress(localProbe_, function));
+    const uintptr_t remote = remoteProbe_ + (local - reinterpret_cast<uintptr_t>(localProbe_));
+    RemoteBuffer buffer(process_.hProcess, size);
+    buffer.Write(record, size);
+    HANDLE thread = CreateRemoteThread(process_.hProcess, nullptr, 0,
+                                       reinterpret_cast<LPTHREAD_START_ROUTINE>(remote),
+                                       buffer.Address(), 0, nullptr);
+    if (!thread) return 0;
+    WaitForSingleObject(thread, 10000);
+    DWORD result = 0;
+    GetExitCodeThread(thread, &result);
+    CloseHandle(thread);
+    buffer.Read(record, size);
+    return result;
+}
+
+void VarnokProcess::Drop(HWND target, const std::vector<std::string>& names) const {
+    ProbeDrop drop{};
+    drop.target = target;
+    drop.point = {10, 10};
+    size_t at = 0;
+    for (const std::string& name : names) {
+        memcpy(drop.names + at, name.c_str(), name.size() + 1);
+        at += name.size() + 1;
+    }
+    EXPECT_EQ(CallProbe("ProbeDropFiles", &drop, sizeof drop), 1u);
+}
+
+ProbeMenu VarnokProcess::ReadMenu() const {
+    ProbeMenu menu{};
+    menu.menu = GetMenu(form_);
+    CallProbe("ProbeReadMenu", &menu, sizeof menu);
+    return menu;
+}
+
+void VarnokProcess::ChooseMenuItem(UINT id) const {
+    PostMessageA(form_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+std::optional<DWORD> VarnokProcess::WaitForExit(DWORD milliseconds) {
+    if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return std::nullopt;
+    exited_ = true;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}

@@ -1,0 +1,47 @@
+// The probe library: loaded into Varnok's process by the end-to-end driver, never part of
+// the program.
+#include "Probe.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+
+namespace {
+void ReadLevel(HMENU menu, ProbeMenu* record) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count && record->count < ProbeMaxItems; ++i) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_FTYPE;
+        if (!GetMenuItemInfoA(menu, i, TRUE, &info)) continue;
+        record->ids[record->count] = info.wID;
+        record->states[record->count] = info.fState | (info.fType & MFT_SEPARATOR ? 0x80000000 : 0);
+        ++record->count;
+        if (info.hSubMenu) ReadLevel(info.hSubMenu, record);
+    }
+}
+} // namespace
+
+extern "C" DWORD WINAPI ProbeDropFiles(void* param) {
+    const auto* drop = static_cast<const ProbeDrop*>(param);
+    size_t length = 0;
+    while (drop->names[length] || drop->names[length + 1]) ++length;
+    length += 2;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + length);
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->pt = drop->point;
+    files->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), drop->names, length);
+    GlobalUnlock(memory);
+    return PostMessageA(drop->target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0) ? 1 : 0;
+}
+
+extern "C" DWORD WINAPI ProbeReadMenu(void* param) {
+    auto* record = static_cast<ProbeMenu*>(param);
+    record->count = 0;
+    ReadLevel(record->menu, record);
+    return static_cast<DWORD>(record->count);
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

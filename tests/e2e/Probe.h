@@ -1,0 +1,29 @@
+// What the driver asks of the probe library it loads into Varnok's process: things that
+// Wine cannot do from another process (a drop handle, the menu's items).
+#pragma once
+#include <windows.h>
+
+constexpr int ProbeMaxNames = 2048;
+constexpr int ProbeMaxItems = 32;
+
+// Files dropped on a window: the names end in a double zero.
+struct ProbeDrop {
+    HWND target;
+    POINT point;
+    char names[ProbeMaxNames];
+};
+
+// The items of a menu bar in order, each level before the next: ids and state flags.
+struct ProbeMenu {
+    HMENU menu;
+    int count;
+    UINT ids[ProbeMaxItems];
+    UINT states[ProbeMaxItems];
+};
+
+extern "C" {
+// Posts WM_DROPFILES with a drop handle made in this process.
+__declspec(dllexport) DWORD WINAPI ProbeDropFiles(void* drop);
+// Fills the menu record from the menu handle it holds.
+__declspec(dllexport) DWORD WINAPI ProbeReadMenu(void* menu);
+}

@@ -1,0 +1,185 @@
+// Whole flows on the running program: splits by size and by count checked byte for byte,
+// the join of the set, refused numbers, the figures, the menu and quitting.
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "Driver.h"
+#include "SplitPage.h"
+#include "TestFiles.h"
+#include "engine/Figures.h"
+
+namespace {
+// The menu's items, all levels in order, separators included.
+enum MenuItemNumber { FileMenu, SplitItem, JoinItem, Separator, ExitItem, PriorityMenu,
+                      RealtimeItem, HighItem, NormalItem, IdleItem, HelpMenu, AboutItem };
+
+UINT MenuId(const VarnokProcess& varnok, int item) { return varnok.ReadMenu().ids[item]; }
+
+// Splits and expects the completion box; returns what the status bar then says.
+void ExpectBox(const VarnokProcess& varnok, const std::string& text) {
+    const ShownBox box = varnok.WaitForBox();
+    EXPECT_EQ(box.caption, "Varnok");
+    EXPECT_EQ(box.text, text);
+    varnok.Answer(box, IDOK);
+}
+
+std::vector<std::string> PieceSet(const std::string& folder) { return FolderEntries(folder); }
+
+TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
+    TempFolder temp;
+    const std::string bytes = PatternBytes(10000, 7);
+    WriteWholeFile(temp / "data.bin", bytes);
+    VarnokProcess varnok;
+    SplitControls split(varnok);
+
+    VarnokProcess::Type(split.source, temp / "data.bin");
+    VarnokProcess::Type(split.folder, temp / "parts\\");
+    VarnokProcess::Click(split.sizeRadio);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.sizeBox); }));
+    EXPECT_TRUE(IsWindowEnabled(split.unitList));
+    EXPECT_FALSE(IsWindowEnabled(split.countBox));
+    VarnokProcess::Type(split.sizeBox, "3000");
+    VarnokProcess::Click(split.split);
+    ExpectBox(varnok, "Разделение файла data.bin завершенно");
+    EXPECT_EQ(varnok.StatusText(1), "Разделение файла data.bin завершенно");
+    ASSERT_EQ(PieceSet(temp / "parts"), (std::vector<std::string>{"data.bin_1.brf", "data.bin_2.brf",
+                                                                 "data.bin_3.brf", "data.bin_4.brf"}));
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(ReadWholeFile(temp / ("parts\\data.bin_" + std::to_string(n) + ".brf")),
+                  bytes.substr(3000 * (n - 1), 3000));
+    }
+
+    // The join page from the menu, then the join of the set into another folder.
+    varnok.ChooseMenuItem(MenuId(varnok, JoinItem));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)); }));
+    EXPECT_FALSE(IsWindowVisible(varnok.Page(0)));
+    JoinControls join(varnok);
+    VarnokProcess::Type(join.piece, temp / "parts\\data.bin_3.brf");
+    VarnokProcess::Type(join.folder, temp / "out\\");
+    VarnokProcess::Click(join.join);
+    ExpectBox(varnok, "Востановление файла " + (temp / "out\\") + "data.bin завершенно");
+    EXPECT_EQ(ReadWholeFile(temp / "out\\data.bin"), bytes);
+    std::vector<std::string> pieces;
+    for (int n = 1; n <= 4; ++n) pieces.push_back(temp / ("parts\\data.bin_" + std::to_string(n) + ".brf"));
+    EXPECT_EQ(VarnokProcess::ListItems(join.list), pieces);
+    EXPECT_FALSE(varnok.HasBoxOpen());
+}
+
+TEST(SplitAndJoin, ByCountShowsItsFiguresAndWritesThem) {
+    TempFolder temp;
+    const std::string bytes = PatternBytes(10000, 3);
+    WriteWholeFile(temp / "data.bin", bytes);
+    VarnokProcess varnok;
+    SplitControls split(varnok);
+
+    VarnokProcess::Type(split.source, temp / "data.bin");
+    VarnokProcess::Click(split.countRadio);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.countBox); }));
+    EXPECT_FALSE(IsWindowEnabled(split.sizeBox));
+    VarnokProcess::Type(split.countBox, "3");
+    const SizeFigures figures = FiguresByCount("3", 10000);
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.pieceCount) == *figures.pieceCount; }));
+    EXPECT_EQ(VarnokProcess::Text(split.pieceSize), *figures.pieceSize);
+    EXPECT_EQ(VarnokProcess::Text(split.fileSize), *figures.fileSize);
+
+    // The folder typed without its "\" gets it when the focus leaves for the button.
+    VarnokProcess::Type(split.folder, temp / "parts");
+    VarnokProcess::Click(split.split);
+    ExpectBox(varnok, "Разделение файла data.bin завершенно");
+    EXPECT_EQ(VarnokProcess::Text(split.folder), temp / "parts\\");
+    EXPECT_EQ(ReadWholeFile(temp / "parts\\data.bin_1.brf"), bytes.substr(0, 3333));
+    EXPECT_EQ(ReadWholeFile(temp / "parts\\data.bin_2.brf"), bytes.substr(3333, 3333));
+    EXPECT_EQ(ReadWholeFile(temp / "parts\\data.bin_3.brf"), bytes.substr(6666));
+}
+
+TEST(SplitAndJoin, NumbersBeyondWhatTheSplitTakesAreRefusedNotWrapped) {
+    TempFolder temp;
+    WriteWholeFile(temp / "data.bin", PatternBytes(10, 1));
+    VarnokProcess varnok;
+    SplitControls split(varnok);
+    VarnokProcess::Type(split.source, temp / "data.bin");
+    VarnokProcess::Type(split.folder, temp / "parts\\");
+
+    VarnokProcess::Click(split.sizeRadio);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.sizeBox); }));
+    VarnokProcess::Type(split.sizeBox, "4294967297"); // 1 in 32 bits
+    VarnokProcess::Click(split.split);
+    ExpectBox(varnok, "Размер части слишком велик");
+
+    SendMessageA(split.unitList, CB_SETCURSEL, 2, 0); // MB
+    VarnokProcess::Type(split.sizeBox, "5000"); // 904 MiB in 32 bits
+    VarnokProcess::Click(split.split);
+    ExpectBox(varnok, "Размер части больше размера файла data.bin");
+
+    VarnokProcess::Click(split.countRadio);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.countBox); }));
+    VarnokProcess::Type(split.countBox, "4294967298"); // 2 in 32 bits
+    VarnokProcess::Click(split.split);
+    ExpectBox(varnok, "Количество частей слишком велико");
+    EXPECT_TRUE(PieceSet(temp / "parts").empty()) << "nothing is written";
+}
+
+TEST(SplitAndJoin, PagesFromTabsAndMenuAndQuittingByTheMenu) {
+    VarnokProcess varnok;
+    varnok.ChooseMenuItem(MenuId(varnok, AboutItem));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(2)); }));
+    EXPECT_FALSE(IsWindowVisible(varnok.Page(0)));
+    varnok.ChooseMenuItem(MenuId(varnok, SplitItem));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(0)); }));
+    EXPECT_FALSE(IsWindowVisible(varnok.Page(2)));
+
+    varnok.ChooseMenuItem(MenuId(varnok, ExitItem));
+    EXPECT_EQ(varnok.WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST(SplitAndJoin, TheCloseButtonEndsTheProgramWithNoMessage) {
+    VarnokProcess varnok;
+    PostMessageA(varnok.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(varnok.WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST(SplitAndJoin, PriorityItemsSetTheClassAndMarkWhatItBecame) {
+    VarnokProcess varnok;
+    struct Step {
+        MenuItemNumber item;
+        DWORD priorityClass;
+        int threadPriority; // of the window's thread
+    };
+    const ProbeMenu start = varnok.ReadMenu();
+    EXPECT_TRUE(start.states[NormalItem] & MFS_CHECKED);
+    constexpr int Normal = THREAD_PRIORITY_NORMAL;
+    constexpr int Critical = THREAD_PRIORITY_TIME_CRITICAL;
+    for (const Step step : {Step{IdleItem, IDLE_PRIORITY_CLASS, Normal},
+                            Step{IdleItem, IDLE_PRIORITY_CLASS, Normal},
+                            Step{HighItem, HIGH_PRIORITY_CLASS, Critical},
+                            Step{HighItem, HIGH_PRIORITY_CLASS, Critical},
+                            Step{NormalItem, NORMAL_PRIORITY_CLASS, Normal},
+                            Step{NormalItem, NORMAL_PRIORITY_CLASS, Normal}}) {
+        varnok.ChooseMenuItem(start.ids[step.item]);
+        EXPECT_TRUE(WaitUntil([&] { return GetPriorityClass(varnok.Process()) == step.priorityClass; }));
+        ProbeMenu menu;
+        EXPECT_TRUE(WaitUntil([&] {
+            menu = varnok.ReadMenu();
+            return (menu.states[step.item] & MFS_CHECKED) != 0;
+        })) << "item " << step.item;
+        EXPECT_EQ(GetThreadPriority(varnok.Thread()), step.threadPriority);
+        for (int other : {RealtimeItem, HighItem, NormalItem, IdleItem}) {
+            if (other != step.item) EXPECT_FALSE(menu.states[other] & MFS_CHECKED) << other;
+        }
+    }
+    // Realtime may be refused by the system: the mark shows what the process really got.
+    varnok.ChooseMenuItem(start.ids[RealtimeItem]);
+    ProbeMenu menu;
+    WaitUntil([&] {
+        menu = varnok.ReadMenu();
+        return (menu.states[NormalItem] & MFS_CHECKED) == 0;
+    });
+    const DWORD got = GetPriorityClass(varnok.Process());
+    const int marked = got == REALTIME_PRIORITY_CLASS ? RealtimeItem
+                       : got == HIGH_PRIORITY_CLASS   ? HighItem
+                                                      : NormalItem;
+    EXPECT_TRUE(menu.states[marked] & MFS_CHECKED);
+    EXPECT_FALSE(varnok.HasBoxOpen());
+}
+} // namespace
