@@ -7,7 +7,7 @@ WIN32 := $(BUILD)/win32
 NATIVE := $(BUILD)/native
 FUZZ := $(BUILD)/fuzz
 
-.PHONY: all setup build win native fuzz test run bench format clean
+.PHONY: all setup build win native fuzz test run screenshots bench format clean
 
 all: build
 
@@ -53,6 +53,10 @@ run: win
 	  exit 1; \
 	fi
 	VARNOK_WINDOW_MANAGER=1 scripts/wine-run.sh $(abspath $(WIN))/runprefix $(WIN)/app/Varnok.exe
+
+# Pictures of the three pages for the README, into docs/.
+screenshots: win
+	VARNOK_BUILD=$(abspath $(BUILD)) bash scripts/screenshots.sh
 
 # Timing is not a test: the benchmark runs only when asked for.
 bench: win

@@ -3,9 +3,13 @@
 # kernel runs 32-bit programs itself, x86_64 where it cannot (no 32-bit support, or only
 # through an emulator, far too slow for Wine), so the test programs then run under 64-bit
 # Wine. The program itself is always built for i686 as well.
-if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
-  echo x86_64
-elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+for entry in /proc/sys/fs/binfmt_misc/*; do
+  if grep -qs '^enabled' "$entry" && grep -qs '^interpreter .*qemu-i386' "$entry"; then
+    echo x86_64
+    exit 0
+  fi
+done
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo i686
 else
   echo x86_64

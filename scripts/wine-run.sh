@@ -12,9 +12,14 @@ if [ "$("$here/win-arch.sh")" = i686 ]; then
   export WINEARCH=win32
   loader=wine
 else
+  # 64-bit Wine starts a few 32-bit helpers in a new prefix; where an emulator is registered
+  # for 32-bit programs each crawls for minutes, without one they are skipped at once.
+  for entry in /proc/sys/fs/binfmt_misc/*; do
+    if grep -qs '^interpreter .*qemu-i386' "$entry"; then echo -1 >"$entry" 2>/dev/null || true; fi
+  done
   export WINEARCH=win64
   export WINELOADER=/usr/lib/wine/wine64
-  loader=/usr/lib/wine/wine64
+  loader=$WINELOADER
 fi
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all

@@ -42,15 +42,14 @@ HWND TopLevel(DWORD process, const char* className, HWND skip1 = nullptr, HWND s
     return search.found;
 }
 
+BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+    return TRUE;
+}
+
 std::vector<HWND> Descendants(HWND parent) {
     std::vector<HWND> all;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM param) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 

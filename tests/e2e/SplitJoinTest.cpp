@@ -1,5 +1,7 @@
 // Whole flows on the running program: splits by size and by count checked byte for byte,
 // the join of the set, refused numbers, the figures, the menu and quitting.
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include <gtest/gtest.h>

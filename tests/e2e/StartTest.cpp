@@ -1,5 +1,7 @@
 // Varnok.exe started as a user starts it: the window as laid out, the menu, the pages, the
 // priority items and the ways to quit.
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include <gtest/gtest.h>

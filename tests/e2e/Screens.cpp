@@ -1,0 +1,61 @@
+// Saves a picture of each page of the running program: varnok_screens.exe FOLDER
+// (a Unix folder). Started by `make screenshots` inside its own Xvfb.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Driver.h"
+#include "TestFiles.h"
+
+namespace {
+// Runs a program of the system below Wine and waits for it.
+bool RunUnixProgram(const std::string& commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string command = commandLine;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, 30000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
+
+// The window's place on the screen, cut out of the root window by ImageMagick.
+bool Capture(HWND form, const std::string& file) {
+    RECT r{};
+    GetWindowRect(form, &r);
+    char geometry[64];
+    std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", r.right - r.left, r.bottom - r.top,
+                  r.left, r.top);
+    return RunUnixProgram(UnixPathOnZ("/usr/bin/import") + " -window root -crop " + geometry +
+                          " \"" + file + "\"");
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const std::string folder = argv[1];
+    VarnokProcess varnok;
+    if (!varnok.Form()) return 1;
+    const ProbeMenu menu = varnok.ReadMenu();
+    // The split, join and about items of the menu: numbers 1, 2 and 11.
+    const struct {
+        int item;
+        int page;
+        const char* name;
+    } pages[] = {{1, 0, "split"}, {2, 1, "join"}, {11, 2, "about"}};
+    for (const auto& p : pages) {
+        varnok.ChooseMenuItem(menu.ids[p.item]);
+        if (!WaitUntil([&] { return IsWindowVisible(varnok.Page(p.page)) != 0; })) return 1;
+        RedrawWindow(varnok.Form(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Sleep(300); // the picture is taken of what the X server shows, after Wine has drawn it
+        if (!Capture(varnok.Form(), folder + "/" + p.name + ".png")) return 1;
+    }
+    varnok.ChooseMenuItem(menu.ids[4]);
+    return varnok.WaitForExit() == std::optional<DWORD>(0) ? 0 : 1;
+}
