@@ -13,7 +13,7 @@ bool RunKeyHandler(Control* combo, const Message& m) {
     LRESULT ignored = 0;
     RefInc(combo);
     combo->KeyHandler(combo, copy, ignored);
-    const bool freed = combo->RefCount == 1;
+    const bool freed = IsFreePending(combo);
     RefDec(combo);
     return !freed;
 }

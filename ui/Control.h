@@ -149,6 +149,9 @@ struct Control : BaseObject {
     ::Actions Actions;
     Event<void(Control*sender, WPARAM&key, uint32_t shift)> OnChar, OnKeyUp, OnKeyDown;
     Control* StatusBar = nullptr;
+    bool FixedSize = false; // the outer size is locked at FixedWidth x FixedHeight
+    int32_t FixedWidth = 0;
+    int32_t FixedHeight = 0;
     uint8_t Align = 0;
     bool AlignExempt = false;
     Event<void(Control* sender)> OnSelChange;

@@ -84,8 +84,8 @@ bool DispatchHandlers(Control* ctl, Message& m, LRESULT& result) {
             break;
         }
     }
-    // Freed by one of its handlers: the unlock destroys it and nothing else may touch it.
-    if (ctl->RefCount == 1) handled = true;
+    // Freed by one of its handlers: nothing else may act on it before it goes.
+    if (IsFreePending(ctl)) handled = true;
     RefDec(ctl);
     return handled;
 }

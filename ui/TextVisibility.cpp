@@ -37,5 +37,6 @@ std::string GetText(Control* ctl) {
 
 void SetVisible(Control* ctl, bool on) {
     ctl->VisibilitySet = true;
+    ctl->ShowOnRun = false;
     ApplyVisible(ctl, on);
 }

@@ -7,6 +7,23 @@
 namespace {
 HINSTANCE Module() { return GetModuleHandleA(nullptr); }
 
+// Holds a control for the whole window procedure: a handler, an event or a nested message
+// pump may free it, and it goes only when the procedure is done with it.
+class Hold {
+  public:
+    explicit Hold(Control* ctl) : ctl_(ctl->RefCount >= 0 ? ctl : nullptr) {
+        if (ctl_) RefInc(ctl_);
+    }
+    ~Hold() {
+        if (ctl_) RefDec(ctl_);
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+  private:
+    Control* ctl_;
+};
+
 LRESULT CALLBACK WindowFunction(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
         Control* ctl = nullptr;
@@ -22,6 +39,7 @@ LRESULT CALLBACK WindowFunction(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (!ctl || !hwnd) ctl = Applet;
         if (!ctl) return DefWindowProcA(hwnd, msg, wParam, lParam);
         Message m{hwnd, msg, wParam, lParam};
+        Hold hold(ctl);
         return ctl->WndProc(m);
     } catch (...) {
         return 0;
@@ -82,9 +100,13 @@ Control* SetUpControl(Control* ctl, Control* parent, std::string_view systemClas
 HWND WindowHandle(Control* ctl) {
     if (!ctl) return nullptr;
     if (ctl->Handle) return ctl->Handle;
-    if (!ctl->VisibilitySet && ctl->Visible) {
-        // Made early by an operation that needs the window: hidden until the run loop.
-        ApplyVisible(ctl, false);
+    const bool parentShown =
+        ctl->Parent && ctl->Parent->Handle && IsWindowVisible(ctl->Parent->Handle);
+    if (!ctl->VisibilitySet && ctl->Visible && !parentShown) {
+        // Made early by an operation that needs the window: hidden until the run loop. No
+        // layout here: a window waiting for the run loop counts as visible there anyway.
+        ctl->Style &= ~WS_VISIBLE;
+        ctl->Visible = false;
         ctl->ShowOnRun = true;
     }
     ctl->CreateWindow();
@@ -96,11 +118,15 @@ LRESULT SendToControl(Control* ctl, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool Control::CreateWindow() {
+    const bool existed = Handle != nullptr;
     HWND parentWindow = nullptr;
     if (Parent) {
         parentWindow = WindowHandle(Parent);
         if (!parentWindow) return false;
     }
+    // Making the parent made this window too, with its children: it stays as it was made,
+    // since only the run loop (calling this on an existing window) shows what waits for it.
+    if (Handle && !existed) return true;
     if (Handle) {
         for (size_t i = 0; i < Children.size(); ++i) Children[i]->CreateWindow();
         if (ShowOnRun) {
@@ -171,6 +197,9 @@ bool Control::CreateWindow() {
 }
 
 void Control::Destroy() {
+    if (Control* applet = AppletOf(this); applet && applet->MainForm == this) {
+        applet->MainForm = nullptr;
+    }
     for (Control* p = Parent; p; p = p->Parent) {
         if (p->CurrentControl == this) p->CurrentControl = nullptr;
     }
@@ -195,15 +224,15 @@ void Control::Destroy() {
     if (!Destroying) {
         Destroying = true;
         if (Handle && IsWindow(Handle)) {
-            if (!(Style & WS_CHILD)) {
-                auto old = reinterpret_cast<HICON>(SendMessageA(Handle, WM_SETICON, ICON_BIG, 0));
-                if (old && !IconShared) DestroyIcon(old);
-            }
+            if (!(Style & WS_CHILD)) SendMessageA(Handle, WM_SETICON, ICON_BIG, 0);
             UnsubclassInnerWindows(Handle);
             if (!WindowGone) DestroyWindow(Handle);
         }
     }
     Handle = nullptr;
+    // The object's own copy goes with it, also when the system destroyed the window.
+    if (Icon && Icon != INVALID_ICON && !IconShared) DestroyIcon(Icon);
+    Icon = nullptr;
 
     if (Parent) {
         if (Parent->CurrentControl == this) Parent->CurrentControl = nullptr;
