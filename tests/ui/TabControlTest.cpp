@@ -40,7 +40,8 @@ TEST_F(TabControlTest, PagesSwitchBySetCurIndexAndByAClickOnATab) {
     SetAlign(tab, Alignment::Client);
     Recorder rec;
     tab->OnSelChange = MakeEvent<&LogSelChange>(&rec);
-    ShowForm();
+    SetVisible(form, true);
+    form->CreateWindow(); // as the run loop: shows what was made early
 
     EXPECT_EQ(ItemCount(tab), 3);
     EXPECT_EQ(TabPage(tab, 3), nullptr);
