@@ -35,6 +35,9 @@ struct Message {
 // An attached message handler: true = handled, result holds what the window returns.
 using MessageHandler = bool (*)(Control* ctl, Message& m, LRESULT& result);
 
+// The window property that names a window's object.
+constexpr const char* SelfProp = "SELF_";
+
 // Private message numbers of the layer, clear of what the system controls use.
 constexpr UINT MsgRelease = 0xB003;           // free the control object (after WM_NCDESTROY)
 constexpr UINT MsgReflectedCommand = 0xB005;  // WM_COMMAND handed to the child it is about
@@ -146,6 +149,9 @@ struct Control : BaseObject {
     ::Actions Actions;
     Event<void(Control*sender, WPARAM&key, uint32_t shift)> OnChar, OnKeyUp, OnKeyDown;
     Control* StatusBar = nullptr;
+    bool FixedSize = false; // the outer size is locked at FixedWidth x FixedHeight
+    int32_t FixedWidth = 0;
+    int32_t FixedHeight = 0;
     uint8_t Align = 0;
     bool AlignExempt = false;
     Event<void(Control* sender)> OnSelChange;
@@ -213,6 +219,8 @@ HWND WindowHandle(Control* ctl);
 LRESULT SendToControl(Control* ctl, UINT msg, WPARAM wParam, LPARAM lParam);
 // The object of a window of the layer, from its "SELF_" property.
 Control* ControlOfWindow(HWND hwnd);
+// The applet at the top of the control's parent chain, or the running one.
+Control* AppletOf(Control* ctl);
 // The nearest form (or the applet) above the control, or null.
 Control* ParentForm(Control* ctl);
 bool IsMainForm(const Control* ctl);
@@ -222,6 +230,8 @@ void SetText(Control* ctl, const std::string& text);
 std::string GetText(Control* ctl);
 // Stores the visibility (explicitly set from now on) and applies it to the window.
 void SetVisible(Control* ctl, bool on);
+// Applies a visibility without marking it as explicitly set.
+void ApplyVisible(Control* ctl, bool on);
 
 // A control's background brush, shared with the topmost parent of the same colour.
 HBRUSH ControlBrush(Control* ctl);

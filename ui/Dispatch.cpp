@@ -1,13 +1,10 @@
-// Attached handlers and the delivery of events: reflected colours and commands, common
-// control notifications, keys, dropped files and the inner windows of a combo box.
+// Attached handlers and the delivery of events: the handler walk, reflected colours and
+// commands, common control notifications and keys.
 #include "ui/Control.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 namespace {
-constexpr const char* PrevProcProp = "PREV_PROC";
-
 uint32_t ShiftState() {
     uint32_t shift = 0;
     if (GetKeyState(VK_SHIFT) < 0) shift |= 0x04;
@@ -72,102 +69,6 @@ bool CommonNotifyHandler(Control* ctl, Message& m, LRESULT& result) {
     result = 0;
     return true;
 }
-
-bool DropHandler(Control* ctl, Message& m, LRESULT& result) {
-    if (m.msg != WM_DROPFILES || !ctl->OnDropFiles) return false;
-    auto drop = reinterpret_cast<HDROP>(m.wParam);
-    POINT point{};
-    DragQueryPoint(drop, &point);
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    std::string names;
-    for (UINT i = 0; i < count; ++i) {
-        // Each name is read whole, whatever its length.
-        const UINT length = DragQueryFileA(drop, i, nullptr, 0);
-        std::string name(length + 1, '\0');
-        name.resize(DragQueryFileA(drop, i, name.data(), length + 1));
-        if (i > 0) names += '\r';
-        names += name;
-    }
-    DragFinish(drop);
-    Event<void(Control*, const std::string&, POINT)> onDropFiles = ctl->OnDropFiles;
-    onDropFiles(ctl, names, point);
-    result = 0;
-    return true;
-}
-
-// Runs the combo box's key dispatcher on a copy: the inner window gets the message as it
-// came. False when the handler freed the combo box.
-bool RunKeyHandler(Control* combo, const Message& m) {
-    if (!combo->KeyHandler) return true;
-    Message copy = m;
-    LRESULT ignored = 0;
-    RefInc(combo);
-    combo->KeyHandler(combo, copy, ignored);
-    const bool freed = combo->RefCount == 1;
-    RefDec(combo);
-    return !freed;
-}
-
-LRESULT CALLBACK InnerWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    try {
-        auto prev = reinterpret_cast<WNDPROC>(GetPropA(window, PrevProcProp));
-        auto passOn = [&]() -> LRESULT {
-            if (!prev) return 0;
-            return CallWindowProcA(prev, window, msg, wParam, lParam);
-        };
-        if (msg == WM_NCDESTROY) {
-            if (prev) {
-                SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
-                RemovePropA(window, PrevProcProp);
-            }
-            return passOn();
-        }
-        Control* combo = ControlOfWindow(GetParent(window));
-        if (!combo || combo->RefCount < 0) {
-            return prev ? passOn() : DefWindowProcA(window, msg, wParam, lParam);
-        }
-
-        Message m{combo->Handle, msg, wParam, lParam};
-        LRESULT result = 0;
-        if (Applet && Applet->OnMessage(m, result)) return result;
-        Control* form = ParentForm(combo);
-        if (form && form != Applet && form->OnMessage(m, result)) return result;
-
-        switch (msg) {
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-        case WM_CHAR:
-            if (wParam == VK_TAB && msg != WM_KEYDOWN) return 0;
-            if (msg == WM_CHAR && (wParam == VK_ESCAPE || wParam == VK_RETURN)) {
-                if (SendMessageA(combo->Handle, CB_GETDROPPEDSTATE, 0, 0)) {
-                    SendMessageA(combo->Handle, CB_SHOWDROPDOWN, FALSE, 0);
-                    if (wParam == VK_ESCAPE) {
-                        SendMessageA(combo->Handle, CB_SETCURSEL, combo->IndexBeforeDrop, 0);
-                    }
-                }
-                RunKeyHandler(combo, m);
-                return 0;
-            }
-            if (!RunKeyHandler(combo, m)) return 0;
-            break;
-        case WM_SYSKEYDOWN:
-        case WM_SYSKEYUP:
-        case WM_DEADCHAR:
-        case WM_SYSCHAR:
-        case WM_SYSDEADCHAR:
-            if (!RunKeyHandler(combo, m)) return 0;
-            break;
-        case WM_SETFOCUS:
-            if (form) form->CurrentControl = combo;
-            break;
-        default:
-            break;
-        }
-        return passOn();
-    } catch (...) {
-        return 0;
-    }
-}
 } // namespace
 
 bool DispatchHandlers(Control* ctl, Message& m, LRESULT& result) {
@@ -183,8 +84,8 @@ bool DispatchHandlers(Control* ctl, Message& m, LRESULT& result) {
             break;
         }
     }
-    // Freed by one of its handlers: the unlock destroys it and nothing else may touch it.
-    if (ctl->RefCount == 1) handled = true;
+    // Freed by one of its handlers: nothing else may act on it before it goes.
+    if (IsFreePending(ctl)) handled = true;
     RefDec(ctl);
     return handled;
 }
@@ -271,29 +172,4 @@ void AttachNotifyHandlers(Control* ctl) {
 void SetOnChar(Control* ctl, Event<void(Control*, WPARAM&, uint32_t)> event) {
     ctl->OnChar = event;
     ctl->KeyHandler = KeyDispatcher;
-}
-
-void SetOnDropFiles(Control* ctl, Event<void(Control*, const std::string&, POINT)> event) {
-    ctl->OnDropFiles = event;
-    AttachHandler(ctl, DropHandler);
-    DragAcceptFiles(WindowHandle(ctl), event ? TRUE : FALSE);
-}
-
-void SubclassInnerWindows(Control* combo) {
-    for (HWND inner = GetWindow(combo->Handle, GW_CHILD); inner;
-         inner = GetWindow(inner, GW_HWNDNEXT)) {
-        if (GetPropA(inner, PrevProcProp)) continue;
-        // The previous procedure is stored before the new one can receive anything.
-        SetPropA(inner, PrevProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(inner, GWLP_WNDPROC)));
-        SetWindowLongPtrA(inner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InnerWindowProc));
-    }
-}
-
-void UnsubclassInnerWindows(HWND window) {
-    for (HWND inner = GetWindow(window, GW_CHILD); inner; inner = GetWindow(inner, GW_HWNDNEXT)) {
-        HANDLE prev = GetPropA(inner, PrevProcProp);
-        if (!prev) continue;
-        SetWindowLongPtrA(inner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
-        RemovePropA(inner, PrevProcProp);
-    }
 }

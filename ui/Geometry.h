@@ -26,3 +26,5 @@ void SetVerticalAlign(Control* ctl, VerticalAlignment align);
 void LoadWindowIcon(Control* ctl, HINSTANCE module, const char* name);
 // Gives the control the keyboard focus and makes it its form's current control.
 void SetFocusTo(Control* ctl);
+// Stores the bounds (parent client coordinates) and moves the window when it exists.
+void SetBounds(Control* ctl, const RECT& bounds);

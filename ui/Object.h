@@ -69,6 +69,10 @@ template <class T> T* NewObject() {
 // Destroys the object now, or when its last lock goes; null is ignored.
 void FreeObject(BaseObject* obj);
 void RefInc(BaseObject* obj);
+// True when a free was asked for while the object is locked: it goes at the last unlock.
+inline bool IsFreePending(const BaseObject* obj) {
+    return obj->RefCount > 0 && obj->RefCount % 2 != 0;
+}
 // Unlocks; destroys the object when it was freed while locked.
 void RefDec(BaseObject* obj);
 // obj is freed when owner is destroyed, before the owner's children.

@@ -1,0 +1,159 @@
+// Faults of the core that stay mended: a control freed while its own window procedure runs,
+// the copied icon, MainForm, and the end of a Windows session.
+#include "UiTest.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "ui/Form.h"
+#include "ui/Geometry.h"
+
+namespace {
+using MendTest = UiTest;
+constexpr UINT FreeRequest = WM_APP + 11;
+
+struct Inside {
+    int liveBefore = 0;
+    int liveInside = -1;
+    bool pendingInside = false;
+    bool pump = false;
+};
+Inside inside;
+
+bool FreeOnRequest(Inside*, Message& m, LRESULT&) {
+    if (m.msg != FreeRequest) return false;
+    FreeObject(ControlOfWindow(m.window));
+    return true;
+}
+
+void KeyDown(Inside* state, Control* sender, WPARAM&, uint32_t) {
+    if (state->pump) {
+        // A nested message pump, as a long operation runs: the control is freed there.
+        PostMessageA(sender->Handle, FreeRequest, 0, 0);
+        DrainQueue();
+    } else {
+        FreeObject(sender);
+    }
+    state->liveInside = LiveObjectCount();
+    state->pendingInside = IsFreePending(sender) && IsWindow(sender->Handle);
+}
+
+TEST_F(MendTest, AControlFreedWhileItsKeyEventRunsGoesWhenTheMessageIsDone) {
+    for (bool pump : {false, true}) {
+        SCOPED_TRACE(pump ? "freed in a nested pump" : "freed by its own key handler");
+        Control* form = MakeForm();
+        Control* edit = CreateControl(form, "EDIT", EditStyle, true, &EditActions);
+        inside = {};
+        inside.pump = pump;
+        SetOnChar(edit, {});
+        edit->OnKeyDown = MakeEvent<&KeyDown>(&inside);
+        edit->OnMessage = MakeEvent<&FreeOnRequest>(&inside);
+        ShowForm();
+        SetFocus(edit->Handle);
+        ASSERT_EQ(GetFocus(), edit->Handle);
+        HWND window = edit->Handle;
+        const int live = LiveObjectCount();
+
+        SendMessageA(window, WM_KEYDOWN, 'A', 1);
+        EXPECT_EQ(inside.liveInside, live) << "still alive while its event runs";
+        EXPECT_TRUE(inside.pendingInside) << "marked as freed, window still there";
+        EXPECT_EQ(LiveObjectCount(), live - 1) << "gone once the message is done";
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_TRUE(form->Children.empty());
+        FreeObject(form);
+        form_ = nullptr;
+    }
+}
+
+TEST_F(MendTest, ACopiedIconGoesWithItsObjectAndMainFormIsCleared) {
+    Control* applet = CreateControl(nullptr, "App", 0x90CA0000, true, nullptr);
+    applet->IsApplet = true;
+    applet->Icon = LoadIconA(nullptr, IDI_APPLICATION);
+    applet->IconShared = true;
+    AppletMade = true;
+    Control* main = CreateForm(applet, "main");
+    Control* second = CreateForm(applet, "second");
+    ASSERT_NE(WindowHandle(main), nullptr);
+    ASSERT_NE(WindowHandle(second), nullptr);
+    HICON mainCopy = main->Icon;
+    HICON secondCopy = second->Icon;
+    ASSERT_NE(mainCopy, nullptr);
+    ASSERT_NE(mainCopy, applet->Icon) << "each form has its own copy";
+    ICONINFO info{};
+    auto alive = [&info](HICON icon) {
+        if (!GetIconInfo(icon, &info)) return false;
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return true;
+    };
+    ASSERT_TRUE(alive(mainCopy));
+
+    HICON logo = LoadIconA(nullptr, IDI_WINLOGO);
+    LoadWindowIcon(second, nullptr, IDI_WINLOGO);
+    EXPECT_FALSE(alive(secondCopy)) << "a replaced copy is destroyed";
+    LoadWindowIcon(second, nullptr, IDI_QUESTION);
+    EXPECT_TRUE(alive(logo)) << "a replaced resource icon is not";
+
+    // The system destroys the main form's window; the object stays until the applet goes.
+    DestroyWindow(main->Handle);
+    DrainQueue();
+    applet->MainForm = second;
+    FreeObject(second);
+    EXPECT_EQ(applet->MainForm, nullptr) << "a freed form is no longer the main form";
+    FreeObject(applet);
+    EXPECT_FALSE(alive(mainCopy)) << "the copy went with the object, not with the window";
+    EXPECT_TRUE(alive(LoadIconA(nullptr, IDI_APPLICATION))) << "the shared icon stays";
+}
+
+void WriteMarker(std::string* path, BaseObject*) {
+    std::ofstream(*path, std::ios::app) << "applet freed\n";
+}
+
+// Runs only in the child process that FormEndSession.EndsTheProcessAtOnce starts.
+TEST(FormEndSession, DISABLED_Child) {
+    const char* variable = getenv("VARNOK_MARKER");
+    ASSERT_NE(variable, nullptr);
+    static std::string marker = variable;
+    Control* applet = CreateControl(nullptr, "App", 0x90CA0000, true, nullptr);
+    applet->IsApplet = true;
+    AppletMade = true;
+    applet->OnDestroy = MakeEvent<&WriteMarker>(&marker);
+    Control* form = CreateForm(applet, "main");
+    Applet = applet;
+    AppletRunning = 1;
+    ASSERT_NE(WindowHandle(form), nullptr);
+    SendMessageA(form->Handle, WM_ENDSESSION, TRUE, 0);
+    std::ofstream(marker, std::ios::app) << "returned\n";
+}
+
+TEST(FormEndSession, FreesTheAppletAndEndsTheProcessAtOnce) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    const std::string marker =
+        std::string(folder) + "varnok_endsession_" + std::to_string(GetCurrentProcessId());
+    DeleteFileA(marker.c_str());
+    SetEnvironmentVariableA("VARNOK_MARKER", marker.c_str());
+    std::string command =
+        std::string("\"") + exe +
+        "\" --gtest_also_run_disabled_tests --gtest_filter=FormEndSession.DISABLED_Child";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    SetEnvironmentVariableA("VARNOK_MARKER", nullptr);
+    std::stringstream text;
+    text << std::ifstream(marker).rdbuf();
+    DeleteFileA(marker.c_str());
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(text.str(), "applet freed\n") << "freed, and nothing ran after the message";
+}
+} // namespace
