@@ -3,24 +3,33 @@ JOBS ?= $(shell nproc)
 # BUILD lets several work trees of builds live side by side (make test BUILD=build/mine).
 BUILD ?= build
 WIN := $(BUILD)/win
+WIN32 := $(BUILD)/win32
 NATIVE := $(BUILD)/native
 FUZZ := $(BUILD)/fuzz
 
-.PHONY: all setup build win native fuzz test bench format clean
+.PHONY: all setup build win native fuzz test run bench format clean
 
 all: build
 
 setup:
 	@bash scripts/setup.sh
 
+# The tests' build: i686 where this machine runs 32-bit programs, x86_64 where it cannot.
 $(WIN)/CMakeCache.txt:
-	cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$$(scripts/win-arch.sh).cmake -DCMAKE_BUILD_TYPE=Release
+
+# The program as it ships is always 32-bit.
+$(WIN32)/CMakeCache.txt:
+	cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
 
 $(NATIVE)/CMakeCache.txt:
 	cmake -S . -B $(NATIVE) -DVARNOK_NATIVE=ON -DCMAKE_BUILD_TYPE=Debug
 
 win: setup $(WIN)/CMakeCache.txt
 	cmake --build $(WIN) -j $(JOBS)
+	@if [ "$$(scripts/win-arch.sh)" != i686 ] && [ -f app/CMakeLists.txt ]; then \
+	  $(MAKE) --no-print-directory $(WIN32)/CMakeCache.txt && cmake --build $(WIN32) -j $(JOBS) --target Varnok; \
+	fi
 
 native: setup $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j $(JOBS)
@@ -36,6 +45,14 @@ build: win native fuzz
 
 test: build
 	VARNOK_BUILD=$(abspath $(BUILD)) bash scripts/run-tests.sh
+
+# Starts Varnok.exe under Wine on this display, with the Russian locale (code page 1251).
+run: win
+	@if [ -z "$${DISPLAY:-}" ]; then \
+	  echo "make run: no display (DISPLAY is not set); run it from a desktop session, or on a virtual one: xvfb-run -a make run"; \
+	  exit 1; \
+	fi
+	VARNOK_WINDOW_MANAGER=1 scripts/wine-run.sh $(abspath $(WIN))/runprefix $(WIN)/app/Varnok.exe
 
 # Timing is not a test: the benchmark runs only when asked for.
 bench: win

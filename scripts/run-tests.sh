@@ -8,7 +8,7 @@ win=$build/win
 native=$build/native
 fuzz=$build/fuzz
 
-export WINEPREFIX=$win/wineprefix WINEARCH=win32 WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
+export WINEPREFIX=$win/wineprefix WINEDEBUG=-all LC_ALL=ru_RU.UTF-8
 
 display=""
 for n in $(seq 90 120); do

@@ -2,11 +2,21 @@
 # Runs a Windows program under Wine with the project's private prefix.
 # Usage: wine-run.sh PREFIX_DIR PROGRAM.exe [ARGS...]
 # The ANSI code page must be 1251, so the locale is Russian; the prefix is made once, headless.
+# 32-bit Wine where this machine runs 32-bit programs, 64-bit Wine (and 64-bit test builds)
+# where it does not.
 set -euo pipefail
 prefix=$1
 shift
+here=$(cd "$(dirname "$0")" && pwd)
+if [ "$("$here/win-arch.sh")" = i686 ]; then
+  export WINEARCH=win32
+  loader=wine
+else
+  export WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64
+  loader=/usr/lib/wine/wine64
+fi
 export WINEPREFIX=$prefix
-export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 export LC_ALL=ru_RU.UTF-8
@@ -17,16 +27,17 @@ if [ ! -f "$prefix/system.reg" ]; then
     # Two test programs may start at once; only one makes the prefix.
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
-      DISPLAY= wineboot -i >/dev/null 2>&1 || true
+      DISPLAY= "$loader" wineboot -i >/dev/null 2>&1 || true
       # Xvfb has no window manager: Wine frames and places windows itself, so a new
       # top-level window shows at once instead of waiting for a manager that never answers.
-      DISPLAY= wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+      [ "${VARNOK_WINDOW_MANAGER:-}" = 1 ] ||
+        DISPLAY= "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
       wineserver -w
     fi
   ) 9>"$prefix.lock"
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ "${VARNOK_NO_XVFB:-}" != 1 ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$@"
 fi
-exec wine "$@"
+exec "$loader" "$@"

@@ -57,12 +57,18 @@ bool IsColorRequest(UINT msg) { return msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTL
 bool ComboHandler(Control* combo, Message& m, LRESULT& result) {
     if (m.msg == MsgReflectedCommand) {
         switch (HIWORD(m.wParam)) {
-        case CBN_SELCHANGE:
+        case CBN_SELCHANGE: {
             // The system is still completing the selection: the edit field shows the new
-            // item only once it is done, so the change is told from the queue.
-            PostMessageA(combo->Handle, MsgReflectedCommand, MAKEWPARAM(0, CodeDeferredSelChange),
-                         0);
+            // item only once it is done, so the change is told from the queue, once for
+            // however many notifications one pick sends.
+            MSG pending;
+            if (!PeekMessageA(&pending, combo->Handle, MsgReflectedCommand, MsgReflectedCommand,
+                              PM_NOREMOVE)) {
+                PostMessageA(combo->Handle, MsgReflectedCommand,
+                             MAKEWPARAM(0, CodeDeferredSelChange), 0);
+            }
             break;
+        }
         case CBN_DROPDOWN:
             combo->DroppedDown = true;
             combo->IndexBeforeDrop =

@@ -117,7 +117,7 @@ LRESULT CALLBACK InnerWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lP
         };
         if (msg == WM_NCDESTROY) {
             if (prev) {
-                SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG>(prev));
+                SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
                 RemovePropA(window, PrevProcProp);
             }
             return passOn();
@@ -284,8 +284,8 @@ void SubclassInnerWindows(Control* combo) {
          inner = GetWindow(inner, GW_HWNDNEXT)) {
         if (GetPropA(inner, PrevProcProp)) continue;
         // The previous procedure is stored before the new one can receive anything.
-        SetPropA(inner, PrevProcProp, reinterpret_cast<HANDLE>(GetWindowLongA(inner, GWL_WNDPROC)));
-        SetWindowLongA(inner, GWL_WNDPROC, reinterpret_cast<LONG>(InnerWindowProc));
+        SetPropA(inner, PrevProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(inner, GWLP_WNDPROC)));
+        SetWindowLongPtrA(inner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InnerWindowProc));
     }
 }
 
@@ -293,7 +293,7 @@ void UnsubclassInnerWindows(HWND window) {
     for (HWND inner = GetWindow(window, GW_CHILD); inner; inner = GetWindow(inner, GW_HWNDNEXT)) {
         HANDLE prev = GetPropA(inner, PrevProcProp);
         if (!prev) continue;
-        SetWindowLongA(inner, GWL_WNDPROC, reinterpret_cast<LONG>(prev));
+        SetWindowLongPtrA(inner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
         RemovePropA(inner, PrevProcProp);
     }
 }
