@@ -65,6 +65,7 @@ class EffectLabelTest : public UiTest {
         SetFontStyle(font, FontBold);
         SetFontColor(font, Blue);
         ShowForm();
+        EXPECT_TRUE(form->CreateWindow()) << "the run loop shows the windows made early";
         return label;
     }
     HDC dc_ = nullptr;

@@ -102,6 +102,7 @@ TEST_F(KindsTest, ARadioClickMovesTheMarkWithinItsParentBeforeOnClick) {
     Control* second = CreateRadioBox(group, "second");
     Control* third = CreateRadioBox(group, "third");
     ShowForm();
+    ASSERT_TRUE(form->CreateWindow()) << "the run loop makes the windows not made early";
 
     RadioWatch watch{{first, second, third, check, inner}, {}};
     LogMarks(&watch, nullptr);
