@@ -12,6 +12,7 @@ uint32_t NextMenuId = FirstMenuId;
 void (*AlignProc)(Control* parent) = nullptr;
 HBRUSH (*BrushProc)(Control* ctl) = ControlBrush;
 HFONT (*FontHandleProc)(Control* ctl) = nullptr;
+void (*InheritFontProc)(Control* ctl) = nullptr;
 
 COLORREF ColorToRGB(int32_t color) {
     if (color >= 0) return static_cast<COLORREF>(color);

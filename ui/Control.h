@@ -144,6 +144,9 @@ struct Control : BaseObject {
     int32_t IndexBeforeDrop = 0; // combo boxes: selection when the list opened
     int32_t FocusGuard = 0;      // nested focus moves made by the layer; clicks ignored while > 0
     int32_t StoredIndex = 0;
+    // Combo boxes: the list is open; the list closed.
+    bool DroppedDown = false;
+    Event<void(Control* sender)> OnCloseUp;
     Event<void(Control* sender)> OnChange;
     Event<void(Control* sender)> OnEnter;
     ::Actions Actions;
@@ -194,6 +197,9 @@ extern HBRUSH (*BrushProc)(Control* ctl);
 // Gives the handle of a control's font, applied when its window is made; empty until the
 // font tools are in use.
 extern HFONT (*FontHandleProc)(Control* ctl);
+// Gives a child made in a parent with a font a copy of that font; empty until the font tools
+// are in use.
+extern void (*InheritFontProc)(Control* ctl);
 
 // The common constructor of all kinds; no window is made yet.
 Control* SetUpControl(Control* ctl, Control* parent, std::string_view systemClassName,

@@ -20,6 +20,17 @@ constexpr OptionSet ComboNoIntegralHeight = Option(4);
 // List box options.
 constexpr OptionSet ListNoIntegralHeight = Option(4);
 
+// One option of a kind's option set: the style bits added when the option is present and
+// those added when it is absent.
+struct OptionStyle {
+    uint32_t present = 0;
+    uint32_t absent = 0;
+};
+// The style bits of an option set through a kind's table of count options.
+uint32_t MapOptions(const OptionStyle* table, int count, OptionSet options);
+// Gives a control made but not yet shown its kind's size at its current top-left corner.
+void SetDefaultSize(Control* ctl, int32_t width, int32_t height);
+
 Control* CreateLabel(Control* parent, const std::string& caption);
 Control* CreateEditBox(Control* parent, OptionSet options);
 Control* CreateButton(Control* parent, const std::string& caption);

@@ -76,6 +76,7 @@ Control* SetUpControl(Control* ctl, Control* parent, std::string_view systemClas
         ctl->Margin = parent->Margin;
         const int32_t m = parent->Margin;
         ctl->Bounds = {m, m + parent->ClientMargins.top, m + 64, m + 64};
+        if (InheritFontProc) InheritFontProc(ctl);
     }
     if (actions) ctl->Actions = *actions;
     ctl->Style = style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
