@@ -40,9 +40,6 @@ bool MinimizeHandler(Control* applet, Message& m, LRESULT&) {
     GetWindowRect(form->Handle, &place);
     SetWindowPos(applet->Handle, nullptr, place.left, place.top, place.right - place.left, 0,
                  SWP_NOZORDER | SWP_NOREDRAW);
-    // Wine hides the owned windows only when the minimised window is the active one; the
-    // form is usually active, so the applet takes its owned windows down itself.
-    ShowOwnedPopups(applet->Handle, FALSE);
     return false;
 }
 

@@ -10,7 +10,6 @@
 #include "ui/Control.h"
 
 namespace {
-constexpr DWORD OpenSaveStructSize = 0x4C; // the OPENFILENAMEA every system version takes
 constexpr size_t SingleNameBuffer = 262;
 constexpr size_t MultiNameBuffer = 0xFFF0;
 constexpr uint16_t DefaultOpenOptions = (1u << 2) | (1u << 3) | (1u << 9) | (1u << 10);
@@ -80,7 +79,8 @@ bool ExecuteOpenSaveDialog(OpenSaveDialog* dialog) {
     }
 
     OPENFILENAMEA info{};
-    info.lStructSize = OpenSaveStructSize;
+    // The size every system version takes (76 bytes in 32-bit programs).
+    info.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     info.hwndOwner = OwnerOr(dialog->OwnerWindow);
     info.hInstance = GetModuleHandleA(nullptr);
     info.lpstrFilter = filter.empty() ? nullptr : filter.c_str();

@@ -40,7 +40,10 @@ TEST_F(AppletTest, TheAppletWindowIsATitledPopupWithAReducedSystemMenu) {
     GetClassNameA(window, name, sizeof name);
     EXPECT_STREQ(name, "obj_App");
     EXPECT_EQ(watch::TextOf(window), "Varnok");
-    EXPECT_EQ(static_cast<uint32_t>(GetWindowLongA(window, GWL_STYLE)) & 0xFFFF0000u, 0x90CA0000u);
+    EXPECT_EQ(applet_->Style, 0x90CA0000u);
+    const auto style = static_cast<uint32_t>(GetWindowLongA(window, GWL_STYLE));
+    EXPECT_EQ(style & 0x90CA0000u, 0x90CA0000u) << "popup, caption, system menu, minimise box";
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX));
     EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & (WS_EX_APPWINDOW | WS_EX_CLIENTEDGE),
               WS_EX_APPWINDOW);
     EXPECT_EQ(GetWindow(form->Handle, GW_OWNER), window) << "the form is owned by the applet";
