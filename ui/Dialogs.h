@@ -4,6 +4,7 @@
 #include <string>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include "ui/Object.h"
 

@@ -29,6 +29,10 @@ struct MenuObject : BaseObject {
     MenuEvent OnMenuItem;
     bool ByAccelerator = false;
     std::string ItemCaption;
+
+    // The top menu destroys its menu handle (after its window let go of it) and the further
+    // menus of its form; items free their own items.
+    void Destroy() override;
 };
 
 MenuObject* CreateMenuFromTemplate(Control* parent, uint32_t firstCommand,

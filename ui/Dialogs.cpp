@@ -1,0 +1,153 @@
+// The open-file dialog and the folder-browse dialog over the system's common dialogs.
+#include "ui/Dialogs.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "ui/Control.h"
+
+namespace {
+constexpr size_t SingleNameBuffer = 262;
+constexpr size_t MultiNameBuffer = 0xFFF0;
+constexpr uint16_t DefaultOpenOptions = (1u << 2) | (1u << 3) | (1u << 9) | (1u << 10);
+constexpr uint8_t DefaultFolderOptions = 1u << 4;
+
+// Option bit i of the open dialog gives flag i of this table.
+constexpr DWORD OpenFlags[] = {
+    OFN_CREATEPROMPT,     OFN_EXTENSIONDIFFERENT, OFN_FILEMUSTEXIST,    OFN_HIDEREADONLY,
+    OFN_NOCHANGEDIR,      OFN_NODEREFERENCELINKS, OFN_ALLOWMULTISELECT, OFN_NOLONGNAMES,
+    OFN_NOREADONLYRETURN, OFN_OVERWRITEPROMPT,    OFN_PATHMUSTEXIST,    OFN_READONLY,
+    OFN_NOVALIDATE,
+};
+// Option bit i of the folder dialog gives flag i of this table.
+constexpr UINT FolderFlags[] = {
+    BIF_BROWSEFORCOMPUTER, BIF_BROWSEFORPRINTER, BIF_DONTGOBELOWDOMAIN,
+    BIF_RETURNFSANCESTORS, BIF_RETURNONLYFSDIRS, BIF_STATUSTEXT,
+};
+
+template <class Flag, size_t N> Flag FlagsOf(unsigned options, const Flag (&table)[N]) {
+    Flag flags = 0;
+    for (size_t bit = 0; bit < N; ++bit) {
+        if (options & (1u << bit)) flags |= table[bit];
+    }
+    return flags;
+}
+
+HWND OwnerOr(HWND owner) {
+    if (owner) return owner;
+    return Applet ? Applet->Handle : nullptr;
+}
+
+// Selects the start folder once the dialog is up.
+int CALLBACK SelectStartFolder(HWND window, UINT msg, LPARAM, LPARAM data) {
+    const auto* dialog = reinterpret_cast<const FolderDialog*>(data);
+    if (msg == BFFM_INITIALIZED && dialog && !dialog->InitialPath.empty()) {
+        SendMessageA(window, BFFM_SETSELECTIONA, TRUE,
+                     reinterpret_cast<LPARAM>(dialog->InitialPath.c_str()));
+    }
+    return 0;
+}
+} // namespace
+
+OpenSaveDialog* CreateOpenSaveDialog(const std::string& title, const std::string& initialDir,
+                                     uint16_t options) {
+    auto* dialog = NewObject<OpenSaveDialog>();
+    dialog->OpenMode = true;
+    dialog->Title = title;
+    dialog->InitialDir = initialDir;
+    dialog->Options = options ? options : DefaultOpenOptions;
+    return dialog;
+}
+
+bool ExecuteOpenSaveDialog(OpenSaveDialog* dialog) {
+    const DWORD flags = FlagsOf(dialog->Options, OpenFlags) | OFN_EXPLORER | OFN_LONGNAMES;
+    const bool multi = (flags & OFN_ALLOWMULTISELECT) != 0;
+
+    // The preset name, cut so that its terminating zero still fits.
+    std::vector<char> names(multi ? MultiNameBuffer : SingleNameBuffer, '\0');
+    const size_t preset = std::min(dialog->FileName.size(), names.size() - 1);
+    std::copy_n(dialog->FileName.begin(), preset, names.begin());
+
+    // "Any Files|*.*" becomes "Any Files\0*.*\0\0": the string's own zero is the last one.
+    std::string filter = dialog->Filter;
+    if (!filter.empty()) {
+        filter += '|';
+        std::replace(filter.begin(), filter.end(), '|', '\0');
+    }
+
+    OPENFILENAMEA info{};
+    // The size every system version takes (76 bytes in 32-bit programs).
+    info.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    info.hwndOwner = OwnerOr(dialog->OwnerWindow);
+    info.hInstance = GetModuleHandleA(nullptr);
+    info.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
+    info.nFilterIndex = static_cast<DWORD>(dialog->FilterIndex);
+    info.lpstrFile = names.data();
+    info.nMaxFile = static_cast<DWORD>(names.size());
+    info.lpstrInitialDir = dialog->InitialDir.empty() ? nullptr : dialog->InitialDir.c_str();
+    info.lpstrTitle = dialog->Title.empty() ? nullptr : dialog->Title.c_str();
+    info.Flags = flags;
+    info.lpstrDefExt = dialog->DefaultExtension.c_str();
+    info.lCustData = reinterpret_cast<LPARAM>(dialog);
+
+    const BOOL chosen = dialog->OpenMode ? GetOpenFileNameA(&info) : GetSaveFileNameA(&info);
+    if (!chosen) {
+        // A cancel, or a path that did not fit: the buffer then holds no name at all.
+        dialog->FileName.clear();
+        return false;
+    }
+    dialog->FilterIndex = static_cast<int32_t>(info.nFilterIndex);
+    if (multi) {
+        // The folder and the names, separated by carriage returns instead of zeros.
+        for (size_t i = 0; i + 1 < names.size() && !(names[i] == '\0' && names[i + 1] == '\0');
+             ++i) {
+            if (names[i] == '\0') names[i] = '\r';
+        }
+    }
+    names.back() = '\0';
+    dialog->FileName = names.data();
+    return true;
+}
+
+FolderDialog* CreateFolderDialog(const std::string& title, uint8_t options) {
+    auto* dialog = NewObject<FolderDialog>();
+    dialog->Title = title;
+    dialog->Options = options ? options : DefaultFolderOptions;
+    return dialog;
+}
+
+bool ExecuteFolderDialog(FolderDialog* dialog) {
+    // The display name has its own buffer: PathBuffer only ever holds a real path.
+    char displayName[MAX_PATH + 1] = {};
+    BROWSEINFOA info{};
+    info.hwndOwner = OwnerOr(dialog->OwnerWindow);
+    info.pszDisplayName = displayName;
+    info.lpszTitle = dialog->Title.empty() ? nullptr : dialog->Title.c_str();
+    info.ulFlags = FlagsOf(dialog->Options, FolderFlags);
+    info.lpfn = dialog->BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(dialog);
+
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
+    if (!item) return false;
+    char path[MAX_PATH + 1] = {};
+    // A network item, a folder outside the file system or a path too long gives no path.
+    const bool converted = SHGetPathFromIDListA(item, path) && path[0] != '\0';
+    CoTaskMemFree(item);
+    if (!converted) return false;
+    std::copy_n(path, sizeof path, dialog->PathBuffer);
+    dialog->PathBuffer[MAX_PATH] = '\0';
+    return true;
+}
+
+std::string FolderDialogPath(const FolderDialog* dialog) { return dialog->PathBuffer; }
+
+void SetFolderDialogStart(FolderDialog* dialog, const std::string& path) {
+    dialog->BrowseCallback = SelectStartFolder;
+    dialog->InitialPath = path;
+    if (!dialog->InitialPath.empty() && dialog->InitialPath.back() == '\\') {
+        dialog->InitialPath.pop_back();
+    }
+}
