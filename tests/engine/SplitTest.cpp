@@ -184,20 +184,28 @@ TEST(SplitChecks, SourceAndFolderComeFirst) {
     EXPECT_EQ(PieceSizes(folder / "new\\", "data.bin"), (V{5, 5}));
 }
 
-TEST(SplitByCountAndSize, ASecondSplitIntoFewerPiecesLeavesTheHigherOnes) {
+TEST(SplitByCountAndSize, ASecondSplitIntoFewerPiecesRemovesTheHigherOnes) {
     TempFolder folder;
-    const std::string first = PatternBytes(100, 1);
-    WriteWholeFile(folder / "x.dat", first);
+    WriteWholeFile(folder / "x.dat", PatternBytes(100, 1));
     RecordingHooks hooks;
     SplitFile(ByCount(folder / "x.dat", folder / "p\\", 5), hooks);
+    // Beyond a gap nothing belongs to the run of the older set.
+    WriteWholeFile(folder / "p\\x.dat_7.brf", "seven");
     const std::string second = PatternBytes(30, 2);
     WriteWholeFile(folder / "x.dat", second);
     SplitFile(ByCount(folder / "x.dat", folder / "p\\", 2), hooks);
-    EXPECT_EQ(ReadWholeFile(folder / "p\\x.dat_1.brf"), second.substr(0, 15));
-    EXPECT_EQ(ReadWholeFile(folder / "p\\x.dat_2.brf"), second.substr(15));
-    for (int n = 3; n <= 5; ++n)
-        EXPECT_EQ(ReadWholeFile(PiecePath(folder / "p\\", "x.dat", n)),
-                  first.substr((n - 1) * 20, 20));
+    EXPECT_EQ(FolderEntries(folder / "p\\"), (Texts{"x.dat_1.brf", "x.dat_2.brf", "x.dat_7.brf"}));
+    EXPECT_EQ(JoinedPieces(folder / "p\\", "x.dat"), second);
+    EXPECT_EQ(hooks.Of("message"), Texts(2, "Разделение файла x.dat завершенно"));
+
+    // A folder in the run is left, and ends the run.
+    WriteWholeFile(folder / "x.dat", PatternBytes(100, 3));
+    SplitFile(BySize(folder / "x.dat", folder / "p\\", 20), hooks);
+    MakeFolder(folder / "p\\x.dat_6.brf");
+    SplitFile(BySize(folder / "x.dat", folder / "p\\", 50), hooks);
+    EXPECT_EQ(FolderEntries(folder / "p\\"),
+              (Texts{"x.dat_1.brf", "x.dat_2.brf", "x.dat_6.brf", "x.dat_7.brf"}));
+    EXPECT_TRUE(IsExistingFolder(folder / "p\\x.dat_6.brf"));
 }
 
 TEST(SplitRoundTrip, PiecesConcatenateToTheSourceForManySizesAndBuffers) {
@@ -256,7 +264,8 @@ TEST(SplitFaults, PieceNameTakenByAFolderStopsWithoutCompletion) {
     EXPECT_EQ(hooks.Of("message"),
               Texts{"Невозможно создание части " + (folder / "data.bin_2.brf") + "!"});
     EXPECT_EQ(hooks.Of("status"), Texts{"Разделение файла data.bin to data.bin_1.brf"});
-    EXPECT_FALSE(FileExists(folder / "data.bin_3.brf"));
+    // Piece 1 was written and goes: a partial set would join into a shorter file.
+    EXPECT_EQ(FolderEntries(folder.Path()), (Texts{"data.bin", "data.bin_2.brf"}));
 }
 
 TEST(SplitFaults, TargetHeldOpenByAnotherProgram) {
@@ -291,6 +300,7 @@ TEST(SplitFaults, FullDiskStopsAtThePieceThatCannotBeWritten) {
     SplitFile(BySize(folder / "full.bin", full, 1000), hooks);
     EXPECT_EQ(hooks.Of("message"),
               Texts{"Невозможно записать часть " + full + "full.bin_2.brf полностью!"});
+    EXPECT_FALSE(FileExists(full + "full.bin_1.brf"));
     EXPECT_FALSE(FileExists(full + "full.bin_3.brf"));
 }
 
@@ -437,6 +447,7 @@ TEST(SplitOntoDisks, WholeCopyOntoAFullDiskIsReported) {
     SplitRequest request = ByCount(folder / "whole.bin", full, 0);
     request.method = SplitMethod::OntoDisks;
     SplitFile(request, hooks, disks.Query());
-    EXPECT_EQ(hooks.Of("message"),
-              Texts{"Невозможно записать файл " + full + "whole.bin полностью!"});
+    const std::string letter = folder.Path().substr(0, 1);
+    EXPECT_EQ(hooks.Of("message"), Texts{"Файл whole.bin не помещается на диск " + letter +
+                                         ":\\. Неполная копия удалена."});
 }
