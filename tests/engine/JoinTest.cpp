@@ -359,7 +359,7 @@ TEST_F(JoinTest, TargetFolderIsMadeOneLevelDeepOnly) {
     EXPECT_EQ(ReadWholeFile(target / "a\\film.avi"), "abc");
 }
 
-TEST(JoinTest, AFailureNamesTheOutputNotTheGatheringFile) {
+TEST(JoinFailures, AFailureNamesTheOutputNotTheGatheringFile) {
     TempFolder folder;
     WriteWholeFile(folder / "f.bin_1.brf", "0123");
     MakeFolder(folder / "out\\");
