@@ -1,5 +1,6 @@
-// The disk method on disks that the user swaps: the folder made on each disk before it is
-// measured, file systems that cap a file, and disks that take less than they said.
+// The disk method: pieces filling each disk in turn, the prompts, and disks that the user swaps:
+// the folder made on each disk before it is measured, file systems that cap a file, and disks that
+// take less than they said.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -101,6 +102,30 @@ void Split(SwappedDisks& disks) {
 
 const std::string kDone = "Разделение файла src.bin завершенно";
 
+// Free space of each inserted disk, in turn; a missing figure is a failed measurement.
+struct ScriptedDisks {
+    explicit ScriptedDisks(std::vector<std::optional<uint64_t>> disks)
+        : figures(std::move(disks)) {}
+
+    std::vector<std::optional<uint64_t>> figures;
+    std::vector<std::string> roots;
+    size_t next = 0;
+
+    FreeSpaceQuery Query() {
+        return [this](const std::string& root) -> std::optional<uint64_t> {
+            roots.push_back(root);
+            if (next >= figures.size()) return std::nullopt;
+            return figures[next++];
+        };
+    }
+};
+
+using V = std::vector<int64_t>;
+
+SplitRequest ByCount(const std::string& source, const std::string& folder, int64_t count) {
+    return SplitRequestFor(source, folder, SplitMethod::ByCount, count);
+}
+
 } // namespace
 
 TEST(DiskSwaps, TheFolderIsMadeBeforeTheDiskIsMeasured) {
@@ -164,4 +189,152 @@ TEST(DiskSwaps, TheSourceGoneAfterTheFolderStepIsToldInEnglish) {
     SplitFile(SplitRequestFor(disks.Source(), disks.Target(), SplitMethod::ByCount, 2), disks,
               system);
     EXPECT_EQ(disks.calls, Texts{"message: File src.bin not found."});
+}
+
+TEST(SplitOntoDisks, PiecesFillEachDiskInTurn) {
+    struct Case {
+        size_t fileSize;
+        std::vector<std::optional<uint64_t>> disks;
+        V pieces;
+        int noSpacePrompts;
+    };
+    const Case cases[] = {
+        {3000000, {1457664, 1457664, 1457664}, {1457664, 1457664, 84672}, 0},
+        {2000000, {1457664, 0, 1457664}, {1457664, 542336}, 1},
+        {2000000, {1457664, std::nullopt, 0, 1457664}, {1457664, 542336}, 2},
+        {10, {3, 3, 3, 3, 3}, {3, 3, 3, 1}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileSize);
+        TempFolder folder;
+        const std::string bytes = PatternBytes(c.fileSize, 7);
+        WriteWholeFile(folder / "film.avi", bytes);
+        ScriptedDisks disks(c.disks);
+        RecordingHooks hooks;
+        SplitRequest request = ByCount(folder / "film.avi", folder / "A\\", 0);
+        request.method = SplitMethod::OntoDisks;
+        SplitFile(request, hooks, disks.Query());
+        EXPECT_EQ(PieceSizes(folder / "A\\", "film.avi"), c.pieces);
+        EXPECT_EQ(JoinedPieces(folder / "A\\", "film.avi"), bytes);
+        const std::string letter = folder.Path().substr(0, 1);
+        const std::string insert =
+            "Вставте другой диск " + letter + " для записи части film.avi и нажмите Ок.";
+        const std::string noSpace = "Свободное место на диске " + letter +
+                                    ":\\ отсутствует.\n\rВставте другой диск и нажмите Ок.";
+        Texts asks(c.pieces.size(), insert);
+        for (int i = 0; i < c.noSpacePrompts; ++i) asks.insert(asks.begin() + 2, noSpace);
+        EXPECT_EQ(hooks.Of("ask"), asks);
+        EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
+        EXPECT_EQ(disks.roots.front(), letter + ":\\");
+    }
+}
+
+TEST(SplitOntoDisks, OffersAWholeCopyWhenTheFileFits) {
+    for (uint64_t freeBytes : {1000000ull, 1000001ull, 8ull << 30}) {
+        TempFolder folder;
+        const std::string bytes = PatternBytes(1000000, 8);
+        WriteWholeFile(folder / "film.avi", bytes);
+        ScriptedDisks disks{{freeBytes}};
+        RecordingHooks hooks;
+        SplitRequest request = ByCount(folder / "film.avi", folder / "A\\", 0);
+        request.method = SplitMethod::OntoDisks;
+        SplitFile(request, hooks, disks.Query());
+        const std::string letter = folder.Path().substr(0, 1);
+        EXPECT_EQ(hooks.Of("ask"), (Texts{"Вставте другой диск " + letter +
+                                              " для записи части film.avi и нажмите Ок.",
+                                          "Свободное место на диске " + letter +
+                                              ":\\ ольше размера файла\n\r"
+                                              "Копировать файлfilm.avi без разделения?"}));
+        EXPECT_EQ(ReadWholeFile(folder / "A\\film.avi"), bytes);
+        EXPECT_EQ(FolderEntries(folder / "A\\"), Texts{"film.avi"});
+        EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
+    }
+}
+
+TEST(SplitOntoDisks, AnEmptyFileIsCopiedWhole) {
+    TempFolder folder;
+    WriteWholeFile(folder / "empty", "");
+    ScriptedDisks disks{{0}};
+    RecordingHooks hooks;
+    SplitRequest request = ByCount(folder / "empty", folder / "A\\", 0);
+    request.method = SplitMethod::OntoDisks;
+    SplitFile(request, hooks, disks.Query());
+    EXPECT_TRUE(FileExists(folder / "A\\empty"));
+    EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла empty завершенно"});
+}
+
+TEST(SplitOntoDisks, CancelAtAnyPromptStopsWithoutCompletion) {
+    // Prompts in order for a 10-byte file on disks of 4, 0, 4, 4 bytes: insert, insert,
+    // no space, insert; Cancel at each one in turn.
+    for (size_t cancelAt = 0; cancelAt < 4; ++cancelAt) {
+        SCOPED_TRACE(cancelAt);
+        TempFolder folder;
+        WriteWholeFile(folder / "f.bin", "0123456789");
+        ScriptedDisks disks{{4, 0, 4, 4}};
+        RecordingHooks hooks;
+        hooks.answers.assign(cancelAt, true);
+        hooks.answers.push_back(false);
+        SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
+        request.method = SplitMethod::OntoDisks;
+        SplitFile(request, hooks, disks.Query());
+        EXPECT_EQ(hooks.Of("ask").size(), cancelAt + 1);
+        EXPECT_EQ(hooks.Of("message"), Texts{});
+        EXPECT_EQ(hooks.Of("status"), Texts{});
+        const V written[] = {{}, {4}, {4}, {4, 4}};
+        EXPECT_EQ(PieceSizes(folder / "A\\", "f.bin"), written[cancelAt]);
+        // The source was closed: it can be opened for writing again.
+        EXPECT_TRUE(OpenWriteStream(folder / "f.bin").IsOpen());
+    }
+
+    TempFolder folder;
+    WriteWholeFile(folder / "f.bin", "0123456789");
+    ScriptedDisks disks{{100}};
+    RecordingHooks hooks;
+    hooks.answers = {true, false};
+    SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
+    request.method = SplitMethod::OntoDisks;
+    SplitFile(request, hooks, disks.Query());
+    EXPECT_EQ(FolderEntries(folder / "A\\"), Texts{});
+    EXPECT_EQ(hooks.Of("message"), Texts{});
+}
+
+TEST(SplitOntoDisks, MakesTheFolderOnEachFreshDisk) {
+    TempFolder folder;
+    WriteWholeFile(folder / "f.bin", "0123456789");
+    ScriptedDisks disks{{6, 6}};
+    SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
+    request.method = SplitMethod::OntoDisks;
+    // Between the disks the user takes the first disk out: its piece and folder leave.
+    struct : RecordingHooks {
+        std::string folder;
+        bool AskOkCancel(const std::string& text) override {
+            if (FileExists(folder + "f.bin_1.brf")) {
+                MoveFileA((folder + "f.bin_1.brf").c_str(), (folder + "..\\disk1.brf").c_str());
+                RemoveDirectoryA(folder.c_str());
+            }
+            return RecordingHooks::AskOkCancel(text);
+        }
+    } swapping;
+    swapping.folder = folder / "A\\";
+    SplitFile(request, swapping, disks.Query());
+    EXPECT_EQ(ReadWholeFile(folder / "disk1.brf"), "012345");
+    EXPECT_EQ(ReadWholeFile(folder / "A\\f.bin_2.brf"), "6789");
+    EXPECT_EQ(swapping.Of("message"), Texts{"Разделение файла f.bin завершенно"});
+}
+
+TEST(SplitOntoDisks, WholeCopyOntoAFullDiskIsReported) {
+    TempFolder folder;
+    const std::string full = folder / "full\\";
+    MakeFolder(full);
+    FullDeviceLink link(full, "whole.bin");
+    ASSERT_TRUE(link.Made());
+    WriteWholeFile(folder / "whole.bin", PatternBytes(5000, 3));
+    ScriptedDisks disks{{1ull << 40}};
+    RecordingHooks hooks;
+    SplitRequest request = ByCount(folder / "whole.bin", full, 0);
+    request.method = SplitMethod::OntoDisks;
+    SplitFile(request, hooks, disks.Query());
+    const std::string letter = folder.Path().substr(0, 1);
+    EXPECT_EQ(hooks.Of("message"), Texts{"Файл whole.bin не помещается на диск " + letter +
+                                         ":\\. Неполная копия удалена."});
 }
