@@ -7,7 +7,8 @@
 // FOLDER ends in a backslash.
 //
 // Prints one line: "seconds <s> peak_ws <bytes> start_ws <bytes>". VARNOK_BENCH_BUFFER, when set,
-// gives the copy buffer's size in bytes, for tuning it.
+// gives the copy buffer's size in bytes, for tuning it; VARNOK_BENCH_PACE the milliseconds between
+// two yields inside a copy (4294967295: none), to weigh what the yields and progress cost.
 #include <windows.h>
 
 #include <psapi.h>
@@ -31,6 +32,11 @@ struct QuietHooks : SplitHooks, JoinHooks {
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void SetStatus(const std::string&) override {}
     void KeepResponsive() override {}
+    // A window would turn the figures into a bar position; this much work at least.
+    void ReportProgress(const ProgressFigures& figures) override {
+        if (figures.total > 0) lastPercent = static_cast<int>(figures.done * 100 / figures.total);
+    }
+    int lastPercent = 0;
     bool AskOkCancel(const std::string&) override { return true; }
     void ShowPieceList(const std::vector<std::string>&) override {}
 };
@@ -80,6 +86,9 @@ int main(int argc, char** argv) {
     DWORD length = GetEnvironmentVariableA("VARNOK_BENCH_BUFFER", buffer, sizeof buffer);
     if (length > 0 && length < sizeof buffer)
         SetCopyBufferSize(static_cast<uint32_t>(ParseDecimalWide(buffer)));
+    length = GetEnvironmentVariableA("VARNOK_BENCH_PACE", buffer, sizeof buffer);
+    if (length > 0 && length < sizeof buffer)
+        SetCopyPaceInterval(static_cast<uint32_t>(ParseDecimalWide(buffer)));
     const std::string mode = argv[1];
     QuietHooks hooks;
     std::function<void()> work;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures Varnok's split and join against GNU split, cat and cp on one generated file.
 # Usage: make bench BUILD=build/x   (or: VARNOK_BUILD=build/x bash bench/run.sh)
-# Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (8), BENCH_DIR (bench/out),
+# Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (8), BENCH_DIR (bench/out; to compare
+#   engines use a tmpfs folder such as /dev/shm/varnok-bench, which takes the disk's noise away),
 #   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own), BENCH_EXE (another build of
 #   varnok_bench.exe, to compare engines).
 # Every tool works on the same file with its data in the page cache, writes into a folder
@@ -42,10 +43,12 @@ win() { local p="Z:$1"; echo "${p//\//\\}"; }
 fresh() { rm -rf "${dir:?}/$1"; mkdir -p "$dir/$1"; sync; }
 fail() { echo "bench: $*" >&2; exit 1; }
 
-# varnok MODE PATH FOLDER [NUMBER]: prints "seconds peak_ws start_ws".
+# varnok MODE PATH FOLDER [NUMBER]: prints "seconds peak_ws start_ws". PACE=none turns the
+# yields inside a copy (and the progress reported at them) off.
 varnok() {
-  local out
-  out=$(VARNOK_BENCH_BUFFER=$buffer LC_ALL=ru_RU.UTF-8 wine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"}) ||
+  local out pace=
+  [ "${PACE:-}" = none ] && pace=4294967295
+  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer LC_ALL=ru_RU.UTF-8 wine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"}) ||
     fail "varnok_bench $1 failed"
   echo "$out" | awk '{print $2, $4, $6}'
 }
@@ -89,10 +92,15 @@ op_c_joinsync() {
   add c_joinsync "$r"
 }
 op_cp() { r=$(timed cp "$src" "$dir/out/source.bin"); add cp "$r"; }
+# The same Varnok operations without the yields inside a copy and the progress at them.
+op_v_size_still() { r=$(PACE=none varnok split-size "$src" "$dir/out" $piece); add v_size_still "${r%% *}"; }
+op_v_join_still() {
+  r=$(PACE=none varnok join "$dir/v_set/source.bin_1.brf" "$dir/out"); add v_join_still "${r%% *}"
+}
 
 # How fast a run goes depends on what ran just before it as much as on the tool (on this
 # virtual machine), so each run takes the operations in another order, shuffled repeatably.
-ops=(v_size c_size v_count c_count v_join c_join c_joinsync cp)
+ops=(v_size c_size v_count c_count v_join c_join c_joinsync cp v_size_still v_join_still)
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
   for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
@@ -117,14 +125,16 @@ median() { tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {print (NR%2 ? v
 mbs() { awk -v b="$bytes" -v t="$1" 'BEGIN {printf "%.0f", b / t / 1e6}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", b / a}'; }
 mib() { awk -v b="$1" 'BEGIN {printf "%.1f MiB", b / 1048576}'; }
+fastest() { echo "$1" | tr ' ' '\n' | grep . | sort -g | head -1; }
 spread() { echo "$1" | tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {printf "%.3f-%.3f", v[1], v[NR]}'; }
 declare -A med
 for k in "${!times[@]}"; do med[$k]=$(echo "${times[$k]}" | median); done
 
 row() { # name varnokKey nativeKey nativeName
   local v=${med[$2]} c=${med[$3]} p=${med[cp]}
-  printf '| %s | %.3f s (%s) | %s | %s: %.3f s (%s) | %s | %s | %s |\n' "$1" "$v" "$(spread "${times[$2]}")" \
-    "$(mbs "$v")" "$4" "$c" "$(spread "${times[$3]}")" "$(mbs "$c")" "$(ratio "$v" "$c")" "$(ratio "$v" "$p")"
+  printf '| %s | %.3f s (%s) | %s | %s: %.3f s (%s) | %s | %s | %s | %s |\n' "$1" "$v" "$(spread "${times[$2]}")" \
+    "$(mbs "$v")" "$4" "$c" "$(spread "${times[$3]}")" "$(mbs "$c")" "$(ratio "$v" "$c")" \
+    "$(ratio "$(fastest "${times[$2]}")" "$(fastest "${times[$3]}")")" "$(ratio "$v" "$p")"
 }
 {
   disk=$(df -P "$dir" | awk 'NR==2 {print $1}')
@@ -135,13 +145,21 @@ row() { # name varnokKey nativeKey nativeName
   echo "Source: $sizeMiB MiB of random bytes; median of $runs runs (fastest-slowest in brackets); MB = 10^6 bytes."
   echo "Reproduce: make bench BUILD=build/bench BENCH_SIZE_MIB=$sizeMiB BENCH_RUNS=$runs"
   echo
-  echo "| operation | Varnok | Varnok MB/s | coreutils | coreutils MB/s | Varnok / coreutils | Varnok / cp |"
-  echo "|---|---|---|---|---|---|---|"
+  echo "| operation | Varnok | Varnok MB/s | coreutils | coreutils MB/s | Varnok / coreutils (medians) | the same, fastest runs | Varnok / cp |"
+  echo "|---|---|---|---|---|---|---|---|"
   row "split by size, $((piece / 1048576)) MiB pieces" v_size c_size "split -b $((piece / 1048576))M"
   row "split by count, 10 pieces" v_count c_count "split -n 10"
   row "join of those pieces" v_join c_join "cat"
   row "join of those pieces" v_join c_joinsync "cat, then sync of the file"
-  printf '| cp of the whole file | | | cp: %.3f s (%s) | %s | | 1.00 |\n' "${med[cp]}" "$(spread "${times[cp]}")" "$(mbs "${med[cp]}")"
+  printf '| cp of the whole file | | | cp: %.3f s (%s) | %s | | | 1.00 |\n' "${med[cp]}" "$(spread "${times[cp]}")" "$(mbs "${med[cp]}")"
+  echo
+  echo "| yields and progress inside a copy | with (median, fastest) | without (median, fastest) | time with / without, fastest runs |"
+  echo "|---|---|---|---|"
+  for k in size join; do
+    printf '| %s | %.3f s, %.3f s | %.3f s, %.3f s | %s |\n' "$k" "${med[v_$k]}" "$(fastest "${times[v_$k]}")" \
+      "${med[v_${k}_still]}" "$(fastest "${times[v_${k}_still]}")" \
+      "$(ratio "$(fastest "${times[v_${k}_still]}")" "$(fastest "${times[v_$k]}")")"
+  done
   echo
   echo "| Varnok process | peak working set | working set before the operation |"
   echo "|---|---|---|"

@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint32_t kDefaultCopyBufferSize = 256u << 10;
 uint32_t copyBufferSize = kDefaultCopyBufferSize;
+uint32_t copyPaceInterval = 100;
 
 HANDLE Native(void* handle) { return static_cast<HANDLE>(handle); }
 
@@ -17,7 +18,8 @@ HANDLE Native(void* handle) { return static_cast<HANDLE>(handle); }
 
 FileStream::FileStream(FileStream&& other) noexcept
     : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)), kind_(other.kind_),
-      endsAtPosition_(std::exchange(other.endsAtPosition_, false)) {}
+      endsAtPosition_(std::exchange(other.endsAtPosition_, false)),
+      noRoom_(std::exchange(other.noRoom_, false)) {}
 
 FileStream& FileStream::operator=(FileStream&& other) noexcept {
     if (this != &other) {
@@ -25,6 +27,7 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
         handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
         kind_ = other.kind_;
         endsAtPosition_ = std::exchange(other.endsAtPosition_, false);
+        noRoom_ = std::exchange(other.noRoom_, false);
     }
     return *this;
 }
@@ -56,7 +59,16 @@ uint32_t FileStream::Read(void* buffer, uint32_t count) {
 uint32_t FileStream::Write(const void* buffer, uint32_t count) {
     DWORD done = 0;
     if (kind_ != Kind::Write || !IsOpen()) return 0;
-    if (!WriteFile(Native(handle_), buffer, count, &done, nullptr)) done = 0;
+    noRoom_ = false;
+    if (!WriteFile(Native(handle_), buffer, count, &done, nullptr)) {
+        const DWORD error = GetLastError();
+        noRoom_ = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ||
+                  error == ERROR_FILE_TOO_LARGE;
+        done = 0;
+    } else if (done < count) {
+        // A write to a file that takes fewer bytes than asked without an error ran out of room.
+        noRoom_ = true;
+    }
     // The file always ends where the last write ended, whatever it held before. Once it has
     // been cut at the position, a whole write there only moves the end along with it (no one
     // else may write the file meanwhile), so a run of writes needs one cut, not one each.
@@ -89,7 +101,12 @@ void SetCopyBufferSize(uint32_t bytes) {
     copyBufferSize = bytes == 0 ? kDefaultCopyBufferSize : bytes;
 }
 
-CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count) {
+uint32_t CopyPaceInterval() { return copyPaceInterval; }
+
+void SetCopyPaceInterval(uint32_t milliseconds) { copyPaceInterval = milliseconds; }
+
+CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count,
+                           const CopyPace& pace) {
     CopyResult result;
     if (count <= 0) {
         destination.Write(nullptr, 0);
@@ -99,17 +116,34 @@ CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t 
         static_cast<uint32_t>(std::min<int64_t>(count, static_cast<int64_t>(copyBufferSize)));
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
     if (!buffer) return result;
+    // Pacing goes by the clock, so that small buffers on a fast disk do not yield per buffer.
+    ULONGLONG paced = GetTickCount64();
     int64_t left = count;
     while (left > 0) {
         uint32_t want = static_cast<uint32_t>(std::min<int64_t>(left, bufferSize));
         uint32_t got = source.Read(buffer.get(), want);
-        uint32_t put = got == 0 ? 0 : destination.Write(buffer.get(), got);
+        // Even an empty read writes once: the destination must not keep older bytes after
+        // its position.
+        uint32_t put = got == 0 && result.written > 0 ? 0 : destination.Write(buffer.get(), got);
         result.written += put;
         left -= put;
-        if (put < got) return result;
+        if (put < got) {
+            result.noRoom = destination.LastWriteFoundNoRoom();
+            return result;
+        }
         if (got < want) {
             result.sourceShort = left > 0;
             return result;
+        }
+        if (pace) {
+            const ULONGLONG now = GetTickCount64();
+            if (now - paced >= copyPaceInterval) {
+                if (!pace(result.written)) {
+                    result.stopped = true;
+                    return result;
+                }
+                paced = GetTickCount64();
+            }
         }
     }
     return result;
@@ -214,5 +248,23 @@ void SetProcessPriority(PriorityLevel level) {
         SetPriorityClass(process, PriorityClassOf(level));
         CloseHandle(process);
     }
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    // A lowered class with a time-critical thread would still take the processor first.
+    const bool urgent = level == PriorityLevel::High || level == PriorityLevel::Realtime;
+    SetThreadPriority(GetCurrentThread(),
+                      urgent ? THREAD_PRIORITY_TIME_CRITICAL : THREAD_PRIORITY_NORMAL);
+}
+
+std::string FileSystemName(const std::string& root) {
+    char name[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name,
+                               sizeof name))
+        return {};
+    return name;
+}
+
+std::optional<uint64_t> LargestFileOn(const std::string& fileSystem) {
+    constexpr uint64_t kLargestFatFile = 4294967295ull;
+    for (const char* fat : {"FAT", "FAT12", "FAT16", "FAT32"})
+        if (lstrcmpiA(fileSystem.c_str(), fat) == 0) return kLargestFatFile;
+    return std::nullopt;
 }

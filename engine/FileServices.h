@@ -2,6 +2,7 @@
 // Every operation reports failure through its result only and never shows anything.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -36,6 +37,9 @@ class FileStream {
     uint32_t Write(const void* buffer, uint32_t count);
     // Writes what the system still holds for the file to the disk.
     bool Flush();
+    // Whether the last Write was refused, in full or in part, because the disk or the file
+    // system takes no more (disk full, or a file larger than the file system holds).
+    bool LastWriteFoundNoRoom() const { return noRoom_; }
     void Close();
 
   private:
@@ -43,6 +47,7 @@ class FileStream {
     Kind kind_ = Kind::Read;
     // The file is known to end at the current position: a write there needs no cut after it.
     bool endsAtPosition_ = false;
+    bool noRoom_ = false;
 };
 
 // Shared reading (other readers allowed, no writers), the file must exist. Position 0.
@@ -51,23 +56,37 @@ FileStream OpenReadStream(const std::string& path);
 // first write cuts it. Position 0.
 FileStream OpenWriteStream(const std::string& path);
 
-// What a copy moved: the bytes written, and whether the source ran out (end of file or a
-// failed read) before count bytes were read.
+// What a copy moved: the bytes written, whether the source ran out (end of file or a failed
+// read) before count bytes were read, whether a write found no room on the disk, and whether
+// the pace callback stopped it.
 struct CopyResult {
     int64_t written = 0;
     bool sourceShort = false;
+    bool noRoom = false;
+    bool stopped = false;
 };
 
+// Called during a copy with the bytes written so far; false stops the copy there.
+using CopyPace = std::function<bool(int64_t written)>;
+
 // Copies up to count bytes from the source's position to the destination's position through
-// one bounded buffer, stopping at the end of the source or at a short or failed write.
+// one bounded buffer, stopping at the end of the source or at a short or failed write. The
+// destination always ends at its position afterwards, even when nothing could be read.
 // A count of 0 or less still writes nothing once, which cuts a write stream at its position.
-CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count);
+// pace, when given, is called about every CopyPaceInterval() milliseconds of copying (also
+// after the last buffer), never more often; a stop it asks for is told even at the end.
+CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count,
+                           const CopyPace& pace = nullptr);
 // The bytes written by CopyStreamBytes.
 int64_t CopyBetweenStreams(FileStream& destination, FileStream& source, int64_t count);
 
 // The size of the copy buffer; tests shrink it so that faults of the copy loop show.
 uint32_t CopyBufferSize();
 void SetCopyBufferSize(uint32_t bytes);
+// How many milliseconds of copying pass between two calls of a copy's pace callback (100);
+// tests set 0 to have it called after every buffer.
+uint32_t CopyPaceInterval();
+void SetCopyPaceInterval(uint32_t milliseconds);
 
 bool IsExistingFile(const std::string& path);
 bool IsExistingFolder(const std::string& path);
@@ -82,5 +101,11 @@ bool RemoveFile(const std::string& path);
 uint64_t LookupFileSize(const std::string& path);
 // The bytes of the disk at root ("A:\") that the caller may use; nothing when the query fails.
 std::optional<uint64_t> FreeDiskBytes(const std::string& root);
-// Sets the process's priority class and makes the calling thread time-critical.
+// The name of the file system of the volume at root ("FAT32", "NTFS"); empty when unknown.
+std::string FileSystemName(const std::string& root);
+// The largest file the named file system holds: 4,294,967,295 bytes for the FAT kinds,
+// otherwise no limit.
+std::optional<uint64_t> LargestFileOn(const std::string& fileSystem);
+// Sets the process's priority class; High and Realtime make the calling thread time-critical,
+// Normal and Idle give it normal thread priority.
 void SetProcessPriority(PriorityLevel level);

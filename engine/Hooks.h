@@ -1,5 +1,6 @@
 // How the engine reaches the user: the window supplies these, tests record them.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,18 @@ struct EngineHooks {
     virtual void SetStatus(const std::string& text) = 0;
     // Handles the window messages that are waiting, then returns.
     virtual void KeepResponsive() = 0;
+    // How far an operation has got: bytes of the whole file, and of the piece being written
+    // (the disk method; elsewhere equal to the whole).
+    struct ProgressFigures {
+        int64_t done = 0;
+        int64_t total = 0;
+        int64_t pieceDone = 0;
+        int64_t pieceTotal = 0;
+    };
+    // Called at the same moments as KeepResponsive, never more often; by default it does nothing.
+    virtual void ReportProgress([[maybe_unused]] const ProgressFigures& figures) {}
+    // Asked right after every KeepResponsive: true stops the operation there.
+    virtual bool StopRequested() { return false; }
 };
 
 struct SplitHooks : EngineHooks {

@@ -63,6 +63,7 @@ class Joiner {
         outputPath_ = targetFolder_ + baseName_;
         gatherPath_ = GatheringPath(outputPath_);
         const std::set<int64_t> numbers = FindPieceNumbers();
+        if (stopped_) return;
         if (numbers.empty()) {
             hooks_.ShowMessage("Части файла " + pieceFolder_ + baseName_ + " не найдены!");
             return;
@@ -94,7 +95,9 @@ class Joiner {
         std::set<int64_t> numbers;
         for (DirectorySearch search(pieceFolder_ + baseName_ + "_*.brf"); search.HasEntry();
              search.Next()) {
+            // The total is not known while the set is counted: nothing to report yet.
             hooks_.KeepResponsive();
+            if ((stopped_ = hooks_.StopRequested())) return {};
             const std::string entry = search.EntryName();
             if (entry.size() <= baseName_.size()) continue;
             const std::string prefix = entry.substr(0, baseName_.size());
@@ -150,26 +153,37 @@ class Joiner {
             hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
     }
 
-    // Appends every piece in number order to the gathering file; false after a message.
+    // Tells how far the join has got and lets the window run; false when asked to stop.
+    bool YieldToWindow(int64_t done) {
+        hooks_.ReportProgress({done, total_, done, total_});
+        hooks_.KeepResponsive();
+        return !hooks_.StopRequested();
+    }
+
+    // Appends every piece in number order to the gathering file; false after a message or a
+    // stop.
     bool Gather(const std::vector<std::string>& paths) {
+        for (const std::string& path : paths) total_ += LookupFileSize(path);
         FileStream output = OpenWriteStream(gatherPath_);
         if (!output.IsOpen()) {
-            hooks_.ShowMessage("Невозможно создание файла " + gatherPath_ + "!");
+            // The gathering file is the join's own business: the user chose the output.
+            hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
             return false;
         }
         // A file left by an earlier join that was cut short holds old bytes; start empty.
         output.Write(nullptr, 0);
+        int64_t done = 0;
         for (const std::string& path : paths) {
             hooks_.SetStatus("Востановление файла " + targetFolder_ + baseName_ + " из части " +
                              path);
-            hooks_.KeepResponsive();
-            if (!AppendPiece(output, path)) return false;
+            if (!YieldToWindow(done)) return false;
+            if (!AppendPiece(output, path, done)) return false;
         }
         if (!output.Flush()) return ShowWriteFailed();
         return true;
     }
 
-    bool AppendPiece(FileStream& output, const std::string& path) {
+    bool AppendPiece(FileStream& output, const std::string& path, int64_t& done) {
         FileStream piece = OpenReadStream(path);
         if (!piece.IsOpen()) {
             hooks_.ShowMessage("Невозможно открыть часть " + path + " для чтения!");
@@ -181,7 +195,11 @@ class Joiner {
             hooks_.ShowMessage("Часть " + path + " пуста!");
             return false;
         }
-        const CopyResult copied = CopyStreamBytes(output, piece, size);
+        const int64_t start = done;
+        const CopyResult copied = CopyStreamBytes(
+            output, piece, size, [&](int64_t written) { return YieldToWindow(start + written); });
+        done += copied.written;
+        if (copied.stopped) return false;
         if (copied.written == size) return true;
         if (copied.sourceShort) {
             hooks_.ShowMessage("Невозможно прочитать часть " + path + " полностью!");
@@ -203,6 +221,8 @@ class Joiner {
     std::string baseName_;
     std::string outputPath_;
     std::string gatherPath_;
+    int64_t total_ = 0;
+    bool stopped_ = false;
 };
 
 } // namespace

@@ -10,11 +10,20 @@ namespace {
 
 constexpr int64_t kLargestNumber = std::numeric_limits<int32_t>::max();
 
-// One split in progress: the request, the hooks and the source's name.
+// What one inserted disk takes: its free bytes, capped at the largest file its file system holds.
+struct DiskRoom {
+    uint64_t freeBytes = 0;
+    std::optional<uint64_t> largestFile;
+
+    uint64_t PieceRoom() const { return std::min(freeBytes, largestFile.value_or(freeBytes)); }
+    bool HoldsWhole(int64_t size) const { return static_cast<uint64_t>(size) <= PieceRoom(); }
+};
+
+// One split in progress: the request as it was at the click, the hooks and the source's name.
 class Splitter {
   public:
-    Splitter(const SplitRequest& request, SplitHooks& hooks, const FreeSpaceQuery& freeSpace)
-        : request_(request), hooks_(hooks), freeSpace_(freeSpace),
+    Splitter(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system)
+        : request_(request), hooks_(hooks), system_(system),
           name_(FileNamePart(request.sourcePath)) {}
 
     void Run() {
@@ -22,7 +31,8 @@ class Splitter {
             hooks_.ShowMessage("Файл " + name_ + " не найден.");
             return;
         }
-        if (!IsExistingFolder(request_.targetFolder) && !MakeFolder(request_.targetFolder)) {
+        if (!IsExistingFolder(request_.targetFolder) &&
+            !system_.makeFolder(request_.targetFolder)) {
             hooks_.ShowMessage("Невозможно создание папки для частей файла!");
             return;
         }
@@ -30,6 +40,7 @@ class Splitter {
             hooks_.ShowMessage("File " + name_ + " not found.");
             return;
         }
+        fileSize_ = static_cast<int64_t>(LookupFileSize(request_.sourcePath));
         bool done = false;
         switch (request_.method) {
         case SplitMethod::ByCount:
@@ -49,7 +60,23 @@ class Splitter {
     }
 
   private:
-    int64_t SourceSize() const { return static_cast<int64_t>(LookupFileSize(request_.sourcePath)); }
+    // Tells how far the split has got and lets the window run; false when asked to stop.
+    bool YieldToWindow(int64_t done, int64_t pieceDone, int64_t pieceTotal) {
+        hooks_.ReportProgress({done, fileSize_, pieceDone, pieceTotal});
+        hooks_.KeepResponsive();
+        return !hooks_.StopRequested();
+    }
+
+    bool YieldToWindow(int64_t done) { return YieldToWindow(done, done, fileSize_); }
+
+    // Copies one piece that starts at byte start of the source, yielding during a long copy.
+    CopyResult CopyPiece(FileStream& target, FileStream& source, int64_t size, int64_t start,
+                         bool onDisk) {
+        return CopyStreamBytes(target, source, size, [&](int64_t written) {
+            return onDisk ? YieldToWindow(start + written, written, size)
+                          : YieldToWindow(start + written);
+        });
+    }
 
     bool OpenSource(FileStream& source) {
         source = OpenReadStream(request_.sourcePath);
@@ -70,26 +97,29 @@ class Splitter {
         return OpenTarget(piece, path, "Невозможно создание части " + path + "!");
     }
 
-    // Copies size bytes into the open target and reports one that did not get them all.
-    // Pieces for removable disks are flushed, since the user takes the disk out right after.
-    bool Fill(FileStream& target, FileStream& source, int64_t size, const std::string& failText,
-              bool flush) {
-        CopyResult copied = CopyStreamBytes(target, source, size);
-        if (copied.written == size && (!flush || target.Flush())) return true;
+    void ShowCopyFailure(const CopyResult& copied, const std::string& failText) {
         hooks_.ShowMessage(copied.sourceShort ? "Невозможно прочитать файл " + name_ + " полностью!"
                                               : failText);
+    }
+
+    std::string PieceAt(int64_t n) const { return PiecePath(request_.targetFolder, name_, n); }
+
+    // A partial set would later join into a shorter file reported as done, and the source is
+    // whole: pieces 1 .. last go. Always false, for the caller to return.
+    bool Discard(int64_t last, FileStream& open) {
+        open.Close();
+        for (int64_t n = 1; n <= last; ++n) RemoveFile(PieceAt(n));
         return false;
     }
 
-    bool FillPiece(FileStream& piece, FileStream& source, int64_t size, const std::string& path,
-                   bool flush) {
-        return Fill(piece, source, size, "Невозможно записать часть " + path + " полностью!",
-                    flush);
+    // Pieces above the new set's count are left from an earlier, longer split of the same
+    // name; they belong to no whole set any more and a join would append them.
+    void RemoveStaleRun(int64_t first) {
+        for (int64_t n = first; IsExistingFile(PieceAt(n)); ++n) RemoveFile(PieceAt(n));
     }
 
     bool ByCount() {
         const int64_t count = request_.count;
-        const int64_t fileSize = SourceSize();
         if (count <= 1) {
             hooks_.ShowMessage("Количество частей меньше или равно 1");
             return false;
@@ -98,28 +128,14 @@ class Splitter {
             hooks_.ShowMessage("Количество частей слишком велико");
             return false;
         }
-        if (count > fileSize) {
+        if (count > fileSize_) {
             hooks_.ShowMessage("Размер части больше размера файла " + name_);
             return false;
         }
-        const PiecePlan plan = PlanByCount(fileSize, count);
-        hooks_.KeepResponsive();
-        FileStream source;
-        if (!OpenSource(source)) return false;
-        for (int64_t n = 1; n <= plan.count; ++n) {
-            hooks_.KeepResponsive();
-            const std::string path = PiecePath(request_.targetFolder, name_, n);
-            FileStream piece;
-            if (!OpenPiece(piece, path)) return false;
-            hooks_.SetStatus("Разделение файла " + name_ + " to " + PieceName(name_, n));
-            if (!FillPiece(piece, source, plan.SizeOf(n), path, false)) return false;
-        }
-        hooks_.KeepResponsive();
-        return true;
+        return WritePieces(PlanByCount(fileSize_, count), true);
     }
 
     bool BySize() {
-        const int64_t fileSize = SourceSize();
         if (request_.sizeValue > kLargestNumber) {
             hooks_.ShowMessage("Размер части слишком велик");
             return false;
@@ -132,69 +148,127 @@ class Splitter {
             hooks_.ShowMessage("Размер части менее 1 байта");
             return false;
         }
-        if (pieceSize > fileSize) {
+        if (pieceSize > fileSize_) {
             hooks_.ShowMessage("Размер части больше размера файла " + name_);
             return false;
         }
-        const PiecePlan plan = PlanBySize(fileSize, pieceSize);
-        FileStream source;
+        return WritePieces(PlanBySize(fileSize_, pieceSize), false);
+    }
+
+    // Writes the planned pieces; a failure or a stop removes every piece written. The count
+    // method yields before each piece is opened (and before the first and after the last),
+    // the size method after it is opened.
+    bool WritePieces(const PiecePlan& plan, bool byCount) {
+        FileStream source, piece;
+        if (byCount && !YieldToWindow(0)) return false;
         if (!OpenSource(source)) return false;
+        int64_t done = 0;
         for (int64_t n = 1; n <= plan.count; ++n) {
-            const std::string path = PiecePath(request_.targetFolder, name_, n);
-            FileStream piece;
-            if (!OpenPiece(piece, path)) return false;
-            hooks_.KeepResponsive();
-            hooks_.SetStatus("Разделение файла " + name_ + " в " + PieceName(name_, n));
-            if (!FillPiece(piece, source, plan.SizeOf(n), path, false)) return false;
+            if (byCount && !YieldToWindow(done)) return Discard(n - 1, piece);
+            const std::string path = PieceAt(n);
+            if (!OpenPiece(piece, path)) return Discard(n - 1, piece);
+            if (!byCount && !YieldToWindow(done)) return Discard(n, piece);
+            hooks_.SetStatus("Разделение файла " + name_ + (byCount ? " to " : " в ") +
+                             PieceName(name_, n));
+            const int64_t size = plan.SizeOf(n);
+            const CopyResult copied = CopyPiece(piece, source, size, done, false);
+            if (copied.stopped || copied.written != size) {
+                if (!copied.stopped)
+                    ShowCopyFailure(copied, "Невозможно записать часть " + path + " полностью!");
+                return Discard(n, piece);
+            }
+            piece.Close();
+            done += size;
         }
+        if (byCount && !YieldToWindow(done)) return Discard(plan.count, piece);
+        RemoveStaleRun(plan.count + 1);
         return true;
     }
 
-    // A failed measurement counts as a disk without free space.
-    uint64_t MeasureFreeSpace(const std::string& root) const {
-        return freeSpace_(root).value_or(0);
+    // Makes the target folder on the disk in the drive when it lacks it, and only then
+    // measures the disk: on FAT the new folder takes a cluster of the free space.
+    DiskRoom PrepareDisk(const std::string& root) {
+        if (!IsExistingFolder(request_.targetFolder)) system_.makeFolder(request_.targetFolder);
+        DiskRoom disk;
+        // A failed measurement counts as a disk without free space.
+        disk.freeBytes = system_.freeSpace(root).value_or(0);
+        disk.largestFile = LargestFileOn(system_.fileSystem(root));
+        return disk;
     }
 
     bool OntoDisks() {
-        const int64_t fileSize = SourceSize();
         const std::string letter = request_.targetFolder.substr(0, 1);
         const std::string root = letter + ":\\";
         const std::string insertDisk =
             "Вставте другой диск " + letter + " для записи части " + name_ + " и нажмите Ок.";
+        const std::string noSpace = "Свободное место на диске " + letter + ":\\" + " отсутствует." +
+                                    "\n\r" + "Вставте другой диск и нажмите Ок.";
         if (!hooks_.AskOkCancel(insertDisk)) return false;
-        uint64_t freeBytes = MeasureFreeSpace(root);
-        if (freeBytes >= static_cast<uint64_t>(fileSize)) return CopyWholeFile(letter, fileSize);
+        DiskRoom disk = PrepareDisk(root);
+        if (disk.HoldsWhole(fileSize_)) return CopyWholeFile(letter);
 
-        FileStream source;
+        FileStream source, piece;
         if (!OpenSource(source)) return false;
         int64_t written = 0;
-        for (int64_t n = 1; written < fileSize; ++n) {
-            if (n != 1) {
+        bool firstDisk = true;
+        for (int64_t n = 1; written < fileSize_; firstDisk = false) {
+            if (!firstDisk) {
                 if (!hooks_.AskOkCancel(insertDisk)) return false;
-                freeBytes = MeasureFreeSpace(root);
+                disk = PrepareDisk(root);
             }
-            while (freeBytes == 0) {
-                if (!hooks_.AskOkCancel("Свободное место на диске " + letter + ":\\" +
-                                        " отсутствует." + "\n\r" +
-                                        "Вставте другой диск и нажмите Ок."))
-                    return false;
-                freeBytes = MeasureFreeSpace(root);
+            while (disk.PieceRoom() == 0) {
+                if (!hooks_.AskOkCancel(noSpace)) return false;
+                disk = PrepareDisk(root);
             }
-            hooks_.KeepResponsive();
-            // A fresh disk may lack the folder that was made on the first one.
-            if (!IsExistingFolder(request_.targetFolder)) MakeFolder(request_.targetFolder);
-            const std::string path = PiecePath(request_.targetFolder, name_, n);
             const int64_t size = static_cast<int64_t>(
-                std::min<uint64_t>(freeBytes, static_cast<uint64_t>(fileSize - written)));
-            FileStream piece;
+                std::min<uint64_t>(disk.PieceRoom(), static_cast<uint64_t>(fileSize_ - written)));
+            if (!YieldToWindow(written, 0, size)) return StopOnDisk(n, piece, false);
+            const std::string path = PieceAt(n);
             if (!OpenPiece(piece, path)) return false;
-            if (!FillPiece(piece, source, size, path, true)) return false;
-            written += size;
+            const CopyResult copied = CopyPiece(piece, source, size, written, true);
+            if (copied.stopped) return StopOnDisk(n, piece, true);
+            if (copied.written < size && copied.noRoom) {
+                // The disk took less than it said it had: the piece ends at the last byte it
+                // took, and the next disk gets the next byte of the source.
+                piece.Seek(copied.written, SeekOrigin::FromBeginning);
+                piece.Write(nullptr, 0);
+                written += copied.written;
+                source.Seek(written, SeekOrigin::FromBeginning);
+                if (copied.written == 0) {
+                    // Nothing went onto this disk: its piece number goes to the next one.
+                    piece.Close();
+                    RemoveFile(path);
+                    continue;
+                }
+            } else if (copied.written != size) {
+                ShowCopyFailure(copied, "Невозможно записать часть " + path + " полностью!");
+                return false;
+            } else {
+                written += size;
+            }
+            // The user takes the disk out right after: what the system holds must be on it.
+            if (!piece.Flush()) {
+                hooks_.ShowMessage("Невозможно записать часть " + path + " полностью!");
+                return false;
+            }
+            piece.Close();
+            ++n;
         }
         return true;
     }
 
-    bool CopyWholeFile(const std::string& letter, int64_t fileSize) {
+    // A stop removes the piece on the disk in the drive; the pieces on the earlier disks stay
+    // there, and the user is told that they make no whole set.
+    bool StopOnDisk(int64_t n, FileStream& piece, bool pieceOpened) {
+        piece.Close();
+        if (pieceOpened) RemoveFile(PieceAt(n));
+        if (n > 1)
+            hooks_.ShowMessage(
+                "Разделение прервано. Части на предыдущих дисках не составляют полного набора.");
+        return false;
+    }
+
+    bool CopyWholeFile(const std::string& letter) {
         if (!hooks_.AskOkCancel("Свободное место на диске " + letter + ":\\" +
                                 " ольше размера файла" + "\n\r" + "Копировать файл" + name_ +
                                 " без разделения?"))
@@ -204,22 +278,42 @@ class Splitter {
         const std::string path = request_.targetFolder + name_;
         FileStream copy;
         if (!OpenTarget(copy, path, "Невозможно создание файла " + path + "!")) return false;
-        return Fill(copy, source, fileSize, "Невозможно записать файл " + path + " полностью!",
-                    true);
+        const CopyResult copied = CopyPiece(copy, source, fileSize_, 0, true);
+        if (!copied.stopped && copied.written == fileSize_ && copy.Flush()) return true;
+        if (copied.stopped || copied.noRoom) {
+            // Nothing half-written may stay under the file's own name.
+            copy.Close();
+            RemoveFile(path);
+        }
+        if (copied.noRoom)
+            hooks_.ShowMessage("Файл " + name_ + " не помещается на диск " + letter +
+                               ":\\. Неполная копия удалена.");
+        else if (!copied.stopped)
+            ShowCopyFailure(copied, "Невозможно записать файл " + path + " полностью!");
+        return false;
     }
 
-    const SplitRequest& request_;
+    // Copies, not references: handlers running while the split yields may change the
+    // caller's objects, and the split goes on with the values of the click.
+    const SplitRequest request_;
     SplitHooks& hooks_;
-    const FreeSpaceQuery& freeSpace_;
+    const SplitSystem system_;
     const std::string name_;
+    int64_t fileSize_ = 0;
 };
 
 } // namespace
 
+void SplitFile(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system) {
+    Splitter(request, hooks, system).Run();
+}
+
 void SplitFile(const SplitRequest& request, SplitHooks& hooks, const FreeSpaceQuery& freeSpace) {
-    Splitter(request, hooks, freeSpace).Run();
+    SplitSystem system;
+    system.freeSpace = freeSpace;
+    SplitFile(request, hooks, system);
 }
 
 void SplitFile(const SplitRequest& request, SplitHooks& hooks) {
-    SplitFile(request, hooks, FreeSpaceQuery(FreeDiskBytes));
+    SplitFile(request, hooks, SplitSystem());
 }

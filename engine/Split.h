@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/FileServices.h"
 #include "engine/Hooks.h"
 
 enum class SplitMethod { ByCount, BySize, OntoDisks };
@@ -22,8 +23,22 @@ struct SplitRequest {
 
 // The free bytes of the disk at a root such as "A:\"; nothing when it cannot be measured.
 using FreeSpaceQuery = std::function<std::optional<uint64_t>(const std::string& root)>;
+// The name of the file system of the disk at a root ("FAT32"); empty when unknown.
+using FileSystemQuery = std::function<std::string(const std::string& root)>;
+// Makes the last level of a folder path; false when it cannot.
+using FolderMaker = std::function<bool(const std::string& path)>;
 
-// Does the whole split and tells every outcome through the hooks; pieces stay on disk.
+// What the split asks of the system about folders and disks, so that tests can script disks.
+struct SplitSystem {
+    FreeSpaceQuery freeSpace = FreeDiskBytes;
+    FileSystemQuery fileSystem = FileSystemName;
+    FolderMaker makeFolder = MakeFolder;
+};
+
+// Does the whole split and tells every outcome through the hooks. A split by size or count
+// leaves a whole set or no piece of it; pieces written onto earlier disks stay there.
 void SplitFile(const SplitRequest& request, SplitHooks& hooks);
 // The same, with the free space of each inserted disk measured by freeSpace.
 void SplitFile(const SplitRequest& request, SplitHooks& hooks, const FreeSpaceQuery& freeSpace);
+// The same, with every disk and folder question put to system.
+void SplitFile(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system);

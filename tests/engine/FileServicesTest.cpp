@@ -209,14 +209,91 @@ TEST(FreeSpace, MeasuresAnExistingDiskAndNothingForAMissingOne) {
     EXPECT_FALSE(FreeDiskBytes("[:\\").has_value());
 }
 
-TEST(Priority, EveryLevelSetsItsClassAndATimeCriticalThread) {
-    SetProcessPriority(PriorityLevel::Idle);
-    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(IDLE_PRIORITY_CLASS));
-    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_TIME_CRITICAL);
-    SetProcessPriority(PriorityLevel::High);
-    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+TEST(Priority, OnlyHighAndRealtimeMakeTheThreadTimeCritical) {
+    struct Case {
+        PriorityLevel level;
+        DWORD priorityClass;
+        int threadPriority;
+    };
+    // Realtime may be refused to the account; High is where the class is sure to change.
+    const Case cases[] = {
+        {PriorityLevel::High, HIGH_PRIORITY_CLASS, THREAD_PRIORITY_TIME_CRITICAL},
+        {PriorityLevel::Idle, IDLE_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL},
+        {PriorityLevel::Realtime, 0, THREAD_PRIORITY_TIME_CRITICAL},
+        {PriorityLevel::Normal, NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.level));
+        SetProcessPriority(c.level);
+        if (c.priorityClass != 0) {
+            EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), c.priorityClass);
+        }
+        EXPECT_EQ(GetThreadPriority(GetCurrentThread()), c.threadPriority);
+    }
     SetProcessPriority(PriorityLevel::Normal);
-    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
-    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_TIME_CRITICAL);
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+}
+
+TEST(FileSystems, OnlyTheFatKindsCapAFile) {
+    for (const char* fat : {"FAT", "FAT12", "FAT16", "FAT32", "fat32"})
+        EXPECT_EQ(LargestFileOn(fat), std::optional<uint64_t>(4294967295ull)) << fat;
+    for (const char* other : {"NTFS", "exFAT", "", "FAT64", "CDFS"})
+        EXPECT_EQ(LargestFileOn(other), std::nullopt) << other;
+    EXPECT_FALSE(FileSystemName("C:\\").empty());
+    EXPECT_TRUE(FileSystemName("[:\\").empty());
+}
+
+TEST(CopyPacing, ACopyYieldsByTheClockAndStopsWhenAsked) {
+    TempFolder folder;
+    const std::string bytes = PatternBytes(1000, 3);
+    WriteWholeFile(folder / "src", bytes);
+    CopyBufferScope shrunk(100);
+    std::vector<int64_t> seen;
+    {
+        // A fast copy never waits the 100 ms between two calls.
+        FileStream source = OpenReadStream(folder / "src"), target = OpenWriteStream(folder / "a");
+        CopyStreamBytes(target, source, 1000, [&](int64_t w) { return seen.push_back(w), true; });
+        EXPECT_EQ(seen, std::vector<int64_t>{});
+    }
+    const uint32_t saved = CopyPaceInterval();
+    SetCopyPaceInterval(0);
+    {
+        FileStream source = OpenReadStream(folder / "src"), target = OpenWriteStream(folder / "b");
+        const CopyResult all = CopyStreamBytes(target, source, 1000,
+                                               [&](int64_t w) { return seen.push_back(w), true; });
+        EXPECT_EQ(all.written, 1000);
+        EXPECT_EQ(seen, (std::vector<int64_t>{100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}));
+    }
+    {
+        FileStream source = OpenReadStream(folder / "src"), target = OpenWriteStream(folder / "c");
+        const CopyResult stopped =
+            CopyStreamBytes(target, source, 1000, [](int64_t w) { return w < 300; });
+        EXPECT_TRUE(stopped.stopped);
+        EXPECT_EQ(stopped.written, 300);
+    }
+    SetCopyPaceInterval(saved);
+    EXPECT_EQ(ReadWholeFile(folder / "c"), bytes.substr(0, 300));
+}
+
+TEST(CopyBetweenStreams, AnEmptyFirstReadStillCutsTheDestination) {
+    TempFolder folder;
+    WriteWholeFile(folder / "empty", "");
+    WriteWholeFile(folder / "old", "0123456789");
+    FileStream source = OpenReadStream(folder / "empty"), target = OpenWriteStream(folder / "old");
+    const CopyResult copied = CopyStreamBytes(target, source, 5);
+    target.Close();
+    EXPECT_TRUE(copied.sourceShort);
+    EXPECT_EQ(ReadWholeFile(folder / "old"), "");
+}
+
+TEST(CopyBetweenStreams, AFullDiskIsToldApartFromOtherFailures) {
+    TempFolder folder;
+    FullDeviceLink link(folder.Path(), "full");
+    ASSERT_TRUE(link.Made());
+    WriteWholeFile(folder / "src", PatternBytes(5000, 1));
+    FileStream source = OpenReadStream(folder / "src"), full = OpenWriteStream(folder / "full");
+    const CopyResult copied = CopyStreamBytes(full, source, 5000);
+    EXPECT_EQ(copied.written, 0);
+    EXPECT_TRUE(copied.noRoom);
+    FileStream again = OpenReadStream(folder / "src"), reader = OpenReadStream(folder / "src");
+    EXPECT_FALSE(CopyStreamBytes(reader, again, 10).noRoom);
 }

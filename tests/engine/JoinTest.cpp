@@ -358,3 +358,15 @@ TEST_F(JoinTest, TargetFolderIsMadeOneLevelDeepOnly) {
     JoinPieces(pieces / "film.avi_1.brf", target / "a\\", oneLevel);
     EXPECT_EQ(ReadWholeFile(target / "a\\film.avi"), "abc");
 }
+
+TEST(JoinFailures, AFailureNamesTheOutputNotTheGatheringFile) {
+    TempFolder folder;
+    WriteWholeFile(folder / "f.bin_1.brf", "0123");
+    MakeFolder(folder / "out\\");
+    MakeFolder(GatheringPath(folder / "out\\f.bin"));
+    RecordingHooks hooks;
+    JoinPieces(folder / "f.bin_1.brf", folder / "out\\", hooks);
+    EXPECT_EQ(hooks.Of("message"), std::vector<std::string>{"Невозможно создание файла " +
+                                                            (folder / "out\\f.bin") + "!"});
+    EXPECT_FALSE(FileExists(folder / "out\\f.bin"));
+}

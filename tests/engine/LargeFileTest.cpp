@@ -173,9 +173,10 @@ class LargeFile : public ::testing::Test {
         ASSERT_EQ(SizeOfFile(source_), kSourceSize);
     }
 
-    std::vector<std::string> Split(const TempFolder& into, SplitMethod method, int64_t number) {
+    std::vector<std::string> Split(const TempFolder& into, SplitMethod method, int64_t number,
+                                   int64_t multiplier = kGiB) {
         RecordingHooks hooks;
-        SplitFile(SplitRequestFor(source_, into.Path(), method, number, kGiB), hooks);
+        SplitFile(SplitRequestFor(source_, into.Path(), method, number, multiplier), hooks);
         EXPECT_EQ(hooks.Of("message"),
                   std::vector<std::string>{"Разделение файла big.bin завершенно"});
         std::vector<std::string> pieces;
@@ -200,6 +201,22 @@ TEST_F(LargeFile, SplitIntoGibPiecesAndJoinBackKeepsEveryByte) {
     EXPECT_EQ(hooks.Of("message"), std::vector<std::string>{"Востановление файла " + joined.Path() +
                                                             "big.bin завершенно"});
     EXPECT_EQ(FolderEntries(joined.Path()), std::vector<std::string>{"big.bin"});
+    ChainReader source({source_}), restored({joined / "big.bin"});
+    EXPECT_TRUE(SameBytes(source, restored));
+}
+
+TEST_F(LargeFile, APieceAbove4GiBIsWrittenAndJoinedBack) {
+    constexpr int64_t kPiece = 4 * kGiB + 500000;
+    TempFolder pieces;
+    // The size box holds at most 2^31 - 1 units; four-byte units reach past 4 GiB.
+    std::vector<std::string> set = Split(pieces, SplitMethod::BySize, kPiece / 4, 4);
+    ASSERT_EQ(set.size(), 2u);
+    ExpectPieces(set, {kPiece, kSourceSize - kPiece});
+
+    TempFolder joined;
+    RecordingHooks hooks;
+    JoinPieces(set[1], joined.Path(), hooks);
+    RemoveTree(pieces.Path());
     ChainReader source({source_}), restored({joined / "big.bin"});
     EXPECT_TRUE(SameBytes(source, restored));
 }

@@ -23,24 +23,6 @@ SplitRequest BySize(const std::string& source, const std::string& folder, int64_
     return SplitRequestFor(source, folder, SplitMethod::BySize, value, multiplier);
 }
 
-// Free space of each inserted disk, in turn; a missing figure is a failed measurement.
-struct ScriptedDisks {
-    explicit ScriptedDisks(std::vector<std::optional<uint64_t>> disks)
-        : figures(std::move(disks)) {}
-
-    std::vector<std::optional<uint64_t>> figures;
-    std::vector<std::string> roots;
-    size_t next = 0;
-
-    FreeSpaceQuery Query() {
-        return [this](const std::string& root) -> std::optional<uint64_t> {
-            roots.push_back(root);
-            if (next >= figures.size()) return std::nullopt;
-            return figures[next++];
-        };
-    }
-};
-
 using V = std::vector<int64_t>;
 
 } // namespace
@@ -184,20 +166,28 @@ TEST(SplitChecks, SourceAndFolderComeFirst) {
     EXPECT_EQ(PieceSizes(folder / "new\\", "data.bin"), (V{5, 5}));
 }
 
-TEST(SplitByCountAndSize, ASecondSplitIntoFewerPiecesLeavesTheHigherOnes) {
+TEST(SplitByCountAndSize, ASecondSplitIntoFewerPiecesRemovesTheHigherOnes) {
     TempFolder folder;
-    const std::string first = PatternBytes(100, 1);
-    WriteWholeFile(folder / "x.dat", first);
+    WriteWholeFile(folder / "x.dat", PatternBytes(100, 1));
     RecordingHooks hooks;
     SplitFile(ByCount(folder / "x.dat", folder / "p\\", 5), hooks);
+    // Beyond a gap nothing belongs to the run of the older set.
+    WriteWholeFile(folder / "p\\x.dat_7.brf", "seven");
     const std::string second = PatternBytes(30, 2);
     WriteWholeFile(folder / "x.dat", second);
     SplitFile(ByCount(folder / "x.dat", folder / "p\\", 2), hooks);
-    EXPECT_EQ(ReadWholeFile(folder / "p\\x.dat_1.brf"), second.substr(0, 15));
-    EXPECT_EQ(ReadWholeFile(folder / "p\\x.dat_2.brf"), second.substr(15));
-    for (int n = 3; n <= 5; ++n)
-        EXPECT_EQ(ReadWholeFile(PiecePath(folder / "p\\", "x.dat", n)),
-                  first.substr((n - 1) * 20, 20));
+    EXPECT_EQ(FolderEntries(folder / "p\\"), (Texts{"x.dat_1.brf", "x.dat_2.brf", "x.dat_7.brf"}));
+    EXPECT_EQ(JoinedPieces(folder / "p\\", "x.dat"), second);
+    EXPECT_EQ(hooks.Of("message"), Texts(2, "Разделение файла x.dat завершенно"));
+
+    // A folder in the run is left, and ends the run.
+    WriteWholeFile(folder / "x.dat", PatternBytes(100, 3));
+    SplitFile(BySize(folder / "x.dat", folder / "p\\", 20), hooks);
+    MakeFolder(folder / "p\\x.dat_6.brf");
+    SplitFile(BySize(folder / "x.dat", folder / "p\\", 50), hooks);
+    EXPECT_EQ(FolderEntries(folder / "p\\"),
+              (Texts{"x.dat_1.brf", "x.dat_2.brf", "x.dat_6.brf", "x.dat_7.brf"}));
+    EXPECT_TRUE(IsExistingFolder(folder / "p\\x.dat_6.brf"));
 }
 
 TEST(SplitRoundTrip, PiecesConcatenateToTheSourceForManySizesAndBuffers) {
@@ -256,7 +246,8 @@ TEST(SplitFaults, PieceNameTakenByAFolderStopsWithoutCompletion) {
     EXPECT_EQ(hooks.Of("message"),
               Texts{"Невозможно создание части " + (folder / "data.bin_2.brf") + "!"});
     EXPECT_EQ(hooks.Of("status"), Texts{"Разделение файла data.bin to data.bin_1.brf"});
-    EXPECT_FALSE(FileExists(folder / "data.bin_3.brf"));
+    // Piece 1 was written and goes: a partial set would join into a shorter file.
+    EXPECT_EQ(FolderEntries(folder.Path()), (Texts{"data.bin", "data.bin_2.brf"}));
 }
 
 TEST(SplitFaults, TargetHeldOpenByAnotherProgram) {
@@ -291,152 +282,6 @@ TEST(SplitFaults, FullDiskStopsAtThePieceThatCannotBeWritten) {
     SplitFile(BySize(folder / "full.bin", full, 1000), hooks);
     EXPECT_EQ(hooks.Of("message"),
               Texts{"Невозможно записать часть " + full + "full.bin_2.brf полностью!"});
+    EXPECT_FALSE(FileExists(full + "full.bin_1.brf"));
     EXPECT_FALSE(FileExists(full + "full.bin_3.brf"));
-}
-
-TEST(SplitOntoDisks, PiecesFillEachDiskInTurn) {
-    struct Case {
-        size_t fileSize;
-        std::vector<std::optional<uint64_t>> disks;
-        V pieces;
-        int noSpacePrompts;
-    };
-    const Case cases[] = {
-        {3000000, {1457664, 1457664, 1457664}, {1457664, 1457664, 84672}, 0},
-        {2000000, {1457664, 0, 1457664}, {1457664, 542336}, 1},
-        {2000000, {1457664, std::nullopt, 0, 1457664}, {1457664, 542336}, 2},
-        {10, {3, 3, 3, 3, 3}, {3, 3, 3, 1}, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.fileSize);
-        TempFolder folder;
-        const std::string bytes = PatternBytes(c.fileSize, 7);
-        WriteWholeFile(folder / "film.avi", bytes);
-        ScriptedDisks disks(c.disks);
-        RecordingHooks hooks;
-        SplitRequest request = ByCount(folder / "film.avi", folder / "A\\", 0);
-        request.method = SplitMethod::OntoDisks;
-        SplitFile(request, hooks, disks.Query());
-        EXPECT_EQ(PieceSizes(folder / "A\\", "film.avi"), c.pieces);
-        EXPECT_EQ(JoinedPieces(folder / "A\\", "film.avi"), bytes);
-        const std::string letter = folder.Path().substr(0, 1);
-        const std::string insert =
-            "Вставте другой диск " + letter + " для записи части film.avi и нажмите Ок.";
-        const std::string noSpace = "Свободное место на диске " + letter +
-                                    ":\\ отсутствует.\n\rВставте другой диск и нажмите Ок.";
-        Texts asks(c.pieces.size(), insert);
-        for (int i = 0; i < c.noSpacePrompts; ++i) asks.insert(asks.begin() + 2, noSpace);
-        EXPECT_EQ(hooks.Of("ask"), asks);
-        EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
-        EXPECT_EQ(disks.roots.front(), letter + ":\\");
-    }
-}
-
-TEST(SplitOntoDisks, OffersAWholeCopyWhenTheFileFits) {
-    for (uint64_t freeBytes : {1000000ull, 1000001ull, 8ull << 30}) {
-        TempFolder folder;
-        const std::string bytes = PatternBytes(1000000, 8);
-        WriteWholeFile(folder / "film.avi", bytes);
-        ScriptedDisks disks{{freeBytes}};
-        RecordingHooks hooks;
-        SplitRequest request = ByCount(folder / "film.avi", folder / "A\\", 0);
-        request.method = SplitMethod::OntoDisks;
-        SplitFile(request, hooks, disks.Query());
-        const std::string letter = folder.Path().substr(0, 1);
-        EXPECT_EQ(hooks.Of("ask"), (Texts{"Вставте другой диск " + letter +
-                                              " для записи части film.avi и нажмите Ок.",
-                                          "Свободное место на диске " + letter +
-                                              ":\\ ольше размера файла\n\r"
-                                              "Копировать файлfilm.avi без разделения?"}));
-        EXPECT_EQ(ReadWholeFile(folder / "A\\film.avi"), bytes);
-        EXPECT_EQ(FolderEntries(folder / "A\\"), Texts{"film.avi"});
-        EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
-    }
-}
-
-TEST(SplitOntoDisks, AnEmptyFileIsCopiedWhole) {
-    TempFolder folder;
-    WriteWholeFile(folder / "empty", "");
-    ScriptedDisks disks{{0}};
-    RecordingHooks hooks;
-    SplitRequest request = ByCount(folder / "empty", folder / "A\\", 0);
-    request.method = SplitMethod::OntoDisks;
-    SplitFile(request, hooks, disks.Query());
-    EXPECT_TRUE(FileExists(folder / "A\\empty"));
-    EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла empty завершенно"});
-}
-
-TEST(SplitOntoDisks, CancelAtAnyPromptStopsWithoutCompletion) {
-    // Prompts in order for a 10-byte file on disks of 4, 0, 4, 4 bytes: insert, insert,
-    // no space, insert; Cancel at each one in turn.
-    for (size_t cancelAt = 0; cancelAt < 4; ++cancelAt) {
-        SCOPED_TRACE(cancelAt);
-        TempFolder folder;
-        WriteWholeFile(folder / "f.bin", "0123456789");
-        ScriptedDisks disks{{4, 0, 4, 4}};
-        RecordingHooks hooks;
-        hooks.answers.assign(cancelAt, true);
-        hooks.answers.push_back(false);
-        SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
-        request.method = SplitMethod::OntoDisks;
-        SplitFile(request, hooks, disks.Query());
-        EXPECT_EQ(hooks.Of("ask").size(), cancelAt + 1);
-        EXPECT_EQ(hooks.Of("message"), Texts{});
-        EXPECT_EQ(hooks.Of("status"), Texts{});
-        const V written[] = {{}, {4}, {4}, {4, 4}};
-        EXPECT_EQ(PieceSizes(folder / "A\\", "f.bin"), written[cancelAt]);
-        // The source was closed: it can be opened for writing again.
-        EXPECT_TRUE(OpenWriteStream(folder / "f.bin").IsOpen());
-    }
-
-    TempFolder folder;
-    WriteWholeFile(folder / "f.bin", "0123456789");
-    ScriptedDisks disks{{100}};
-    RecordingHooks hooks;
-    hooks.answers = {true, false};
-    SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
-    request.method = SplitMethod::OntoDisks;
-    SplitFile(request, hooks, disks.Query());
-    EXPECT_EQ(FolderEntries(folder / "A\\"), Texts{});
-    EXPECT_EQ(hooks.Of("message"), Texts{});
-}
-
-TEST(SplitOntoDisks, MakesTheFolderOnEachFreshDisk) {
-    TempFolder folder;
-    WriteWholeFile(folder / "f.bin", "0123456789");
-    ScriptedDisks disks{{6, 6}};
-    SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
-    request.method = SplitMethod::OntoDisks;
-    // Between the disks the user takes the first disk out: its piece and folder leave.
-    struct : RecordingHooks {
-        std::string folder;
-        bool AskOkCancel(const std::string& text) override {
-            if (FileExists(folder + "f.bin_1.brf")) {
-                MoveFileA((folder + "f.bin_1.brf").c_str(), (folder + "..\\disk1.brf").c_str());
-                RemoveDirectoryA(folder.c_str());
-            }
-            return RecordingHooks::AskOkCancel(text);
-        }
-    } swapping;
-    swapping.folder = folder / "A\\";
-    SplitFile(request, swapping, disks.Query());
-    EXPECT_EQ(ReadWholeFile(folder / "disk1.brf"), "012345");
-    EXPECT_EQ(ReadWholeFile(folder / "A\\f.bin_2.brf"), "6789");
-    EXPECT_EQ(swapping.Of("message"), Texts{"Разделение файла f.bin завершенно"});
-}
-
-TEST(SplitOntoDisks, WholeCopyOntoAFullDiskIsReported) {
-    TempFolder folder;
-    const std::string full = folder / "full\\";
-    MakeFolder(full);
-    FullDeviceLink link(full, "whole.bin");
-    ASSERT_TRUE(link.Made());
-    WriteWholeFile(folder / "whole.bin", PatternBytes(5000, 3));
-    ScriptedDisks disks{{1ull << 40}};
-    RecordingHooks hooks;
-    SplitRequest request = ByCount(folder / "whole.bin", full, 0);
-    request.method = SplitMethod::OntoDisks;
-    SplitFile(request, hooks, disks.Query());
-    EXPECT_EQ(hooks.Of("message"),
-              Texts{"Невозможно записать файл " + full + "whole.bin полностью!"});
 }

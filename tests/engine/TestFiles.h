@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,4 +95,25 @@ struct RecordingHooks : SplitHooks, JoinHooks {
 
     // The calls of one kind ("message", "status", "ask", "list"), without their prefix.
     std::vector<std::string> Of(const std::string& kind) const;
+};
+
+// Records the progress reports too, and asks to stop at one yield (counted from 1).
+struct ProgressHooks : RecordingHooks {
+    std::vector<EngineHooks::ProgressFigures> figures;
+    int stopAtYield = 0;
+    int yields = 0;
+    std::function<void()> onKeep;
+    void KeepResponsive() override {
+        RecordingHooks::KeepResponsive();
+        if (onKeep) onKeep();
+    }
+    void ReportProgress(const EngineHooks::ProgressFigures& f) override { figures.push_back(f); }
+    bool StopRequested() override { return ++yields == stopAtYield; }
+};
+
+// Has a copy call its pace after every buffer, for one test.
+struct PaceEveryBuffer {
+    PaceEveryBuffer() : saved(CopyPaceInterval()) { SetCopyPaceInterval(0); }
+    ~PaceEveryBuffer() { SetCopyPaceInterval(saved); }
+    uint32_t saved;
 };
