@@ -238,6 +238,12 @@ bool IsMenuItemChecked(const MenuObject* item) {
     return state != 0xFFFFFFFF && (state & MF_CHECKED);
 }
 
+void SetMenuItemEnabled(MenuObject* item, bool on) {
+    if (!item || !item->ParentMenu) return;
+    EnableMenuItem(item->ParentMenu->MenuHandle, PositionOf(item),
+                   MF_BYPOSITION | (on ? MF_ENABLED : MF_GRAYED));
+}
+
 MenuObject* MenuItem(MenuObject* menu, int number) {
     if (!menu || number < 0) return nullptr;
     if (static_cast<uint32_t>(number) >= FirstMenuId) {

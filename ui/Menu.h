@@ -42,5 +42,7 @@ void SetMenuItemEvents(MenuObject* menu, int firstIndex, const std::vector<MenuE
 // Marks a radio item and clears the other items of its group.
 void SetMenuRadioMark(MenuObject* item);
 bool IsMenuItemChecked(const MenuObject* item);
+// Greys an item out (false) or gives it back; null is ignored.
+void SetMenuItemEnabled(MenuObject* item, bool on);
 // The item with this number (or command id, from 4096 on); null when there is none.
 MenuObject* MenuItem(MenuObject* menu, int number);
