@@ -55,6 +55,8 @@ struct MainWindow : BaseObject {
 
     // The size box's keystroke filter.
     SizeKeyFilter SizeFilter;
+    // The source the figures were last computed for.
+    std::string FiguresSource;
     // A split or a join is running: no second one may start.
     bool Busy = false;
     // The window was asked to close while an operation ran; it closes when it ends.

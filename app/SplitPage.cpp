@@ -24,6 +24,7 @@ void ShowFigures(MainWindow* w, const SizeFigures& figures) {
 // The figures always describe what a split of the controls as they are now would do.
 void RefreshFigures(MainWindow* w) {
     const std::string source = GetText(w->SourceFileBox);
+    w->FiguresSource = source;
     if (IsChecked(w->SizeRadio)) {
         ShowFigures(w, FiguresBySize(GetText(w->SizeBox), CurrentUnitMultiplier(w), source));
     } else if (IsChecked(w->CountRadio)) {
@@ -59,7 +60,11 @@ void ChooseTargetFolder(MainWindow* w, Control*) {
 }
 
 void TargetFolderLeft(MainWindow* w, Control*) { EnsureTrailingBackslash(w->TargetFolderBox); }
-void SourceLeft(MainWindow* w, Control*) { RefreshFigures(w); }
+
+// A source typed into the box counts once the focus leaves it.
+void SourceLeft(MainWindow* w, Control*) {
+    if (GetText(w->SourceFileBox) != w->FiguresSource) RefreshFigures(w);
+}
 
 void SourceDropped(MainWindow* w, Control*, const std::string& names, POINT) {
     const std::string path = FirstDroppedName(names);

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
@@ -138,17 +140,19 @@ HWND VarnokProcess::FindByText(const char* className, const std::string& text) c
 }
 
 HWND VarnokProcess::Page(int index) const {
-    int seen = 0;
     HWND tabs = nullptr;
     for (HWND child : Descendants(form_)) {
         if (ClassOf(child) == "obj_SysTabControl32") tabs = child;
     }
+    // The pages in the order they were made, which is the order of their ids; the order of
+    // the windows changes whenever a page is brought to the top.
+    std::vector<HWND> pages;
     for (HWND child : Descendants(tabs)) {
-        if (GetParent(child) == tabs && ClassOf(child) == "obj_STATIC" && seen++ == index) {
-            return child;
-        }
+        if (GetParent(child) == tabs && ClassOf(child) == "obj_STATIC") pages.push_back(child);
     }
-    return nullptr;
+    std::sort(pages.begin(), pages.end(),
+              [](HWND a, HWND b) { return GetDlgCtrlID(a) < GetDlgCtrlID(b); });
+    return index < static_cast<int>(pages.size()) ? pages[index] : nullptr;
 }
 
 std::string VarnokProcess::Text(HWND window) {
@@ -158,10 +162,18 @@ std::string VarnokProcess::Text(HWND window) {
 }
 
 void VarnokProcess::Type(HWND window, const std::string& text) {
+    // An edit box is clicked first, so that it has the focus as the user typing has.
+    if (ClassOf(window) == "obj_EDIT") Click(window);
     SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void VarnokProcess::Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+void VarnokProcess::Click(HWND button) {
+    RECT r{};
+    GetClientRect(button, &r);
+    const LPARAM centre = MAKELPARAM(r.right / 2, r.bottom / 2);
+    PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    PostMessageA(button, WM_LBUTTONUP, 0, centre);
+}
 
 void VarnokProcess::TypeChar(HWND window, char character) {
     PostMessageA(window, WM_CHAR, static_cast<unsigned char>(character), 1);

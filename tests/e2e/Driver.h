@@ -45,8 +45,8 @@ class VarnokProcess {
     static RECT PlaceInParent(HWND control);
     static std::string Text(HWND window);
     static void Type(HWND window, const std::string& text);
-    // A click the way the button gets it from the mouse; posted, so a box it opens
-    // does not hold up the driver.
+    // A click the way the button gets it from the mouse (it takes the focus); posted, so a
+    // box it opens does not hold up the driver.
     static void Click(HWND button);
     // A character typed into the window with the focus.
     static void TypeChar(HWND window, char character);
