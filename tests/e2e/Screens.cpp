@@ -25,15 +25,35 @@ bool RunUnixProgram(const std::string& commandLine) {
     return true;
 }
 
-// The window's place on the screen, cut out of the root window by ImageMagick.
+// The size of a file written by a program of the system; -1 while there is none.
+long long SizeOf(const std::string& unixPath) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(UnixPathOnZ(unixPath).c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The window's place on the screen, cut out of the root window by ImageMagick. Wine does
+// not wait for a program of the system to end, so the picture is awaited as a whole file.
 bool Capture(HWND form, const std::string& file) {
+    DeleteFileA(UnixPathOnZ(file).c_str());
     RECT r{};
     GetWindowRect(form, &r);
     char geometry[64];
     std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", r.right - r.left, r.bottom - r.top,
                   r.left, r.top);
-    return RunUnixProgram(UnixPathOnZ("/usr/bin/import") + " -window root -crop " + geometry +
-                          " \"" + file + "\"");
+    if (!RunUnixProgram(UnixPathOnZ("/usr/bin/import") + " -window root -crop " + geometry +
+                        " \"" + file + "\"")) {
+        return false;
+    }
+    long long last = -1;
+    return WaitUntil(
+        [&] {
+            const long long now = SizeOf(file);
+            const bool settled = now > 0 && now == last;
+            last = now;
+            return settled;
+        },
+        15000);
 }
 } // namespace
 
@@ -52,8 +72,8 @@ int main(int argc, char** argv) {
     for (const auto& p : pages) {
         varnok.ChooseMenuItem(menu.ids[p.item]);
         if (!WaitUntil([&] { return IsWindowVisible(varnok.Page(p.page)) != 0; })) return 1;
-        RedrawWindow(varnok.Form(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(300); // the picture is taken of what the X server shows, after Wine has drawn it
+        // The picture is of what the X server shows: give Wine the time to draw the page.
+        Sleep(1000);
         if (!Capture(varnok.Form(), folder + "/" + p.name + ".png")) return 1;
     }
     varnok.ChooseMenuItem(menu.ids[4]);
