@@ -61,6 +61,7 @@ screenshots: win
 # Timing is not a test: the benchmark runs only when asked for.
 bench: win
 	VARNOK_BUILD=$(abspath $(BUILD)) bash bench/run.sh
+	VARNOK_BUILD=$(abspath $(BUILD)) bash bench/start.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
