@@ -61,6 +61,13 @@ struct MainWindow : BaseObject {
     bool Busy = false;
     // The window was asked to close while an operation ran; it closes when it ends.
     bool CloseRequested = false;
+    // The user chose to stop the running operation; it stops at its next yield.
+    bool StopRequested = false;
+    // The question whether to stop is open.
+    bool AskingToStop = false;
+    // The bar at the right end of the status bar while an operation runs, and its percent.
+    Control* ProgressBar = nullptr;
+    int ShownPercent = -1;
 };
 
 // Builds the whole window, owned by the applet; its windows appear when the run loop starts.

@@ -6,6 +6,8 @@
 #include "ui/Geometry.h"
 #include "ui/Items.h"
 #include "ui/Menu.h"
+#include "ui/ProgressBar.h"
+#include "engine/Text.h"
 
 namespace {
 // The menu's "Разделить" and "Соединить" under "&Файл".
@@ -19,22 +21,80 @@ void SetStartCommandsEnabled(MainWindow* w, bool on) {
     SetMenuItemEnabled(MenuItem(w->MainMenu, JoinMenuItem), on);
 }
 
-// While an operation runs a close is remembered instead of ending the run loop, so the
-// operation's message boxes keep getting real answers.
+constexpr int ProgressWidth = 150;
+const std::string Title = "Varnok";
+
+void ShowTitle(MainWindow* w, const std::string& title) {
+    SetText(w->Form, title);
+    // The taskbar shows the applet's title.
+    SetText(w->Applet, title);
+}
+
+// The bar sits at the right end of the status bar; the text section ends before it.
+void ShowProgressBar(MainWindow* w) {
+    Control* status = w->Form->StatusBar;
+    if (!status) return;
+    RECT area{};
+    GetClientRect(WindowHandle(status), &area);
+    SetStatusSectionRight(w->Form, 1, area.right - ProgressWidth - 8);
+    if (!w->ProgressBar) w->ProgressBar = CreateProgressBar(status);
+    SetSize(SetPosition(w->ProgressBar, area.right - ProgressWidth - 4, 3), ProgressWidth,
+            area.bottom - 5);
+    SetProgressPercent(w->ProgressBar, 0);
+    SetVisible(w->ProgressBar, true);
+}
+
+void HideProgress(MainWindow* w) {
+    if (w->ProgressBar) SetVisible(w->ProgressBar, false);
+    SetStatusSectionRight(w->Form, 1, -1);
+    w->ShownPercent = -1;
+    ShowTitle(w, Title);
+}
+
+void ShowProgress(MainWindow* w, const EngineHooks::ProgressFigures& figures) {
+    const int percent = figures.total > 0 ? static_cast<int>(figures.done * 100 / figures.total) : 0;
+    if (percent == w->ShownPercent) return;
+    w->ShownPercent = percent;
+    if (w->ProgressBar) SetProgressPercent(w->ProgressBar, percent);
+    ShowTitle(w, DecimalText(percent) + "% " + Title);
+}
+
+// A close while an operation runs asks whether to stop it. OK stops it at its next yield,
+// removing what it half wrote, and the window closes when it has stopped; Cancel goes on as
+// if nothing had happened. The run loop never ends under the operation's message boxes.
 void HoldCloseWhileBusy(MainWindow* w, Control*, bool& accept) {
     if (!w->Busy) return;
     accept = false;
+    if (w->AskingToStop) return;
+    w->AskingToStop = true;
+    const bool stop = MessageBoxFlags("Прервать текущую операцию?", MB_OKCANCEL) == IDOK;
+    w->AskingToStop = false;
+    if (!stop) return;
+    w->StopRequested = true;
     w->CloseRequested = true;
+}
+
+// The system ending the session stops the operation the same way instead of ending the
+// process in the middle of a write.
+bool EndSessionWhileBusy(MainWindow* w, Message& m, LRESULT& result) {
+    if (m.msg != WM_ENDSESSION || !m.wParam || !w->Busy) return false;
+    w->StopRequested = true;
+    w->CloseRequested = true;
+    result = 0;
+    return true;
 }
 } // namespace
 
 OperationGuard::OperationGuard(MainWindow* w) : w_(w) {
     w_->Busy = true;
+    w_->StopRequested = false;
     SetStartCommandsEnabled(w_, false);
+    ShowProgressBar(w_);
 }
 
 OperationGuard::~OperationGuard() {
     w_->Busy = false;
+    HideProgress(w_);
     SetStartCommandsEnabled(w_, true);
     if (w_->CloseRequested) {
         w_->CloseRequested = false;
@@ -51,6 +111,7 @@ bool MayStartOperation(MainWindow* w) {
 void WireClosing(MainWindow* w) {
     w->Form->OnClose = MakeEvent<&HoldCloseWhileBusy>(w);
     w->Applet->OnClose = MakeEvent<&HoldCloseWhileBusy>(w);
+    w->Form->OnMessage = MakeEvent<&EndSessionWhileBusy>(w);
 }
 
 void WindowSplitHooks::ShowMessage(const std::string& text) { MessageBoxOk(text); }
@@ -59,10 +120,12 @@ void WindowSplitHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
 bool WindowSplitHooks::AskOkCancel(const std::string& text) {
     return MessageBoxFlags(text, MB_OKCANCEL) == IDOK;
 }
+void WindowSplitHooks::ReportProgress(const ProgressFigures& figures) { ShowProgress(w_, figures); }
 
 void WindowJoinHooks::ShowMessage(const std::string& text) { MessageBoxOk(text); }
 void WindowJoinHooks::SetStatus(const std::string& text) { SetStatusText(w_->Form, 1, text); }
 void WindowJoinHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
+void WindowJoinHooks::ReportProgress(const ProgressFigures& figures) { ShowProgress(w_, figures); }
 void WindowJoinHooks::ShowPieceList(const std::vector<std::string>& paths) {
     ClearItems(w_->PieceList);
     for (const std::string& path : paths) AddItem(w_->PieceList, path);

@@ -4,7 +4,8 @@
 #include "app/MainWindow.h"
 #include "engine/Hooks.h"
 
-// Held for the length of an operation; every way out of it gives the commands back.
+// Held for the length of an operation; every way out of it gives the commands back and
+// takes the progress away.
 class OperationGuard {
   public:
     explicit OperationGuard(MainWindow* w);
@@ -28,6 +29,8 @@ class WindowSplitHooks : public SplitHooks {
     void SetStatus(const std::string& text) override;
     void KeepResponsive() override;
     bool AskOkCancel(const std::string& text) override;
+    void ReportProgress(const ProgressFigures& figures) override;
+    bool StopRequested() override { return w_->StopRequested; }
 
   private:
     MainWindow* w_;
@@ -40,6 +43,8 @@ class WindowJoinHooks : public JoinHooks {
     void SetStatus(const std::string& text) override;
     void KeepResponsive() override;
     void ShowPieceList(const std::vector<std::string>& paths) override;
+    void ReportProgress(const ProgressFigures& figures) override;
+    bool StopRequested() override { return w_->StopRequested; }
 
   private:
     MainWindow* w_;

@@ -14,23 +14,37 @@ namespace {
 constexpr int SplitMenuItem = 1;
 constexpr int JoinMenuItem = 2;
 
-TEST(Operation, ACloseDuringADiskPromptWaitsForTheSplitAndThenEndsTheProgram) {
-    TempFolder temp;
-    const std::string bytes = PatternBytes(10000, 5);
-    WriteWholeFile(temp / "data.bin", bytes);
-    VarnokProcess varnok;
+// Starts a split onto the disk of the temporary folder (it holds the whole file) and closes
+// the window while the insert-disk prompt is open: the prompt stays and the program asks
+// whether to stop.
+ShownBox CloseDuringTheDiskPrompt(VarnokProcess& varnok, const TempFolder& temp,
+                                  ShownBox& insert) {
     SplitControls split(varnok);
     VarnokProcess::Type(split.source, temp / "data.bin");
     VarnokProcess::Type(split.folder, temp / "disk\\");
     VarnokProcess::Click(split.split);
-
-    const ShownBox insert = varnok.WaitForBox();
+    insert = varnok.WaitForBox();
     EXPECT_EQ(insert.text, "Вставте другой диск C для записи части data.bin и нажмите Ок.");
     PostMessageA(varnok.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_FALSE(varnok.WaitForExit(1000)) << "the close must wait for the split";
+    ShownBox question;
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::optional<ShownBox> box = varnok.OpenBox();
+        if (box && box->window != insert.window) question = *box;
+        return question.window != nullptr;
+    }));
+    EXPECT_EQ(question.text, "Прервать текущую операцию?");
     EXPECT_TRUE(IsWindow(insert.window)) << "the prompt keeps waiting for its answer";
-    varnok.Answer(insert, IDOK);
+    return question;
+}
 
+TEST(Operation, ACloseAnsweredCancelLetsTheSplitFinishWithItsRealAnswers) {
+    TempFolder temp;
+    const std::string bytes = PatternBytes(10000, 5);
+    WriteWholeFile(temp / "data.bin", bytes);
+    VarnokProcess varnok;
+    ShownBox insert;
+    varnok.Answer(CloseDuringTheDiskPrompt(varnok, temp, insert), IDCANCEL);
+    varnok.Answer(insert, IDOK);
     // The disk holds the whole file: the copy is offered, taken, and the split completes.
     const ShownBox offer = varnok.WaitForBox();
     EXPECT_NE(offer.text.find("без разделения?"), std::string::npos) << offer.text;
@@ -38,8 +52,74 @@ TEST(Operation, ACloseDuringADiskPromptWaitsForTheSplitAndThenEndsTheProgram) {
     const ShownBox done = varnok.WaitForBox();
     EXPECT_EQ(done.text, "Разделение файла data.bin завершенно");
     varnok.Answer(done, IDOK);
-    EXPECT_EQ(varnok.WaitForExit(), std::optional<DWORD>(0));
     EXPECT_TRUE(ReadWholeFile(temp / "disk\\data.bin") == bytes);
+    EXPECT_FALSE(varnok.WaitForExit(500)) << "Cancel keeps the program open";
+    PostMessageA(varnok.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(varnok.WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST(Operation, ACloseAnsweredOkStopsTheSplitLeavesNothingHalfWrittenAndEnds) {
+    TempFolder temp;
+    WriteWholeFile(temp / "data.bin", PatternBytes(10000, 5));
+    VarnokProcess varnok;
+    ShownBox insert;
+    varnok.Answer(CloseDuringTheDiskPrompt(varnok, temp, insert), IDOK);
+    EXPECT_FALSE(varnok.WaitForExit(500)) << "the prompt still waits for its answer";
+    varnok.Answer(insert, IDOK);
+    const ShownBox offer = varnok.WaitForBox();
+    varnok.Answer(offer, IDOK);
+    EXPECT_EQ(varnok.WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_FALSE(FileExists(temp / "disk\\data.bin")) << "no half-written copy";
+}
+
+TEST(Operation, ALongSplitShowsItsProgressAnswersTheWindowAndStopsWhenClosed) {
+    TempFolder temp;
+    const size_t size = 256u << 20;
+    WriteWholeFile(temp / "big.bin", PatternBytes(size, 4));
+    VarnokProcess varnok;
+    SplitControls split(varnok);
+    VarnokProcess::Type(split.source, temp / "big.bin");
+    VarnokProcess::Type(split.folder, temp / "parts\\");
+    VarnokProcess::Click(split.countRadio);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.countBox); }));
+    VarnokProcess::Type(split.countBox, "4");
+    VarnokProcess::Click(split.split);
+
+    // While it runs the window answers at once and its title shows a rising percent.
+    int lastPercent = -1;
+    bool answeredAlways = true;
+    WaitUntil(
+        [&] {
+            DWORD_PTR ignored = 0;
+            if (!SendMessageTimeoutA(varnok.Form(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored)) {
+                answeredAlways = false;
+            }
+            const std::string title = VarnokProcess::Text(varnok.Form());
+            const size_t mark = title.find("% Varnok");
+            if (mark != std::string::npos) {
+                const int percent = std::stoi(title.substr(0, mark));
+                EXPECT_GE(percent, lastPercent);
+                lastPercent = percent;
+            }
+            return varnok.HasBoxOpen();
+        },
+        60000);
+    EXPECT_TRUE(answeredAlways);
+    EXPECT_GE(lastPercent, 0) << "the title showed a percent";
+    const ShownBox done = varnok.WaitForBox();
+    EXPECT_EQ(done.text, "Разделение файла big.bin завершенно");
+    varnok.Answer(done, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(varnok.Form()) == "Varnok"; }));
+
+    // The same split again, closed in the middle and stopped: no piece is left.
+    VarnokProcess::Click(split.split);
+    ASSERT_TRUE(WaitUntil([&] { return VarnokProcess::Text(varnok.Form()).find('%') != std::string::npos; }));
+    PostMessageA(varnok.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    const ShownBox question = varnok.WaitForBox();
+    EXPECT_EQ(question.text, "Прервать текущую операцию?");
+    varnok.Answer(question, IDOK);
+    EXPECT_EQ(varnok.WaitForExit(30000), std::optional<DWORD>(0));
+    EXPECT_TRUE(FolderEntries(temp / "parts\\").empty()) << "a stopped split leaves no piece";
 }
 
 TEST(Operation, NoSecondSplitOrJoinStartsWhileOneRuns) {
