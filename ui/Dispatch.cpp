@@ -73,6 +73,9 @@ bool CommonNotifyHandler(Control* ctl, Message& m, LRESULT& result) {
 
 bool DispatchHandlers(Control* ctl, Message& m, LRESULT& result) {
     if (ctl->RefCount < 0) return false;
+    // A control already freed (by an outer handler or a nested pump) still owns a working
+    // window until it goes: its messages get their normal processing meanwhile.
+    const bool pendingBefore = IsFreePending(ctl);
     RefInc(ctl);
     bool handled = false;
     for (size_t i = ctl->Handlers.size(); i-- > 0;) {
@@ -84,8 +87,8 @@ bool DispatchHandlers(Control* ctl, Message& m, LRESULT& result) {
             break;
         }
     }
-    // Freed by one of its handlers: nothing else may act on it before it goes.
-    if (IsFreePending(ctl)) handled = true;
+    // Freed by one of these handlers: nothing else may act on it before it goes.
+    if (!pendingBefore && IsFreePending(ctl)) handled = true;
     RefDec(ctl);
     return handled;
 }

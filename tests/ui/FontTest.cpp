@@ -91,8 +91,12 @@ TEST_F(FontTest, AParentsChangeGivesItsBorrowersTheirOwnHandleBeforeTheOldOneGoe
     Control* nested = CreateGroupBox(page, "group");
     Control* inner = CreateLabel(nested, "inner");
     ShowForm();
-    HFONT formFont = WindowFont(form_);
+    // A form's window keeps no font of its own to answer WM_GETFONT: its tool holds it.
+    HFONT formFont = FontHandle(Font(form_));
+    ASSERT_TRUE(IsLiveFont(formFont));
     HFONT oldPageFont = WindowFont(page);
+    ASSERT_TRUE(IsLiveFont(oldPageFont));
+    ASSERT_NE(oldPageFont, formFont) << "the page's settings differ from the form's";
     ASSERT_EQ(WindowFont(inner), oldPageFont) << "shared two levels down";
 
     SetFontCharset(Font(page), RUSSIAN_CHARSET);
