@@ -51,6 +51,13 @@ void HideProgress(MainWindow* w) {
     ShowTitle(w, Title);
 }
 
+// A message box takes the applet's title as its caption: it says "Varnok" alone meanwhile.
+void TitleAtRest(MainWindow* w) {
+    if (w->ShownPercent < 0) return;
+    w->ShownPercent = -1;
+    ShowTitle(w, Title);
+}
+
 void ShowProgress(MainWindow* w, const EngineHooks::ProgressFigures& figures) {
     const int percent = figures.total > 0 ? static_cast<int>(figures.done * 100 / figures.total) : 0;
     if (percent == w->ShownPercent) return;
@@ -67,6 +74,7 @@ void HoldCloseWhileBusy(MainWindow* w, Control*, bool& accept) {
     accept = false;
     if (w->AskingToStop) return;
     w->AskingToStop = true;
+    TitleAtRest(w);
     const bool stop = MessageBoxFlags("Прервать текущую операцию?", MB_OKCANCEL) == IDOK;
     w->AskingToStop = false;
     if (!stop) return;
@@ -114,15 +122,22 @@ void WireClosing(MainWindow* w) {
     w->Form->OnMessage = MakeEvent<&EndSessionWhileBusy>(w);
 }
 
-void WindowSplitHooks::ShowMessage(const std::string& text) { MessageBoxOk(text); }
+void WindowSplitHooks::ShowMessage(const std::string& text) {
+    TitleAtRest(w_);
+    MessageBoxOk(text);
+}
 void WindowSplitHooks::SetStatus(const std::string& text) { SetStatusText(w_->Form, 1, text); }
 void WindowSplitHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
 bool WindowSplitHooks::AskOkCancel(const std::string& text) {
+    TitleAtRest(w_);
     return MessageBoxFlags(text, MB_OKCANCEL) == IDOK;
 }
 void WindowSplitHooks::ReportProgress(const ProgressFigures& figures) { ShowProgress(w_, figures); }
 
-void WindowJoinHooks::ShowMessage(const std::string& text) { MessageBoxOk(text); }
+void WindowJoinHooks::ShowMessage(const std::string& text) {
+    TitleAtRest(w_);
+    MessageBoxOk(text);
+}
 void WindowJoinHooks::SetStatus(const std::string& text) { SetStatusText(w_->Form, 1, text); }
 void WindowJoinHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
 void WindowJoinHooks::ReportProgress(const ProgressFigures& figures) { ShowProgress(w_, figures); }
