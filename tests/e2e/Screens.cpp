@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Driver.h"
+#include "SplitPage.h"
 #include "TestFiles.h"
 
 namespace {
@@ -76,6 +77,22 @@ int main(int argc, char** argv) {
         Sleep(1000);
         if (!Capture(varnok.Form(), folder + "/" + p.name + ".png")) return 1;
     }
+    // One more during a long split, with its progress.
+    TempFolder temp;
+    WriteWholeFile(temp / "film.avi", PatternBytes(256u << 20, 1));
+    varnok.ChooseMenuItem(menu.ids[1]);
+    SplitControls split(varnok);
+    VarnokProcess::Type(split.source, temp / "film.avi");
+    VarnokProcess::Type(split.folder, temp / "parts\\");
+    VarnokProcess::Click(split.countRadio);
+    VarnokProcess::Type(split.countBox, "4");
+    VarnokProcess::Click(split.split);
+    if (!WaitUntil([&] { return VarnokProcess::Text(varnok.Form()).find("% ") != std::string::npos; })) {
+        return 1;
+    }
+    if (!Capture(varnok.Form(), folder + "/progress.png")) return 1;
+    const ShownBox done = varnok.WaitForBox(60000);
+    varnok.Answer(done, IDOK);
     varnok.ChooseMenuItem(menu.ids[4]);
     return varnok.WaitForExit() == std::optional<DWORD>(0) ? 0 : 1;
 }
