@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "ui/Eraser.h"
 #include "ui/Font.h"
 #include "ui/Kinds.h"
 
@@ -92,10 +93,6 @@ bool EffectPainter(Control* ctl, Message& m, LRESULT& result) {
         result = 1;
         return true;
     }
-    case WM_ERASEBKGND:
-        // The painter fills the background itself.
-        result = label->Transparent ? 0 : 1;
-        return !label->Transparent;
     case WM_PAINT:
     case WM_PRINTCLIENT: {
         PAINTSTRUCT paint{};
@@ -121,6 +118,7 @@ Control* CreateEffectLabel(Control* parent, const std::string& caption, int32_t 
     AttachHandler(label, EffectPainter);
     WindowHandle(label);
     SetText(label, caption);
+    AttachBackgroundEraser(label);
     label->TextAlign = TextAlignCentre;
     label->TextColor = ColorWindowText;
     label->ShadowDepth = shadowDepth;

@@ -3,6 +3,8 @@
 
 #include <iterator>
 
+#include "ui/Eraser.h"
+
 namespace {
 constexpr uint32_t LabelStyle = 0x5000018C; // SS_LEFTNOWORDWRAP, SS_NOPREFIX, SS_NOTIFY
 constexpr uint32_t EditStyle = 0x50810000;
@@ -63,23 +65,6 @@ constexpr OptionStyle ListOptions[] = {
     {LBS_OWNERDRAWVARIABLE, 0},
 };
 
-// A group box paints no background of its own: it takes its colour like a form.
-bool GroupBoxEraser(Control* ctl, Message& m, LRESULT&) {
-    if (m.msg != WM_ERASEBKGND) return false;
-    for (size_t i = 0; i < ctl->Children.size(); ++i) {
-        if (!ctl->Children[i]->Handle) ctl->Children[i]->CreateWindow();
-    }
-    if (!ctl->Transparent) {
-        auto dc = reinterpret_cast<HDC>(m.wParam);
-        SetBkMode(dc, OPAQUE);
-        SetBkColor(dc, ColorToRGB(ctl->Color));
-        SetBrushOrgEx(dc, 0, 0, nullptr);
-        RECT client{};
-        GetClientRect(m.window, &client);
-        FillRect(dc, &client, BrushProc(ctl));
-    }
-    return false;
-}
 } // namespace
 
 uint32_t MapOptions(const OptionStyle* table, int count, OptionSet options) {
@@ -133,7 +118,7 @@ Control* CreateGroupBox(Control* parent, const std::string& caption) {
     Control* form = ParentForm(box);
     if (form && form->CurrentControl == box) form->CurrentControl = nullptr;
     box->ClientMargins = {22, 2, 2, 2};
-    AttachHandler(box, GroupBoxEraser);
+    AttachBackgroundEraser(box); // a group box takes its colour like a form
     SetDefaultSize(box, 100, 142);
     SetText(box, caption);
     return box;

@@ -18,6 +18,7 @@ constexpr OptionSet EditDigitsOnly = Option(11);
 constexpr OptionSet ComboDropDownList = Option(0);
 constexpr OptionSet ComboNoIntegralHeight = Option(4);
 // List box options.
+constexpr OptionSet ListSingleSelection = Option(1);
 constexpr OptionSet ListNoIntegralHeight = Option(4);
 
 // One option of a kind's option set: the style bits added when the option is present and
