@@ -154,4 +154,47 @@ TEST(Operation, NoSecondSplitOrJoinStartsWhileOneRuns) {
     EXPECT_EQ(FolderEntries(temp / "parts\\").size(), 2u);
     EXPECT_EQ(VarnokProcess::Text(join.folder), temp.Path());
 }
+// Starts the join of the set in temp\parts into temp\out and closes the window once the
+// join shows its progress; returns the question the close asks.
+ShownBox CloseDuringAJoin(VarnokProcess& varnok, const TempFolder& temp) {
+    varnok.ChooseMenuItem(varnok.ReadMenu().ids[JoinMenuItem]);
+    JoinControls join(varnok);
+    VarnokProcess::Type(join.piece, temp / "parts\\big.bin_1.brf");
+    VarnokProcess::Type(join.folder, temp / "out\\");
+    VarnokProcess::Click(join.join);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return VarnokProcess::Text(varnok.Form()).find("% ") != std::string::npos; }));
+    PostMessageA(varnok.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    const ShownBox question = varnok.WaitForBox();
+    EXPECT_EQ(question.text, "Прервать текущую операцию?");
+    return question;
+}
+
+TEST(Operation, ALongJoinGoesOnAfterCancelAndStoppedKeepsTheOldOutput) {
+    TempFolder temp;
+    CreateDirectoryA((temp / "parts").c_str(), nullptr);
+    CreateDirectoryA((temp / "out").c_str(), nullptr);
+    std::string whole;
+    for (uint32_t n = 1; n <= 4; ++n) {
+        const std::string piece = PatternBytes(64u << 20, n);
+        WriteWholeFile(temp / ("parts\\big.bin_" + std::to_string(n) + ".brf"), piece);
+        whole += piece;
+    }
+    WriteWholeFile(temp / "out\\big.bin", "the old file");
+    {
+        VarnokProcess varnok;
+        varnok.Answer(CloseDuringAJoin(varnok, temp), IDCANCEL);
+        const ShownBox done = varnok.WaitForBox(60000);
+        EXPECT_EQ(done.text, "Востановление файла " + (temp / "out\\") + "big.bin завершенно");
+        varnok.Answer(done, IDOK);
+        EXPECT_TRUE(ReadWholeFile(temp / "out\\big.bin") == whole);
+    }
+    WriteWholeFile(temp / "out\\big.bin", "the old file");
+    VarnokProcess varnok;
+    varnok.Answer(CloseDuringAJoin(varnok, temp), IDOK);
+    EXPECT_EQ(varnok.WaitForExit(30000), std::optional<DWORD>(0));
+    EXPECT_EQ(ReadWholeFile(temp / "out\\big.bin"), "the old file");
+    EXPECT_EQ(FolderEntries(temp / "out\\"), std::vector<std::string>{"big.bin"})
+        << "no gathering file is left";
+}
 } // namespace
