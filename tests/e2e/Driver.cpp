@@ -298,6 +298,13 @@ void VarnokProcess::Drop(HWND target, const std::vector<std::string>& names) con
     EXPECT_EQ(CallProbe("ProbeDropFiles", &drop, sizeof drop), 1u);
 }
 
+LRESULT VarnokProcess::SendWithText(HWND window, UINT msg, WPARAM wParam,
+                                    const std::string& text) const {
+    RemoteBuffer buffer(process_.hProcess, text.size() + 1);
+    buffer.Write(text.c_str(), text.size() + 1);
+    return SendMessageA(window, msg, wParam, reinterpret_cast<LPARAM>(buffer.Address()));
+}
+
 ProbeMenu VarnokProcess::ReadMenu() const {
     ProbeMenu menu{};
     menu.menu = GetMenu(form_);

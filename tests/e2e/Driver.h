@@ -63,6 +63,8 @@ class VarnokProcess {
     bool HasBoxOpen() const { return OpenBox().has_value(); }
 
     void Drop(HWND target, const std::vector<std::string>& names) const;
+    // Sends a message whose lParam is a text, with the text placed in the program's memory.
+    LRESULT SendWithText(HWND window, UINT msg, WPARAM wParam, const std::string& text) const;
     ProbeMenu ReadMenu() const;
     // Chooses a menu item by command id, as a click in the menu does.
     void ChooseMenuItem(UINT id) const;

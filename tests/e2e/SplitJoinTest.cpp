@@ -10,6 +10,7 @@
 #include "SplitPage.h"
 #include "TestFiles.h"
 #include "engine/Figures.h"
+#include <shlobj.h>
 
 namespace {
 // The menu's items, all levels in order, separators included.
@@ -182,5 +183,63 @@ TEST(SplitAndJoin, PriorityItemsSetTheClassAndMarkWhatItBecame) {
                                                       : NormalItem;
     EXPECT_TRUE(menu.states[marked] & MFS_CHECKED);
     EXPECT_FALSE(varnok.HasBoxOpen());
+}
+TEST(SplitAndJoin, TheDialogsFillTheBoxesAndTheFiguresFollowEveryNewSource) {
+    TempFolder temp;
+    WriteWholeFile(temp / "a.bin", PatternBytes(1000, 1));
+    WriteWholeFile(temp / "b.bin", PatternBytes(2000, 2));
+    WriteWholeFile(temp / "c.bin", PatternBytes(3000, 3));
+    CreateDirectoryA((temp / "out").c_str(), nullptr);
+    VarnokProcess varnok;
+    SplitControls split(varnok);
+    HWND sourceBrowse = varnok.Find("obj_BUTTON", 576, 24, varnok.Page(0));
+    HWND folderBrowse = varnok.Find("obj_BUTTON", 576, 72, varnok.Page(0));
+
+    // The open dialog: a path typed into its name field and OK.
+    VarnokProcess::Click(sourceBrowse);
+    const ShownBox open = varnok.WaitForBox();
+    EXPECT_EQ(open.caption, "Choose file to slice");
+    HWND nameField = GetDlgItem(open.window, 0x47C);
+    if (!nameField) nameField = GetDlgItem(open.window, 0x480);
+    ASSERT_NE(nameField, nullptr);
+    VarnokProcess::Type(nameField, temp / "a.bin");
+    varnok.Answer(open, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.source) == temp / "a.bin"; }));
+    EXPECT_EQ(VarnokProcess::Text(split.folder), temp.Path()) << "an empty folder box takes the file's folder";
+    EXPECT_EQ(VarnokProcess::Text(split.fileSize), *FiguresByCount("1", 1000).fileSize);
+
+    // The size method: its figures for the size box's "360" bytes.
+    VarnokProcess::Click(split.sizeRadio);
+    EXPECT_TRUE(WaitUntil([&] {
+        return VarnokProcess::Text(split.pieceCount) == *FiguresBySize("360", 1, 1000).pieceCount;
+    }));
+    EXPECT_EQ(VarnokProcess::Text(split.pieceSize), *FiguresBySize("360", 1, 1000).pieceSize);
+
+    // A dropped file, then a typed path once the focus leaves the box: figures for each.
+    varnok.Drop(varnok.Page(0), {temp / "b.bin", temp / "c.bin"});
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.source) == temp / "b.bin"; }))
+        << "the first of the dropped files";
+    EXPECT_TRUE(WaitUntil([&] {
+        return VarnokProcess::Text(split.pieceCount) == *FiguresBySize("360", 1, 2000).pieceCount;
+    }));
+    VarnokProcess::Type(split.source, temp / "c.bin");
+    VarnokProcess::Click(split.sizeRadio);
+    EXPECT_TRUE(WaitUntil([&] {
+        return VarnokProcess::Text(split.pieceCount) == *FiguresBySize("360", 1, 3000).pieceCount;
+    }));
+    EXPECT_EQ(VarnokProcess::Text(split.fileSize), *FiguresBySize("360", 1, 3000).fileSize);
+
+    // The disk method: piece and count go back to their start texts.
+    VarnokProcess::Click(split.diskRadio);
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.pieceCount) == "Количество частей "; }));
+    EXPECT_EQ(VarnokProcess::Text(split.pieceSize), "Размер части ");
+
+    // The folder dialog: a folder selected in it and OK; the box ends in "\".
+    VarnokProcess::Click(folderBrowse);
+    const ShownBox browse = varnok.WaitForBox();
+    varnok.SendWithText(browse.window, BFFM_SETSELECTIONA, TRUE, temp / "out");
+    varnok.Answer(browse, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.folder) == temp / "out\\"; }))
+        << VarnokProcess::Text(split.folder);
 }
 } // namespace
