@@ -7,26 +7,11 @@
 #include "ui/Form.h"
 #include "ui/Geometry.h"
 #include "ui/Items.h"
+#include "ui/Kinds.h"
 #include "ui/TabControl.h"
 
 namespace {
 using TabControlTest = UiTest;
-constexpr uint32_t RadioStyle = 0x50034004;
-constexpr uint32_t ComboStyle = 0x50210200 | CBS_DROPDOWN;
-constexpr Actions ComboActions{.Click = CBN_DBLCLK,
-                               .Enter = CBN_SETFOCUS,
-                               .Leave = CBN_KILLFOCUS,
-                               .Change = CBN_EDITCHANGE,
-                               .Reset = CB_RESETCONTENT,
-                               .Count = CB_GETCOUNT,
-                               .ItemLength = CB_GETLBTEXTLEN,
-                               .ItemText = CB_GETLBTEXT,
-                               .Delete = CB_DELETESTRING,
-                               .Insert = CB_INSERTSTRING,
-                               .Add = CB_ADDSTRING,
-                               .GetCurrent = CB_GETCURSEL,
-                               .SetCurrent = CB_SETCURSEL};
-
 std::vector<bool> PagesShown(Control* tab) {
     std::vector<bool> shown;
     for (int i = 0; i < ItemCount(tab); ++i)
@@ -92,14 +77,10 @@ TEST_F(TabControlTest, NothingShowsUntilTheRunLoopMakesTheWindows) {
     Control* page0 = TabPage(tab, 0);
     Control* page1 = TabPage(tab, 1);
     std::vector<Control*> radios;
-    for (int i = 0; i < 3; ++i) {
-        Control* radio = CreateControl(page0, "BUTTON", RadioStyle, false, &ButtonActions);
-        // As the radio kind checks its first box: a click that makes the window at once.
-        SendToControl(radio, WM_COMMAND, MAKEWPARAM(radio->Id, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(WindowHandle(radio)));
-        radios.push_back(radio);
-    }
-    Control* combo = CreateControl(page1, "COMBOBOX", ComboStyle, true, &ComboActions);
+    // The first radio box makes its window at once, with its simulated first click.
+    for (int i = 0; i < 3; ++i) radios.push_back(CreateRadioBox(page0, "radio"));
+    for (Control* radio : radios) WindowHandle(radio);
+    Control* combo = CreateComboBox(page1, 0);
     for (const char* item : {"360", "720", "1.44"}) AddItem(combo, item);
     SetStatusText(form, 1, "ready");
 
