@@ -140,7 +140,9 @@ void ShowSplitPage(MainWindow* w, MenuObject*, int) { ShowPage(w, 0); }
 void ShowJoinPage(MainWindow* w, MenuObject*, int) { ShowPage(w, 1); }
 void ShowAboutPage(MainWindow* w, MenuObject*, int) { ShowPage(w, 2); }
 void Exit(MainWindow* w, MenuObject*, int) { PostClose(w->Applet); }
-void PriorityRealtime(MainWindow* w, MenuObject*, int) { ChangePriority(w, PriorityLevel::Realtime); }
+void PriorityRealtime(MainWindow* w, MenuObject*, int) {
+    ChangePriority(w, PriorityLevel::Realtime);
+}
 void PriorityHigh(MainWindow* w, MenuObject*, int) { ChangePriority(w, PriorityLevel::High); }
 void PriorityNormal(MainWindow* w, MenuObject*, int) { ChangePriority(w, PriorityLevel::Normal); }
 void PriorityIdle(MainWindow* w, MenuObject*, int) { ChangePriority(w, PriorityLevel::Idle); }
@@ -164,23 +166,30 @@ MainWindow* BuildMainWindow(Control* applet) {
     // the process really got.
     w->MainMenu = CreateMenuFromTemplate(
         form, 0,
-        {"&Файл", "(", "Разделить", "Соединить", "-", "Выход", ")", "&Приоритет", "(",
-         "-!Реальный", "-!Высокий", "+!Нормальный", "-!Низкий", ")", "Помощь", "(", "О Программе",
-         ")"},
+        {"&Файл", "(", "Разделить", "Соединить", "-", "Выход", ")", "&Приоритет", "(", "-!Реальный",
+         "-!Высокий", "+!Нормальный", "-!Низкий", ")", "Помощь", "(", "О Программе", ")"},
         {});
     SetMenuItemEvents(w->MainMenu, 0,
-                      {{}, MakeEvent<&ShowSplitPage>(w), MakeEvent<&ShowJoinPage>(w), {},
-                       MakeEvent<&Exit>(w), {}, MakeEvent<&PriorityRealtime>(w),
-                       MakeEvent<&PriorityHigh>(w), MakeEvent<&PriorityNormal>(w),
-                       MakeEvent<&PriorityIdle>(w), {}, MakeEvent<&ShowAboutPage>(w)});
+                      {{},
+                       MakeEvent<&ShowSplitPage>(w),
+                       MakeEvent<&ShowJoinPage>(w),
+                       {},
+                       MakeEvent<&Exit>(w),
+                       {},
+                       MakeEvent<&PriorityRealtime>(w),
+                       MakeEvent<&PriorityHigh>(w),
+                       MakeEvent<&PriorityNormal>(w),
+                       MakeEvent<&PriorityIdle>(w),
+                       {},
+                       MakeEvent<&ShowAboutPage>(w)});
     // The menu bar takes its height from the client area: give the pages their full size.
     SetClientSize(form, ClientWidth, ClientHeight);
 
     // 3. The shared dialogs.
-    w->FileDialog = CreateOpenSaveDialog("Choose file to slice", "",
-                                         OpenFileMustExist | OpenHideReadOnly | OpenNoChangeDir |
-                                             OpenOverwritePrompt | OpenPathMustExist |
-                                             OpenReadOnly);
+    w->FileDialog =
+        CreateOpenSaveDialog("Choose file to slice", "",
+                             OpenFileMustExist | OpenHideReadOnly | OpenNoChangeDir |
+                                 OpenOverwritePrompt | OpenPathMustExist | OpenReadOnly);
     w->FileDialog->Filter = "Any Files|*.*|Varnoks|*.brf";
     w->FolderDialog = CreateFolderDialog("", 0);
     AddAutoFree(w, w->FileDialog);

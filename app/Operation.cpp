@@ -59,7 +59,8 @@ void TitleAtRest(MainWindow* w) {
 }
 
 void ShowProgress(MainWindow* w, const EngineHooks::ProgressFigures& figures) {
-    const int percent = figures.total > 0 ? static_cast<int>(figures.done * 100 / figures.total) : 0;
+    const int percent =
+        figures.total > 0 ? static_cast<int>(figures.done * 100 / figures.total) : 0;
     if (percent == w->ShownPercent) return;
     w->ShownPercent = percent;
     if (w->ProgressBar) SetProgressPercent(w->ProgressBar, percent);

@@ -23,7 +23,8 @@ BOOL CALLBACK FindShown(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &owner);
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
-    if (owner != search->process || !IsWindowVisible(window) || lstrcmpiA(name, search->className)) {
+    if (owner != search->process || !IsWindowVisible(window) ||
+        lstrcmpiA(name, search->className)) {
         return TRUE;
     }
     search->found = window;
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
                 "ratio %.2f\n",
                 runs, v, n, v / n);
     std::printf("peak working set when idle: Varnok %.1f MiB, notepad %.1f MiB\n",
-                static_cast<double>(peak) / 1048576.0, static_cast<double>(notepadPeak) / 1048576.0);
+                static_cast<double>(peak) / 1048576.0,
+                static_cast<double>(notepadPeak) / 1048576.0);
     return 0;
 }

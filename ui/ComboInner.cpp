@@ -85,7 +85,8 @@ void SubclassInnerWindows(Control* combo) {
          inner = GetWindow(inner, GW_HWNDNEXT)) {
         if (GetPropA(inner, PrevProcProp)) continue;
         // The previous procedure is stored before the new one can receive anything.
-        SetPropA(inner, PrevProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(inner, GWLP_WNDPROC)));
+        SetPropA(inner, PrevProcProp,
+                 reinterpret_cast<HANDLE>(GetWindowLongPtrA(inner, GWLP_WNDPROC)));
         SetWindowLongPtrA(inner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InnerWindowProc));
     }
 }

@@ -250,8 +250,8 @@ void VarnokProcess::LoadProbe() {
     name.Write(path.c_str(), path.size() + 1);
     auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
-    HANDLE thread = CreateRemoteThread(process_.hProcess, nullptr, 0, loadLibrary, name.Address(),
-                                       0, nullptr);
+    HANDLE thread =
+        CreateRemoteThread(process_.hProcess, nullptr, 0, loadLibrary, name.Address(), 0, nullptr);
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(thread, 10000);
     CloseHandle(thread);

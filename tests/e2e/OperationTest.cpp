@@ -17,8 +17,7 @@ constexpr int JoinMenuItem = 2;
 // Starts a split onto the disk of the temporary folder (it holds the whole file) and closes
 // the window while the insert-disk prompt is open: the prompt stays and the program asks
 // whether to stop.
-ShownBox CloseDuringTheDiskPrompt(VarnokProcess& varnok, const TempFolder& temp,
-                                  ShownBox& insert) {
+ShownBox CloseDuringTheDiskPrompt(VarnokProcess& varnok, const TempFolder& temp, ShownBox& insert) {
     SplitControls split(varnok);
     VarnokProcess::Type(split.source, temp / "data.bin");
     VarnokProcess::Type(split.folder, temp / "disk\\");
@@ -77,7 +76,8 @@ TEST(Operation, ALongSplitShowsItsProgressAnswersTheWindowAndStopsWhenClosed) {
     WaitUntil(
         [&] {
             DWORD_PTR ignored = 0;
-            if (!SendMessageTimeoutA(varnok.Form(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored)) {
+            if (!SendMessageTimeoutA(varnok.Form(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                                     &ignored)) {
                 answeredAlways = false;
             }
             const std::string title = VarnokProcess::Text(varnok.Form());
@@ -101,7 +101,8 @@ TEST(Operation, ALongSplitShowsItsProgressAnswersTheWindowAndStopsWhenClosed) {
     // is left.
     VarnokProcess::Type(split.folder, temp / "again\\");
     VarnokProcess::Click(split.split);
-    ASSERT_TRUE(WaitUntil([&] { return VarnokProcess::Text(varnok.Form()).find('%') != std::string::npos; }));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return VarnokProcess::Text(varnok.Form()).find('%') != std::string::npos; }));
     PostMessageA(varnok.Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
     const ShownBox question = varnok.WaitForBox();
     EXPECT_EQ(question.text, "Прервать текущую операцию?");

@@ -29,7 +29,8 @@ bool RunUnixProgram(const std::string& commandLine) {
 // The size of a file written by a program of the system; -1 while there is none.
 long long SizeOf(const std::string& unixPath) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(UnixPathOnZ(unixPath).c_str(), GetFileExInfoStandard, &data)) return -1;
+    if (!GetFileAttributesExA(UnixPathOnZ(unixPath).c_str(), GetFileExInfoStandard, &data))
+        return -1;
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
@@ -42,8 +43,8 @@ bool Capture(HWND form, const std::string& file) {
     char geometry[64];
     std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", r.right - r.left, r.bottom - r.top,
                   r.left, r.top);
-    if (!RunUnixProgram(UnixPathOnZ("/usr/bin/import") + " -window root -crop " + geometry +
-                        " \"" + file + "\"")) {
+    if (!RunUnixProgram(UnixPathOnZ("/usr/bin/import") + " -window root -crop " + geometry + " \"" +
+                        file + "\"")) {
         return false;
     }
     long long last = -1;
@@ -87,7 +88,8 @@ int main(int argc, char** argv) {
     VarnokProcess::Click(split.countRadio);
     VarnokProcess::Type(split.countBox, "4");
     VarnokProcess::Click(split.split);
-    if (!WaitUntil([&] { return VarnokProcess::Text(varnok.Form()).find("% ") != std::string::npos; })) {
+    if (!WaitUntil(
+            [&] { return VarnokProcess::Text(varnok.Form()).find("% ") != std::string::npos; })) {
         return 1;
     }
     if (!Capture(varnok.Form(), folder + "/progress.png")) return 1;

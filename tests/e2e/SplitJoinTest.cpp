@@ -14,8 +14,20 @@
 
 namespace {
 // The menu's items, all levels in order, separators included.
-enum MenuItemNumber { FileMenu, SplitItem, JoinItem, Separator, ExitItem, PriorityMenu,
-                      RealtimeItem, HighItem, NormalItem, IdleItem, HelpMenu, AboutItem };
+enum MenuItemNumber {
+    FileMenu,
+    SplitItem,
+    JoinItem,
+    Separator,
+    ExitItem,
+    PriorityMenu,
+    RealtimeItem,
+    HighItem,
+    NormalItem,
+    IdleItem,
+    HelpMenu,
+    AboutItem
+};
 
 UINT MenuId(const VarnokProcess& varnok, int item) { return varnok.ReadMenu().ids[item]; }
 
@@ -27,7 +39,9 @@ void ExpectBox(const VarnokProcess& varnok, const std::string& text) {
     varnok.Answer(box, IDOK);
 }
 
-std::vector<std::string> PieceSet(const std::string& folder) { return FolderEntries(folder + "\\"); }
+std::vector<std::string> PieceSet(const std::string& folder) {
+    return FolderEntries(folder + "\\");
+}
 
 TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
     TempFolder temp;
@@ -46,10 +60,12 @@ TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
     VarnokProcess::Click(split.split);
     ExpectBox(varnok, "Разделение файла data.bin завершенно");
     EXPECT_EQ(varnok.StatusText(1), "Разделение файла data.bin завершенно");
-    ASSERT_EQ(PieceSet(temp / "parts"), (std::vector<std::string>{"data.bin_1.brf", "data.bin_2.brf",
-                                                                 "data.bin_3.brf", "data.bin_4.brf"}));
+    ASSERT_EQ(PieceSet(temp / "parts"),
+              (std::vector<std::string>{"data.bin_1.brf", "data.bin_2.brf", "data.bin_3.brf",
+                                        "data.bin_4.brf"}));
     for (int n = 1; n <= 4; ++n) {
-        EXPECT_TRUE(ReadWholeFile(temp / ("parts\\data.bin_" + std::to_string(n) + ".brf")) == bytes.substr(3000 * (n - 1), 3000));
+        EXPECT_TRUE(ReadWholeFile(temp / ("parts\\data.bin_" + std::to_string(n) + ".brf")) ==
+                    bytes.substr(3000 * (n - 1), 3000));
     }
 
     // The join page from the menu, then the join of the set into another folder.
@@ -63,7 +79,8 @@ TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
     ExpectBox(varnok, "Востановление файла " + (temp / "out\\") + "data.bin завершенно");
     EXPECT_TRUE(ReadWholeFile(temp / "out\\data.bin") == bytes);
     std::vector<std::string> pieces;
-    for (int n = 1; n <= 4; ++n) pieces.push_back(temp / ("parts\\data.bin_" + std::to_string(n) + ".brf"));
+    for (int n = 1; n <= 4; ++n)
+        pieces.push_back(temp / ("parts\\data.bin_" + std::to_string(n) + ".brf"));
     EXPECT_EQ(VarnokProcess::ListItems(join.list), pieces);
     EXPECT_FALSE(varnok.HasBoxOpen());
 }
@@ -81,7 +98,8 @@ TEST(SplitAndJoin, ByCountShowsItsFiguresAndWritesThem) {
     EXPECT_FALSE(IsWindowEnabled(split.sizeBox));
     VarnokProcess::Type(split.countBox, "3");
     const SizeFigures figures = FiguresByCount("3", 10000);
-    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.pieceCount) == *figures.pieceCount; }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return VarnokProcess::Text(split.pieceCount) == *figures.pieceCount; }));
     EXPECT_EQ(VarnokProcess::Text(split.pieceSize), *figures.pieceSize);
     EXPECT_EQ(VarnokProcess::Text(split.fileSize), *figures.fileSize);
 
@@ -110,7 +128,7 @@ TEST(SplitAndJoin, NumbersBeyondWhatTheSplitTakesAreRefusedNotWrapped) {
     ExpectBox(varnok, "Размер части слишком велик");
 
     SendMessageA(split.unitList, CB_SETCURSEL, 2, 0); // MB
-    VarnokProcess::Type(split.sizeBox, "5000"); // 904 MiB in 32 bits
+    VarnokProcess::Type(split.sizeBox, "5000");       // 904 MiB in 32 bits
     VarnokProcess::Click(split.split);
     ExpectBox(varnok, "Размер части больше размера файла data.bin");
 
@@ -152,19 +170,21 @@ TEST(SplitAndJoin, PriorityItemsSetTheClassAndMarkWhatItBecame) {
     EXPECT_TRUE(start.states[NormalItem] & MFS_CHECKED);
     constexpr int Normal = THREAD_PRIORITY_NORMAL;
     constexpr int Critical = THREAD_PRIORITY_TIME_CRITICAL;
-    for (const Step step : {Step{IdleItem, IDLE_PRIORITY_CLASS, Normal},
-                            Step{IdleItem, IDLE_PRIORITY_CLASS, Normal},
-                            Step{HighItem, HIGH_PRIORITY_CLASS, Critical},
-                            Step{HighItem, HIGH_PRIORITY_CLASS, Critical},
-                            Step{NormalItem, NORMAL_PRIORITY_CLASS, Normal},
-                            Step{NormalItem, NORMAL_PRIORITY_CLASS, Normal}}) {
+    for (const Step step :
+         {Step{IdleItem, IDLE_PRIORITY_CLASS, Normal}, Step{IdleItem, IDLE_PRIORITY_CLASS, Normal},
+          Step{HighItem, HIGH_PRIORITY_CLASS, Critical},
+          Step{HighItem, HIGH_PRIORITY_CLASS, Critical},
+          Step{NormalItem, NORMAL_PRIORITY_CLASS, Normal},
+          Step{NormalItem, NORMAL_PRIORITY_CLASS, Normal}}) {
         varnok.ChooseMenuItem(start.ids[step.item]);
-        EXPECT_TRUE(WaitUntil([&] { return GetPriorityClass(varnok.Process()) == step.priorityClass; }));
+        EXPECT_TRUE(
+            WaitUntil([&] { return GetPriorityClass(varnok.Process()) == step.priorityClass; }));
         ProbeMenu menu;
         EXPECT_TRUE(WaitUntil([&] {
             menu = varnok.ReadMenu();
             return (menu.states[step.item] & MFS_CHECKED) != 0;
-        })) << "item " << step.item;
+        })) << "item "
+            << step.item;
         EXPECT_EQ(GetThreadPriority(varnok.Thread()), step.threadPriority);
         for (int other : {RealtimeItem, HighItem, NormalItem, IdleItem}) {
             if (other != step.item) EXPECT_FALSE(menu.states[other] & MFS_CHECKED) << other;
@@ -205,7 +225,8 @@ TEST(SplitAndJoin, TheDialogsFillTheBoxesAndTheFiguresFollowEveryNewSource) {
     VarnokProcess::Type(nameField, temp / "a.bin");
     varnok.Answer(open, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.source) == temp / "a.bin"; }));
-    EXPECT_EQ(VarnokProcess::Text(split.folder), temp.Path()) << "an empty folder box takes the file's folder";
+    EXPECT_EQ(VarnokProcess::Text(split.folder), temp.Path())
+        << "an empty folder box takes the file's folder";
     EXPECT_EQ(VarnokProcess::Text(split.fileSize), *FiguresByCount("1", 1000).fileSize);
 
     // The size method: its figures for the size box's "360" bytes.
@@ -231,7 +252,8 @@ TEST(SplitAndJoin, TheDialogsFillTheBoxesAndTheFiguresFollowEveryNewSource) {
 
     // The disk method: piece and count go back to their start texts.
     VarnokProcess::Click(split.diskRadio);
-    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.pieceCount) == "Количество частей "; }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return VarnokProcess::Text(split.pieceCount) == "Количество частей "; }));
     EXPECT_EQ(VarnokProcess::Text(split.pieceSize), "Размер части ");
 
     // The folder dialog: a folder selected in it and OK; the box ends in "\".

@@ -4,12 +4,18 @@
 
 struct SplitControls {
     explicit SplitControls(const VarnokProcess& v)
-        : source(v.Find("obj_EDIT", 8, 24, v.Page(0))), folder(v.Find("obj_EDIT", 8, 72, v.Page(0))),
-          split(v.FindByText("obj_BUTTON", "Разделить")), diskRadio(v.Find("obj_BUTTON", 9, 16, v.Page(0))),
-          sizeRadio(v.Find("obj_BUTTON", 8, 44, v.Page(0))), countRadio(v.Find("obj_BUTTON", 8, 72, v.Page(0))),
-          sizeBox(v.Find("obj_COMBOBOX", 200, 44, v.Page(0))), unitList(v.Find("obj_COMBOBOX", 304, 44, v.Page(0))),
-          countBox(v.Find("obj_EDIT", 110, 72, v.Page(0))), fileSize(v.Find("obj_STATIC", 8, 23, v.Page(0))),
-          pieceSize(v.Find("obj_STATIC", 8, 47, v.Page(0))), pieceCount(v.Find("obj_STATIC", 8, 70, v.Page(0))) {}
+        : source(v.Find("obj_EDIT", 8, 24, v.Page(0))),
+          folder(v.Find("obj_EDIT", 8, 72, v.Page(0))),
+          split(v.FindByText("obj_BUTTON", "Разделить")),
+          diskRadio(v.Find("obj_BUTTON", 9, 16, v.Page(0))),
+          sizeRadio(v.Find("obj_BUTTON", 8, 44, v.Page(0))),
+          countRadio(v.Find("obj_BUTTON", 8, 72, v.Page(0))),
+          sizeBox(v.Find("obj_COMBOBOX", 200, 44, v.Page(0))),
+          unitList(v.Find("obj_COMBOBOX", 304, 44, v.Page(0))),
+          countBox(v.Find("obj_EDIT", 110, 72, v.Page(0))),
+          fileSize(v.Find("obj_STATIC", 8, 23, v.Page(0))),
+          pieceSize(v.Find("obj_STATIC", 8, 47, v.Page(0))),
+          pieceCount(v.Find("obj_STATIC", 8, 70, v.Page(0))) {}
     HWND source, folder, split, diskRadio, sizeRadio, countRadio, sizeBox, unitList, countBox;
     HWND fileSize, pieceSize, pieceCount;
 };

@@ -84,9 +84,12 @@ TEST(Start, TheWindowIsLaidOutAsDesigned) {
     EXPECT_EQ(VarnokProcess::Text(unitList), "bytes");
     EXPECT_EQ(SendMessageA(sizeBox, CB_GETCOUNT, 0, 0), 5);
     EXPECT_EQ(SendMessageA(unitList, CB_GETCOUNT, 0, 0), 3);
-    EXPECT_EQ(VarnokProcess::Text(varnok.Find("obj_STATIC", 8, 23, varnok.Page(0))), "Размер файла ");
-    EXPECT_EQ(VarnokProcess::Text(varnok.Find("obj_STATIC", 8, 47, varnok.Page(0))), "Размер части ");
-    EXPECT_EQ(VarnokProcess::Text(varnok.Find("obj_STATIC", 8, 70, varnok.Page(0))), "Количество частей ");
+    EXPECT_EQ(VarnokProcess::Text(varnok.Find("obj_STATIC", 8, 23, varnok.Page(0))),
+              "Размер файла ");
+    EXPECT_EQ(VarnokProcess::Text(varnok.Find("obj_STATIC", 8, 47, varnok.Page(0))),
+              "Размер части ");
+    EXPECT_EQ(VarnokProcess::Text(varnok.Find("obj_STATIC", 8, 70, varnok.Page(0))),
+              "Количество частей ");
 
     // The disk method is checked; the boxes of the other two are disabled.
     EXPECT_EQ(SendMessageA(varnok.Find("obj_BUTTON", 9, 16), BM_GETCHECK, 0, 0), BST_CHECKED);
