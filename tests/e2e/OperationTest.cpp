@@ -63,11 +63,7 @@ TEST(Operation, ALongSplitShowsItsProgressAnswersTheWindowAndStopsWhenClosed) {
     WriteWholeFile(temp / "big.bin", PatternBytes(size, 4));
     VarnokProcess varnok;
     SplitControls split(varnok);
-    VarnokProcess::Type(split.source, temp / "big.bin");
-    VarnokProcess::Type(split.folder, temp / "parts\\");
-    VarnokProcess::Click(split.countRadio);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.countBox); }));
-    VarnokProcess::Type(split.countBox, "4");
+    ASSERT_TRUE(split.PrepareByCount(temp / "big.bin", temp / "parts\\", "4"));
     VarnokProcess::Click(split.split);
 
     // While it runs the window answers at once and its title shows a rising percent.
@@ -120,11 +116,7 @@ TEST(Operation, NoSecondSplitOrJoinStartsWhileOneRuns) {
     WriteWholeFile(temp / "other.bin", "other");
     VarnokProcess varnok;
     SplitControls split(varnok);
-    VarnokProcess::Type(split.source, temp / "big.bin");
-    VarnokProcess::Type(split.folder, temp / "parts\\");
-    VarnokProcess::Click(split.countRadio);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.countBox); }));
-    VarnokProcess::Type(split.countBox, "2");
+    ASSERT_TRUE(split.PrepareByCount(temp / "big.bin", temp / "parts\\", "2"));
     // A second start arrives as a message right behind the click: the split yields to it
     // before its end and refuses it with a word to the user, waiting until it is read.
     VarnokProcess::Click(split.split);

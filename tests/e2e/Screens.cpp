@@ -83,10 +83,7 @@ int main(int argc, char** argv) {
     WriteWholeFile(temp / "film.avi", PatternBytes(256u << 20, 1));
     varnok.ChooseMenuItem(menu.ids[1]);
     SplitControls split(varnok);
-    VarnokProcess::Type(split.source, temp / "film.avi");
-    VarnokProcess::Type(split.folder, temp / "parts\\");
-    VarnokProcess::Click(split.countRadio);
-    VarnokProcess::Type(split.countBox, "4");
+    if (!split.PrepareByCount(temp / "film.avi", temp / "parts\\", "4")) return 1;
     VarnokProcess::Click(split.split);
     if (!WaitUntil(
             [&] { return VarnokProcess::Text(varnok.Form()).find("% ") != std::string::npos; })) {

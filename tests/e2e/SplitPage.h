@@ -1,5 +1,7 @@
 // The controls of the split and join pages as the driver finds them, by kind and place.
 #pragma once
+#include <string>
+
 #include "Driver.h"
 
 struct SplitControls {
@@ -16,6 +18,16 @@ struct SplitControls {
           fileSize(v.Find("obj_STATIC", 8, 23, v.Page(0))),
           pieceSize(v.Find("obj_STATIC", 8, 47, v.Page(0))),
           pieceCount(v.Find("obj_STATIC", 8, 70, v.Page(0))) {}
+    // Fills the page for a split of source into count pieces in folder, as a user would.
+    bool PrepareByCount(const std::string& sourcePath, const std::string& folderPath,
+                        const std::string& count) const {
+        VarnokProcess::Type(source, sourcePath);
+        VarnokProcess::Type(folder, folderPath);
+        VarnokProcess::Click(countRadio);
+        if (!WaitUntil([&] { return IsWindowEnabled(countBox) != 0; })) return false;
+        VarnokProcess::Type(countBox, count);
+        return true;
+    }
     HWND source, folder, split, diskRadio, sizeRadio, countRadio, sizeBox, unitList, countBox;
     HWND fileSize, pieceSize, pieceCount;
 };
