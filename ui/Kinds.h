@@ -12,7 +12,6 @@ constexpr OptionSet Option(int bit) { return static_cast<OptionSet>(1u << bit); 
 
 // Edit box options.
 constexpr OptionSet EditMultiline = Option(3);
-constexpr OptionSet EditReadOnly = Option(7);
 constexpr OptionSet EditDigitsOnly = Option(11);
 // Combo box options.
 constexpr OptionSet ComboDropDownList = Option(0);
