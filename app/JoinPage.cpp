@@ -18,13 +18,7 @@ void ChoosePiece(MainWindow* w, Control*) {
     w->FileDialog->InitialDir = FolderPart(path);
 }
 
-void ChooseJoinFolder(MainWindow* w, Control*) {
-    if (!ExecuteFolderDialog(w->FolderDialog)) return;
-    const std::string folder = FolderDialogPath(w->FolderDialog);
-    SetText(w->JoinFolderBox, folder);
-    SetFolderDialogStart(w->FolderDialog, folder);
-    EnsureTrailingBackslash(w->JoinFolderBox);
-}
+void ChooseJoinFolder(MainWindow* w, Control*) { ChooseFolderInto(w, w->JoinFolderBox); }
 
 void JoinFolderLeft(MainWindow* w, Control*) { EnsureTrailingBackslash(w->JoinFolderBox); }
 

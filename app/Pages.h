@@ -14,5 +14,7 @@ void ChangePriority(MainWindow* w, PriorityLevel level);
 
 // A folder box's text ends in "\" whenever it is not empty.
 void EnsureTrailingBackslash(Control* box);
+// The folder dialog's choice into a folder box, ending in "\"; a cancel changes nothing.
+void ChooseFolderInto(MainWindow* w, Control* box);
 // The first of the dropped names (they are separated by carriage returns).
 std::string FirstDroppedName(const std::string& names);

@@ -51,13 +51,7 @@ void ChooseSource(MainWindow* w, Control*) {
     }
 }
 
-void ChooseTargetFolder(MainWindow* w, Control*) {
-    if (!ExecuteFolderDialog(w->FolderDialog)) return;
-    const std::string folder = FolderDialogPath(w->FolderDialog);
-    SetText(w->TargetFolderBox, folder);
-    SetFolderDialogStart(w->FolderDialog, folder);
-    EnsureTrailingBackslash(w->TargetFolderBox);
-}
+void ChooseTargetFolder(MainWindow* w, Control*) { ChooseFolderInto(w, w->TargetFolderBox); }
 
 void TargetFolderLeft(MainWindow* w, Control*) { EnsureTrailingBackslash(w->TargetFolderBox); }
 
@@ -118,6 +112,15 @@ void StartSplit(MainWindow* w, Control*) {
 void EnsureTrailingBackslash(Control* box) {
     const std::string text = GetText(box);
     if (!text.empty() && text.back() != '\\') SetText(box, text + "\\");
+}
+
+void ChooseFolderInto(MainWindow* w, Control* box) {
+    if (!ExecuteFolderDialog(w->FolderDialog)) return;
+    const std::string folder = FolderDialogPath(w->FolderDialog);
+    SetText(box, folder);
+    // The next browse on either page opens there.
+    SetFolderDialogStart(w->FolderDialog, folder);
+    EnsureTrailingBackslash(box);
 }
 
 std::string FirstDroppedName(const std::string& names) { return names.substr(0, names.find('\r')); }

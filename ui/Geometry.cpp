@@ -59,22 +59,22 @@ Control* SetClientSize(Control* ctl, int width, int height) {
     return SetSize(ctl, newWidth, newHeight);
 }
 
-void SetStyle(Control* ctl, uint32_t style) {
-    if (style == ctl->Style) return;
-    ctl->Style = style;
+namespace {
+// Stores a style field and, with a window, gives it the new value and a fresh frame.
+void ChangeStyleField(Control* ctl, uint32_t& field, int index, uint32_t value) {
+    if (value == field) return;
+    field = value;
     if (!ctl->Handle) return;
-    SetWindowLongA(ctl->Handle, GWL_STYLE, static_cast<LONG>(style));
+    SetWindowLongA(ctl->Handle, index, static_cast<LONG>(value));
     SetWindowPos(ctl->Handle, nullptr, 0, 0, 0, 0, FrameChangedFlags);
     InvalidateWindow(ctl);
 }
+} // namespace
+
+void SetStyle(Control* ctl, uint32_t style) { ChangeStyleField(ctl, ctl->Style, GWL_STYLE, style); }
 
 void SetExStyle(Control* ctl, uint32_t exStyle) {
-    if (exStyle == ctl->ExStyle) return;
-    ctl->ExStyle = exStyle;
-    if (!ctl->Handle) return;
-    SetWindowLongA(ctl->Handle, GWL_EXSTYLE, static_cast<LONG>(exStyle));
-    SetWindowPos(ctl->Handle, nullptr, 0, 0, 0, 0, FrameChangedFlags);
-    InvalidateWindow(ctl);
+    ChangeStyleField(ctl, ctl->ExStyle, GWL_EXSTYLE, exStyle);
 }
 
 void SetCtl3D(Control* ctl, bool on) {
