@@ -20,10 +20,12 @@ exe=${BENCH_EXE:-$build/win/bench/varnok_bench.exe}
 prefix=$build/win/wineprefix
 [ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
 
-# Wine runs with the Russian locale (code page 1251); the figures are printed in the C locale.
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all VARNOK_NO_XVFB=1 LC_ALL=C
+# Wine runs through the project's runner, 32-bit or 64-bit as this machine allows, with the
+# Russian locale (code page 1251); the figures are printed in the C locale.
+export WINEPREFIX=$prefix WINEDEBUG=-all VARNOK_NO_XVFB=1 LC_ALL=C
 unset DISPLAY
-"$root/scripts/wine-run.sh" "$prefix" cmd /c exit >/dev/null 2>&1 || true
+runWine() { "$root/scripts/wine-run.sh" "$prefix" "$@"; }
+runWine cmd /c exit >/dev/null 2>&1 || true
 wineserver -p 2>/dev/null || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
@@ -48,7 +50,7 @@ fail() { echo "bench: $*" >&2; exit 1; }
 varnok() {
   local out pace=
   [ "${PACE:-}" = none ] && pace=4294967295
-  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer LC_ALL=ru_RU.UTF-8 wine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"}) ||
+  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer runWine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"}) ||
     fail "varnok_bench $1 failed"
   echo "$out" | awk '{print $2, $4, $6}'
 }
@@ -91,6 +93,13 @@ op_c_joinsync() {
   r=$(timed sh -c 'out=$1; shift; cat "$@" >"$out" && sync "$out"' cat "$dir/out/source.bin" "${list[@]}")
   add c_joinsync "$r"
 }
+# cat moves the bytes inside the kernel (copy_file_range): one copy, which no program that reads
+# into its own memory and writes from it can match. dd reads and writes as Varnok does.
+op_c_joinrw() {
+  r=$(timed sh -c 'out=$1; shift; for f; do dd if="$f" bs=256K status=none; done >"$out"' dd "$dir/out/source.bin" "${list[@]}")
+  add c_joinrw "$r"
+  cmp "$src" "$dir/out/source.bin" || fail "dd gave another file"
+}
 op_cp() { r=$(timed cp "$src" "$dir/out/source.bin"); add cp "$r"; }
 # The same Varnok operations without the yields inside a copy and the progress at them.
 op_v_size_still() { r=$(PACE=none varnok split-size "$src" "$dir/out" $piece); add v_size_still "${r%% *}"; }
@@ -100,7 +109,7 @@ op_v_join_still() {
 
 # How fast a run goes depends on what ran just before it as much as on the tool (on this
 # virtual machine), so each run takes the operations in another order, shuffled repeatably.
-ops=(v_size c_size v_count c_count v_join c_join c_joinsync cp v_size_still v_join_still)
+ops=(v_size c_size v_count c_count v_join c_join c_joinsync c_joinrw cp v_size_still v_join_still)
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
   for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
@@ -141,9 +150,9 @@ row() { # name varnokKey nativeKey nativeName
   echo "Machine: $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB memory," \
     "disk $(df -PTh "$dir" | awk 'NR==2 {print $1 ", " $2 ", " $3}')," \
     "rotational=$(cat "/sys/block/$(basename "$disk")/queue/rotational" 2>/dev/null || echo unknown),"
-  echo "$(wine --version), $(split --version | head -1), $(uname -r)."
+  echo "$(/usr/lib/wine/wine64 --version 2>/dev/null || wine --version), $(bash "$root/scripts/win-arch.sh") build, $(split --version | head -1), $(uname -r)."
   echo "Source: $sizeMiB MiB of random bytes; median of $runs runs (fastest-slowest in brackets); MB = 10^6 bytes."
-  echo "Reproduce: make bench BUILD=build/bench BENCH_SIZE_MIB=$sizeMiB BENCH_RUNS=$runs"
+  echo "Reproduce: make bench BENCH_DIR=$dir BENCH_SIZE_MIB=$sizeMiB BENCH_RUNS=$runs"
   echo
   echo "| operation | Varnok | Varnok MB/s | coreutils | coreutils MB/s | Varnok / coreutils (medians) | the same, fastest runs | Varnok / cp |"
   echo "|---|---|---|---|---|---|---|---|"
@@ -151,6 +160,7 @@ row() { # name varnokKey nativeKey nativeName
   row "split by count, 10 pieces" v_count c_count "split -n 10"
   row "join of those pieces" v_join c_join "cat"
   row "join of those pieces" v_join c_joinsync "cat, then sync of the file"
+  row "join of those pieces" v_join c_joinrw "dd bs=256K of each piece (read and write)"
   printf '| cp of the whole file | | | cp: %.3f s (%s) | %s | | | 1.00 |\n' "${med[cp]}" "$(spread "${times[cp]}")" "$(mbs "${med[cp]}")"
   echo
   echo "| yields and progress inside a copy | with (median, fastest) | without (median, fastest) | time with / without, fastest runs |"
