@@ -42,6 +42,14 @@ if [ ! -f "$prefix/system.reg" ]; then
   ) 9>"$prefix.lock"
 fi
 
+# Wine looks for its own fonts (the raster "MS Sans Serif", Tahoma) in the prefix's Fonts
+# folder, which this Wine leaves empty: every dialog face would fall back to a wider font that
+# the controls' widths were not made for. A prefix made earlier gets them on its next run.
+fonts=$prefix/drive_c/windows/Fonts
+if [ -d "$fonts" ] && [ ! -e "$fonts/sserifer.fon" ] && [ -e /usr/share/wine/fonts/sserifer.fon ]; then
+  cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+fi
+
 if [ -z "${DISPLAY:-}" ] && [ "${VARNOK_NO_XVFB:-}" != 1 ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$@"
 fi

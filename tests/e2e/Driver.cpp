@@ -312,6 +312,13 @@ ProbeMenu VarnokProcess::ReadMenu() const {
     return menu;
 }
 
+ProbeCaption VarnokProcess::MeasureCaption(HWND control) const {
+    ProbeCaption caption{};
+    caption.window = control;
+    EXPECT_EQ(CallProbe("ProbeMeasureCaption", &caption, sizeof caption), 1u);
+    return caption;
+}
+
 void VarnokProcess::ChooseMenuItem(UINT id) const {
     PostMessageA(form_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }

@@ -66,6 +66,8 @@ class VarnokProcess {
     // Sends a message whose lParam is a text, with the text placed in the program's memory.
     LRESULT SendWithText(HWND window, UINT msg, WPARAM wParam, const std::string& text) const;
     ProbeMenu ReadMenu() const;
+    // The control's caption measured in its own font, and its client area.
+    ProbeCaption MeasureCaption(HWND control) const;
     // Chooses a menu item by command id, as a click in the menu does.
     void ChooseMenuItem(UINT id) const;
 

@@ -44,4 +44,19 @@ extern "C" DWORD WINAPI ProbeReadMenu(void* param) {
     return static_cast<DWORD>(record->count);
 }
 
+extern "C" DWORD WINAPI ProbeMeasureCaption(void* param) {
+    auto* record = static_cast<ProbeCaption*>(param);
+    char text[512] = {};
+    const int length = GetWindowTextA(record->window, text, sizeof text);
+    // The font handle is the program's own: only this process can select it.
+    auto font = reinterpret_cast<HFONT>(SendMessageA(record->window, WM_GETFONT, 0, 0));
+    HDC dc = GetDC(record->window);
+    if (!dc) return 0;
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    const BOOL measured = GetTextExtentPoint32A(dc, text, length, &record->text);
+    if (old) SelectObject(dc, old);
+    ReleaseDC(record->window, dc);
+    return measured && GetClientRect(record->window, &record->client) ? 1 : 0;
+}
+
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

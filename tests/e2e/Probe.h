@@ -1,5 +1,5 @@
 // What the driver asks of the probe library it loads into Varnok's process: things that
-// Wine cannot do from another process (a drop handle, the menu's items).
+// Wine cannot do from another process (a drop handle, the menu's items, a control's font).
 #pragma once
 #include <windows.h>
 
@@ -21,9 +21,18 @@ struct ProbeMenu {
     UINT states[ProbeMaxItems];
 };
 
+// A control's caption measured with the font the control draws it with, beside its client area.
+struct ProbeCaption {
+    HWND window;
+    SIZE text;
+    RECT client;
+};
+
 extern "C" {
 // Posts WM_DROPFILES with a drop handle made in this process.
 __declspec(dllexport) DWORD WINAPI ProbeDropFiles(void* drop);
 // Fills the menu record from the menu handle it holds.
 __declspec(dllexport) DWORD WINAPI ProbeReadMenu(void* menu);
+// Measures the caption of the record's window; 0 when it cannot.
+__declspec(dllexport) DWORD WINAPI ProbeMeasureCaption(void* caption);
 }

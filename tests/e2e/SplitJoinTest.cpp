@@ -187,7 +187,9 @@ TEST(SplitAndJoin, PriorityItemsSetTheClassAndMarkWhatItBecame) {
             << step.item;
         EXPECT_EQ(GetThreadPriority(varnok.Thread()), step.threadPriority);
         for (int other : {RealtimeItem, HighItem, NormalItem, IdleItem}) {
-            if (other != step.item) EXPECT_FALSE(menu.states[other] & MFS_CHECKED) << other;
+            if (other != step.item) {
+                EXPECT_FALSE(menu.states[other] & MFS_CHECKED) << other;
+            }
         }
     }
     // Realtime may be refused by the system: the mark shows what the process really got.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "Driver.h"
 
 namespace {
@@ -47,6 +49,23 @@ bool Inside(const RECT& inner, const RECT& outer) {
            inner.bottom <= outer.bottom;
 }
 
+// The room a control's own drawing takes beside its caption: a radio's mark and the gap after
+// it, a group box's frame on both sides, a push button's edges.
+int CaptionFrame(HWND control) {
+    char kind[32] = {};
+    GetClassNameA(control, kind, sizeof kind);
+    if (std::string(kind) != "obj_BUTTON") return 0;
+    switch (GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        return GetSystemMetrics(SM_CXMENUCHECK) + 4;
+    case BS_GROUPBOX:
+        return 2 * 8;
+    default:
+        return 2 * GetSystemMetrics(SM_CXEDGE);
+    }
+}
+
 TEST(Start, TheWindowIsLaidOutAsDesigned) {
     VarnokProcess varnok;
     HWND form = varnok.Form();
@@ -72,7 +91,20 @@ TEST(Start, TheWindowIsLaidOutAsDesigned) {
         RECT parentClient{};
         GetClientRect(GetParent(ctl), &parentClient);
         EXPECT_TRUE(Inside(r, parentClient)) << "the control is cut off by its parent";
-        if (e.page >= 0) EXPECT_EQ(GetParent(ctl), varnok.Page(e.page));
+        if (e.page >= 0) {
+            EXPECT_EQ(GetParent(ctl), varnok.Page(e.page));
+        }
+    }
+
+    // Every caption fits its control in the font the control draws it with: a face wider
+    // than the one the layout was made for cuts the radio texts off.
+    for (const Expected& e : Layout) {
+        if (!*e.text) continue;
+        SCOPED_TRACE(e.text);
+        HWND ctl = varnok.Find(e.className, e.x, e.y, varnok.Page(e.page == 1 ? 1 : 0));
+        const ProbeCaption caption = varnok.MeasureCaption(ctl);
+        EXPECT_GT(caption.text.cx, 0);
+        EXPECT_LE(caption.text.cx + CaptionFrame(ctl), caption.client.right);
     }
 
     // The size box and the unit list, with their items, and the figure labels' start texts.
