@@ -26,10 +26,15 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 export LC_ALL=ru_RU.UTF-8
 
-if [ ! -f "$prefix/system.reg" ]; then
+# Wine looks for its own fonts (the raster "MS Sans Serif", Tahoma) in the prefix's Fonts
+# folder, which this Wine leaves empty: every dialog face would fall back to a wider font that
+# the controls' widths were not made for. A prefix made earlier gets them on its next run.
+fontsDone=$prefix/.wine-fonts-copied
+if [ ! -f "$prefix/system.reg" ] || [ ! -f "$fontsDone" ]; then
   mkdir -p "$prefix"
   (
-    # Two test programs may start at once; only one makes the prefix.
+    # Two test programs may start at once; only one makes the prefix and copies the fonts,
+    # and the other starts only when both are complete.
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
       DISPLAY= "$loader" wineboot -i >/dev/null 2>&1 || true
@@ -39,15 +44,13 @@ if [ ! -f "$prefix/system.reg" ]; then
         DISPLAY= "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
       wineserver -w
     fi
+    if [ ! -f "$fontsDone" ]; then
+      fonts=$prefix/drive_c/windows/Fonts
+      mkdir -p "$fonts"
+      cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+      touch "$fontsDone"
+    fi
   ) 9>"$prefix.lock"
-fi
-
-# Wine looks for its own fonts (the raster "MS Sans Serif", Tahoma) in the prefix's Fonts
-# folder, which this Wine leaves empty: every dialog face would fall back to a wider font that
-# the controls' widths were not made for. A prefix made earlier gets them on its next run.
-fonts=$prefix/drive_c/windows/Fonts
-if [ -d "$fonts" ] && [ ! -e "$fonts/sserifer.fon" ] && [ -e /usr/share/wine/fonts/sserifer.fon ]; then
-  cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ "${VARNOK_NO_XVFB:-}" != 1 ]; then
