@@ -31,7 +31,7 @@ void StartJoin(MainWindow* w, Control*) {
     const std::string piece = GetText(w->ChosenPieceBox);
     const std::string folder = GetText(w->JoinFolderBox);
     OperationGuard guard(w);
-    WindowJoinHooks hooks(w);
+    WindowHooks hooks(w);
     JoinPieces(piece, folder, hooks);
 }
 } // namespace

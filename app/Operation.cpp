@@ -123,29 +123,21 @@ void WireClosing(MainWindow* w) {
     w->Form->OnMessage = MakeEvent<&EndSessionWhileBusy>(w);
 }
 
-void WindowSplitHooks::ShowMessage(const std::string& text) {
+void WindowHooks::ShowMessage(const std::string& text) {
     TitleAtRest(w_);
     MessageBoxOk(text);
 }
-void WindowSplitHooks::SetStatus(const std::string& text) { SetStatusText(w_->Form, 1, text); }
-void WindowSplitHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
-bool WindowSplitHooks::AskOkCancel(const std::string& text) {
+void WindowHooks::SetStatus(const std::string& text) { SetStatusText(w_->Form, 1, text); }
+void WindowHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
+bool WindowHooks::AskOkCancel(const std::string& text) {
     TitleAtRest(w_);
     return MessageBoxFlags(text, MB_OKCANCEL) == IDOK;
 }
-void WindowSplitHooks::ReportProgress(const ProgressFigures& figures) { ShowProgress(w_, figures); }
-
-void WindowJoinHooks::ShowMessage(const std::string& text) {
-    TitleAtRest(w_);
-    MessageBoxOk(text);
-}
-void WindowJoinHooks::SetStatus(const std::string& text) { SetStatusText(w_->Form, 1, text); }
-void WindowJoinHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
-void WindowJoinHooks::ReportProgress(const ProgressFigures& figures) { ShowProgress(w_, figures); }
-void WindowJoinHooks::ShowPieceList(const std::vector<std::string>& paths) {
+void WindowHooks::ShowPieceList(const std::vector<std::string>& paths) {
     ClearItems(w_->PieceList);
     for (const std::string& path : paths) AddItem(w_->PieceList, path);
 }
+void WindowHooks::ReportProgress(const ProgressFigures& figures) { ShowProgress(w_, figures); }
 
 void ChangePriority(MainWindow* w, PriorityLevel level) {
     SetProcessPriority(level);

@@ -20,28 +20,15 @@ class OperationGuard {
 // False, after telling the user, when an operation runs already.
 bool MayStartOperation(MainWindow* w);
 
-// The window's side of the engine's hooks: message boxes captioned "Varnok", the status
-// bar's text section, the piece list and the message pump.
-class WindowSplitHooks : public SplitHooks {
+// The window's side of the engine's hooks, for a split and a join alike: message boxes
+// captioned "Varnok", the status bar's text section, the piece list and the message pump.
+class WindowHooks : public SplitHooks, public JoinHooks {
   public:
-    explicit WindowSplitHooks(MainWindow* w) : w_(w) {}
+    explicit WindowHooks(MainWindow* w) : w_(w) {}
     void ShowMessage(const std::string& text) override;
     void SetStatus(const std::string& text) override;
     void KeepResponsive() override;
     bool AskOkCancel(const std::string& text) override;
-    void ReportProgress(const ProgressFigures& figures) override;
-    bool StopRequested() override { return w_->StopRequested; }
-
-  private:
-    MainWindow* w_;
-};
-
-class WindowJoinHooks : public JoinHooks {
-  public:
-    explicit WindowJoinHooks(MainWindow* w) : w_(w) {}
-    void ShowMessage(const std::string& text) override;
-    void SetStatus(const std::string& text) override;
-    void KeepResponsive() override;
     void ShowPieceList(const std::vector<std::string>& paths) override;
     void ReportProgress(const ProgressFigures& figures) override;
     bool StopRequested() override { return w_->StopRequested; }

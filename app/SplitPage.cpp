@@ -104,7 +104,7 @@ void StartSplit(MainWindow* w, Control*) {
     request.sizeValue = ParseDecimalWide(GetText(w->SizeBox));
     request.unitMultiplier = CurrentUnitMultiplier(w);
     OperationGuard guard(w);
-    WindowSplitHooks hooks(w);
+    WindowHooks hooks(w);
     SplitFile(request, hooks);
 }
 } // namespace
