@@ -41,12 +41,20 @@ HWND OwnerOr(HWND owner) {
     return Applet ? Applet->Handle : nullptr;
 }
 
+// Whether the selection changed while the start folder was being selected.
+thread_local bool startSelectionLanded = false;
+
 // Selects the start folder once the dialog is up.
 int CALLBACK SelectStartFolder(HWND window, UINT msg, LPARAM, LPARAM data) {
     const auto* dialog = reinterpret_cast<const FolderDialog*>(data);
+    if (msg == BFFM_SELCHANGED) startSelectionLanded = true;
     if (msg == BFFM_INITIALIZED && dialog && !dialog->InitialPath.empty()) {
-        SendMessageA(window, BFFM_SETSELECTIONA, TRUE,
-                     reinterpret_cast<LPARAM>(dialog->InitialPath.c_str()));
+        const auto path = reinterpret_cast<LPARAM>(dialog->InitialPath.c_str());
+        startSelectionLanded = false;
+        SendMessageA(window, BFFM_SETSELECTIONA, TRUE, path);
+        // Wine's dialog now and then walks its tree without finding the folder and selects
+        // nothing; the same request a second time finds it.
+        if (!startSelectionLanded) SendMessageA(window, BFFM_SETSELECTIONA, TRUE, path);
     }
     return 0;
 }
