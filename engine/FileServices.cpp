@@ -117,7 +117,9 @@ CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t 
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
     if (!buffer) return result;
     // Pacing goes by the clock, so that small buffers on a fast disk do not yield per buffer.
-    ULONGLONG paced = GetTickCount64();
+    // GetTickCount (Windows XP has no 64-bit tick count): its wrap after 49.7 days is
+    // harmless, since the unsigned difference of two readings is still the time between them.
+    DWORD paced = GetTickCount();
     int64_t left = count;
     while (left > 0) {
         uint32_t want = static_cast<uint32_t>(std::min<int64_t>(left, bufferSize));
@@ -136,13 +138,13 @@ CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t 
             return result;
         }
         if (pace) {
-            const ULONGLONG now = GetTickCount64();
-            if (now - paced >= copyPaceInterval) {
+            const DWORD now = GetTickCount();
+            if (static_cast<DWORD>(now - paced) >= copyPaceInterval) {
                 if (!pace(result.written)) {
                     result.stopped = true;
                     return result;
                 }
-                paced = GetTickCount64();
+                paced = GetTickCount();
             }
         }
     }
