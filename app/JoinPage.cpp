@@ -14,6 +14,7 @@ void TakePiece(MainWindow* w, const std::string& path) {
 void ChoosePiece(MainWindow* w, Control*) {
     if (!ExecuteOpenSaveDialog(w->FileDialog)) return;
     const std::string path = w->FileDialog->FileName;
+    if (!UsableName(path)) return;
     TakePiece(w, path);
     w->FileDialog->InitialDir = FolderPart(path);
 }
@@ -23,7 +24,8 @@ void ChooseJoinFolder(MainWindow* w, Control*) { ChooseFolderInto(w, w->JoinFold
 void JoinFolderLeft(MainWindow* w, Control*) { EnsureTrailingBackslash(w->JoinFolderBox); }
 
 void PieceDropped(MainWindow* w, Control*, const std::string& names, POINT) {
-    TakePiece(w, FirstDroppedName(names));
+    const std::string path = FirstDroppedName(names);
+    if (UsableName(path)) TakePiece(w, path);
 }
 
 void StartJoin(MainWindow* w, Control*) {

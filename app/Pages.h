@@ -18,3 +18,6 @@ void EnsureTrailingBackslash(Control* box);
 void ChooseFolderInto(MainWindow* w, Control* box);
 // The first of the dropped names (they are separated by carriage returns).
 std::string FirstDroppedName(const std::string& names);
+// Whether a chosen or dropped name can be worked with; the layer gives a name the code page
+// cannot hold as an empty one, and the user is told why nothing happens and what helps.
+bool UsableName(const std::string& name);

@@ -5,6 +5,7 @@
 #include "engine/Figures.h"
 #include "engine/Split.h"
 #include "engine/Text.h"
+#include "ui/Applet.h"
 #include "ui/Dialogs.h"
 #include "ui/Geometry.h"
 #include "ui/Items.h"
@@ -44,6 +45,7 @@ void TakeSource(MainWindow* w, const std::string& path) {
 void ChooseSource(MainWindow* w, Control*) {
     if (!ExecuteOpenSaveDialog(w->FileDialog)) return;
     const std::string path = w->FileDialog->FileName;
+    if (!UsableName(path)) return;
     TakeSource(w, path);
     if (GetText(w->TargetFolderBox).empty()) {
         SetText(w->TargetFolderBox, FolderPart(path));
@@ -62,6 +64,7 @@ void SourceLeft(MainWindow* w, Control*) {
 
 void SourceDropped(MainWindow* w, Control*, const std::string& names, POINT) {
     const std::string path = FirstDroppedName(names);
+    if (!UsableName(path)) return;
     TakeSource(w, path);
     SetText(w->TargetFolderBox, FolderPart(path));
 }
@@ -124,6 +127,14 @@ void ChooseFolderInto(MainWindow* w, Control* box) {
 }
 
 std::string FirstDroppedName(const std::string& names) { return names.substr(0, names.find('\r')); }
+
+bool UsableName(const std::string& name) {
+    if (!name.empty()) return true;
+    MessageBoxOk("Имя файла содержит символы, с которыми программа не может работать. "
+                 "Переименуйте файл, оставив в имени только русские и латинские буквы, цифры "
+                 "и знаки, и выберите его снова.");
+    return false;
+}
 
 void WireSplitPage(MainWindow* w) {
     w->SourceBrowseButton->OnClick = MakeEvent<&ChooseSource>(w);

@@ -30,7 +30,12 @@ export LC_ALL=ru_RU.UTF-8
 # folder, which this Wine leaves empty: every dialog face would fall back to a wider font that
 # the controls' widths were not made for. A prefix made earlier gets them on its next run.
 fontsDone=$prefix/.wine-fonts-copied
-if [ ! -f "$prefix/system.reg" ] || [ ! -f "$fontsDone" ]; then
+# A test prefix starts no debugger for a program that faults (the debugger Wine names cannot
+# be found), so the program ends at once with its fault's code instead of waiting behind a
+# crash dialog nobody answers. `make run` (VARNOK_CRASH_DIALOG=1) keeps Wine's debugger.
+debuggerOff=$prefix/.no-crash-dialog
+wantDebuggerOff() { [ "${VARNOK_CRASH_DIALOG:-}" != 1 ] && [ ! -f "$debuggerOff" ]; }
+if [ ! -f "$prefix/system.reg" ] || [ ! -f "$fontsDone" ] || wantDebuggerOff; then
   mkdir -p "$prefix"
   (
     # Two test programs may start at once; only one makes the prefix and copies the fonts,
@@ -49,6 +54,11 @@ if [ ! -f "$prefix/system.reg" ] || [ ! -f "$fontsDone" ]; then
       mkdir -p "$fonts"
       cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
       touch "$fontsDone"
+    fi
+    if wantDebuggerOff; then
+      DISPLAY= "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+        /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1 || true
+      touch "$debuggerOff"
     fi
   ) 9>"$prefix.lock"
 fi

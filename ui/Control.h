@@ -47,6 +47,13 @@ constexpr WORD CodeDeferredSelChange = 15;    // a combo box's selection change,
 
 constexpr uint32_t DefaultStyle = 0x16CF0000; // WS_VISIBLE, clip flags, WS_OVERLAPPEDWINDOW
 constexpr uint32_t DefaultExStyle = WS_EX_CONTROLPARENT;
+
+// The 3D look trades a plain border for the sunken client edge. A caption holds the border
+// bit too (WS_CAPTION is WS_BORDER | WS_DLGFRAME) and is never split, so a window with a
+// title bar keeps it: its 3D look is the client edge alone.
+constexpr uint32_t WithoutPlainBorder(uint32_t style) {
+    return (style & WS_CAPTION) == WS_CAPTION ? style : style & ~static_cast<uint32_t>(WS_BORDER);
+}
 constexpr uint32_t ClassStyleMask = 0xFFFFBF1F; // drops CS_OWNDC, CS_CLASSDC, CS_PARENTDC,
                                                 // CS_GLOBALCLASS from a system class
 constexpr int32_t ColorWindow = static_cast<int32_t>(0x80000005);
@@ -254,7 +261,8 @@ bool DispatchHandlers(Control* ctl, Message& m, LRESULT& result);
 
 // Stores OnChar and installs the keyboard dispatcher (OnKeyDown, OnKeyUp, OnChar).
 void SetOnChar(Control* ctl, Event<void(Control*, WPARAM&, uint32_t)> event);
-// Stores OnDropFiles and lets the window accept dropped files while it is assigned.
+// Stores OnDropFiles and lets the window accept dropped files while it is assigned. The names
+// come separated by carriage returns; a name the ANSI code page cannot hold comes empty.
 void SetOnDropFiles(Control* ctl, Event<void(Control*, const std::string&, POINT)> event);
 // Subclasses the inner windows of a combo box (its edit field) so that their keys and
 // focus reach the combo box object; used as the combo box's OnCreateWindow.

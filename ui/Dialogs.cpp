@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/AnsiNames.h"
 #include "ui/Control.h"
 
 namespace {
@@ -74,34 +75,40 @@ bool ExecuteOpenSaveDialog(OpenSaveDialog* dialog) {
     const DWORD flags = FlagsOf(dialog->Options, OpenFlags) | OFN_EXPLORER | OFN_LONGNAMES;
     const bool multi = (flags & OFN_ALLOWMULTISELECT) != 0;
 
+    // The dialog runs in its wide form, so that a chosen name the code page cannot hold is
+    // noticed instead of arriving as a look-alike; everything going in is the ANSI text widened.
     // The preset name, cut so that its terminating zero still fits.
-    std::vector<char> names(multi ? MultiNameBuffer : SingleNameBuffer, '\0');
-    const size_t preset = std::min(dialog->FileName.size(), names.size() - 1);
-    std::copy_n(dialog->FileName.begin(), preset, names.begin());
+    std::vector<wchar_t> names(multi ? MultiNameBuffer : SingleNameBuffer, L'\0');
+    const std::wstring presetName = WideFromAnsi(dialog->FileName);
+    const size_t preset = std::min(presetName.size(), names.size() - 1);
+    std::copy_n(presetName.begin(), preset, names.begin());
 
     // "Any Files|*.*" becomes "Any Files\0*.*\0\0": the string's own zero is the last one.
-    std::string filter = dialog->Filter;
+    std::wstring filter = WideFromAnsi(dialog->Filter);
     if (!filter.empty()) {
-        filter += '|';
-        std::replace(filter.begin(), filter.end(), '|', '\0');
+        filter += L'|';
+        std::replace(filter.begin(), filter.end(), L'|', L'\0');
     }
+    const std::wstring initialDir = WideFromAnsi(dialog->InitialDir);
+    const std::wstring title = WideFromAnsi(dialog->Title);
+    const std::wstring defaultExtension = WideFromAnsi(dialog->DefaultExtension);
 
-    OPENFILENAMEA info{};
+    OPENFILENAMEW info{};
     // The size every system version takes (76 bytes in 32-bit programs).
-    info.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    info.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     info.hwndOwner = OwnerOr(dialog->OwnerWindow);
     info.hInstance = GetModuleHandleA(nullptr);
     info.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
     info.nFilterIndex = static_cast<DWORD>(dialog->FilterIndex);
     info.lpstrFile = names.data();
     info.nMaxFile = static_cast<DWORD>(names.size());
-    info.lpstrInitialDir = dialog->InitialDir.empty() ? nullptr : dialog->InitialDir.c_str();
-    info.lpstrTitle = dialog->Title.empty() ? nullptr : dialog->Title.c_str();
+    info.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+    info.lpstrTitle = title.empty() ? nullptr : title.c_str();
     info.Flags = flags;
-    info.lpstrDefExt = dialog->DefaultExtension.c_str();
+    info.lpstrDefExt = defaultExtension.c_str();
     info.lCustData = reinterpret_cast<LPARAM>(dialog);
 
-    const BOOL chosen = dialog->OpenMode ? GetOpenFileNameA(&info) : GetSaveFileNameA(&info);
+    const BOOL chosen = dialog->OpenMode ? GetOpenFileNameW(&info) : GetSaveFileNameW(&info);
     if (!chosen) {
         // A cancel, or a path that did not fit: the buffer then holds no name at all.
         dialog->FileName.clear();
@@ -110,13 +117,13 @@ bool ExecuteOpenSaveDialog(OpenSaveDialog* dialog) {
     dialog->FilterIndex = static_cast<int32_t>(info.nFilterIndex);
     if (multi) {
         // The folder and the names, separated by carriage returns instead of zeros.
-        for (size_t i = 0; i + 1 < names.size() && !(names[i] == '\0' && names[i + 1] == '\0');
+        for (size_t i = 0; i + 1 < names.size() && !(names[i] == L'\0' && names[i + 1] == L'\0');
              ++i) {
-            if (names[i] == '\0') names[i] = '\r';
+            if (names[i] == L'\0') names[i] = L'\r';
         }
     }
-    names.back() = '\0';
-    dialog->FileName = names.data();
+    names.back() = L'\0';
+    dialog->FileName = AnsiNameOrEmpty(names.data());
     return true;
 }
 

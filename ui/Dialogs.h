@@ -32,7 +32,8 @@ enum OpenOption : uint16_t {
 
 OpenSaveDialog* CreateOpenSaveDialog(const std::string& title, const std::string& initialDir,
                                      uint16_t options);
-// True when a file was chosen; FileName then holds it.
+// True when a file was chosen; FileName then holds it, or nothing when the ANSI code page
+// cannot hold the name.
 bool ExecuteOpenSaveDialog(OpenSaveDialog* dialog);
 
 struct FolderDialog : BaseObject {

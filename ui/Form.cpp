@@ -2,6 +2,7 @@
 #include "ui/Form.h"
 
 #include "ui/Eraser.h"
+#include "ui/Geometry.h"
 
 namespace {
 constexpr LRESULT FirstSizingHit = HTLEFT; // HTLEFT .. HTBOTTOMRIGHT: the sizing border
@@ -82,10 +83,7 @@ void SetCanResize(Control* ctl, bool on) {
         return;
     }
     ctl->FixedSize = true;
-    if (!(ctl->Style & WS_THICKFRAME)) {
-        ctl->Style |= WS_THICKFRAME;
-        if (ctl->Handle) SetWindowLongA(ctl->Handle, GWL_STYLE, static_cast<LONG>(ctl->Style));
-    }
+    SetStyle(ctl, ctl->Style | WS_THICKFRAME);
     HWND window = WindowHandle(ctl);
     RECT outer{};
     if (window) GetWindowRect(window, &outer);

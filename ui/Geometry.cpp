@@ -60,12 +60,16 @@ Control* SetClientSize(Control* ctl, int width, int height) {
 }
 
 namespace {
-// Stores a style field and, with a window, gives it the new value and a fresh frame.
+// Stores a style field and, with a window, writes the bits that changed and gives it a fresh
+// frame. Only those bits are written: the window keeps the ones the system manages (the
+// caption every overlapped window gets at creation, its visible and minimized states).
 void ChangeStyleField(Control* ctl, uint32_t& field, int index, uint32_t value) {
-    if (value == field) return;
+    const uint32_t changed = field ^ value;
+    if (changed == 0) return;
     field = value;
     if (!ctl->Handle) return;
-    SetWindowLongA(ctl->Handle, index, static_cast<LONG>(value));
+    const auto actual = static_cast<uint32_t>(GetWindowLongA(ctl->Handle, index));
+    SetWindowLongA(ctl->Handle, index, static_cast<LONG>((actual & ~changed) | (value & changed)));
     SetWindowPos(ctl->Handle, nullptr, 0, 0, 0, 0, FrameChangedFlags);
     InvalidateWindow(ctl);
 }
@@ -82,7 +86,7 @@ void SetCtl3D(Control* ctl, bool on) {
     if (ctl->Ctl3D == on) return;
     ctl->Ctl3D = on;
     if (on) {
-        SetStyle(ctl, ctl->Style & ~WS_BORDER);
+        SetStyle(ctl, WithoutPlainBorder(ctl->Style));
         SetExStyle(ctl, ctl->ExStyle | WS_EX_CLIENTEDGE);
     } else {
         SetStyle(ctl, ctl->Style | WS_BORDER);

@@ -82,7 +82,7 @@ Control* SetUpControl(Control* ctl, Control* parent, std::string_view systemClas
     ctl->Style = style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     ctl->IsControl = (ctl->Style & WS_CHILD) != 0;
     if (ctl->Ctl3D) {
-        ctl->Style &= ~WS_BORDER;
+        ctl->Style = WithoutPlainBorder(ctl->Style);
         ctl->ExStyle |= WS_EX_CLIENTEDGE;
     }
     ctl->Visible = (ctl->Style & WS_VISIBLE) != 0;

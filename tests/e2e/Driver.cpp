@@ -80,11 +80,29 @@ class RemoteBuffer {
 std::string VarnokExePath() { return UnixPathOnZ(VARNOK_EXE_UNIX); }
 std::string ProbeDllPath() { return UnixPathOnZ(PROBE_DLL_UNIX); }
 
+namespace {
+// The program the waits watch: when it ends on its own, every wait fails at once instead of
+// running into its deadline.
+HANDLE watchedProcess = nullptr;
+bool deathReported = false;
+
+bool WatchedProcessDied() {
+    if (!watchedProcess || WaitForSingleObject(watchedProcess, 0) != WAIT_OBJECT_0) return false;
+    if (!deathReported) {
+        deathReported = true;
+        DWORD code = 0;
+        GetExitCodeProcess(watchedProcess, &code);
+        ADD_FAILURE() << "Varnok.exe ended unexpectedly, exit code 0x" << std::hex << code;
+    }
+    return true;
+}
+} // namespace
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
     for (;;) {
         if (condition()) return true;
-        if (GetTickCount64() > deadline) return false;
+        if (WatchedProcessDied() || GetTickCount64() > deadline) return false;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         Sleep(20);
@@ -100,6 +118,8 @@ VarnokProcess::VarnokProcess() {
         ADD_FAILURE() << "Varnok.exe did not start: " << VarnokExePath();
         return;
     }
+    watchedProcess = process_.hProcess;
+    deathReported = false;
     WaitUntil([&] { return (form_ = TopLevel(process_.dwProcessId, "obj_Form")) != nullptr; },
               15000);
     EXPECT_NE(form_, nullptr) << "the main window did not appear";
@@ -108,6 +128,7 @@ VarnokProcess::VarnokProcess() {
 
 VarnokProcess::~VarnokProcess() {
     if (!process_.hProcess) return;
+    if (watchedProcess == process_.hProcess) watchedProcess = nullptr;
     if (!exited_ && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(process_.hProcess, 99);
         WaitForSingleObject(process_.hProcess, 5000);
@@ -270,7 +291,14 @@ void VarnokProcess::LoadProbe() {
 
 DWORD VarnokProcess::CallProbe(const char* function, void* record, size_t size) const {
     const_cast<VarnokProcess*>(this)->LoadProbe();
+    if (!remoteProbe_) return 0;
     const auto local = reinterpret_cast<uintptr_t>(GetProcAddress(localProbe_, function));
+    // A name the probe does not export must never become a thread start in the program.
+    if (local == 0) {
+        ADD_FAILURE() << "the probe exports no " << function;
+        return 0;
+    }
+    if (WatchedProcessDied()) return 0;
     const uintptr_t remote = remoteProbe_ + (local - reinterpret_cast<uintptr_t>(localProbe_));
     RemoteBuffer buffer(process_.hProcess, size);
     buffer.Write(record, size);
@@ -296,6 +324,57 @@ void VarnokProcess::Drop(HWND target, const std::vector<std::string>& names) con
         at += name.size() + 1;
     }
     EXPECT_EQ(CallProbe("ProbeDropFiles", &drop, sizeof drop), 1u);
+}
+
+void VarnokProcess::DropWide(HWND target, const std::vector<std::wstring>& names) const {
+    ProbeDrop drop{};
+    drop.target = target;
+    drop.point = {10, 10};
+    drop.wide = TRUE;
+    size_t at = 0;
+    for (const std::wstring& name : names) {
+        memcpy(drop.wideNames + at, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
+        at += name.size() + 1;
+    }
+    EXPECT_EQ(CallProbe("ProbeDropFiles", &drop, sizeof drop), 1u);
+}
+
+namespace {
+// Moves the mouse to a point of the screen, with a button going down or up there; returns
+// once the system has the cursor at that point.
+void SendMouse(POINT screen, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    // Absolute places run from 0 to 65535 across the screen.
+    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+    WaitUntil(
+        [&] {
+            POINT at{};
+            GetCursorPos(&at);
+            return at.x == screen.x && at.y == screen.y;
+        },
+        2000);
+}
+} // namespace
+
+void RealClick(POINT screen) {
+    SendMouse(screen, 0);
+    SendMouse(screen, MOUSEEVENTF_LEFTDOWN);
+    SendMouse(screen, MOUSEEVENTF_LEFTUP);
+}
+
+void RealDrag(POINT from, POINT to) {
+    SendMouse(from, 0);
+    SendMouse(from, MOUSEEVENTF_LEFTDOWN);
+    // In steps, as a hand moves.
+    constexpr int steps = 8;
+    for (int i = 1; i <= steps; ++i) {
+        SendMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps}, 0);
+    }
+    SendMouse(to, MOUSEEVENTF_LEFTUP);
 }
 
 LRESULT VarnokProcess::SendWithText(HWND window, UINT msg, WPARAM wParam,
@@ -324,7 +403,9 @@ void VarnokProcess::ChooseMenuItem(UINT id) const {
 }
 
 std::optional<DWORD> VarnokProcess::WaitForExit(DWORD milliseconds) {
+    // An end waited for is no crash: the waits watch the program again only while it runs.
     if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return std::nullopt;
+    if (watchedProcess == process_.hProcess) watchedProcess = nullptr;
     exited_ = true;
     DWORD code = 0;
     GetExitCodeProcess(process_.hProcess, &code);

@@ -63,6 +63,8 @@ class VarnokProcess {
     bool HasBoxOpen() const { return OpenBox().has_value(); }
 
     void Drop(HWND target, const std::vector<std::string>& names) const;
+    // Drops names in their wide form, as the shell drops them.
+    void DropWide(HWND target, const std::vector<std::wstring>& names) const;
     // Sends a message whose lParam is a text, with the text placed in the program's memory.
     LRESULT SendWithText(HWND window, UINT msg, WPARAM wParam, const std::string& text) const;
     ProbeMenu ReadMenu() const;
@@ -84,6 +86,11 @@ class VarnokProcess {
     uintptr_t remoteProbe_ = 0;
     bool exited_ = false;
 };
+
+// The mouse as a user moves it, through the system's input queue: a click at a point of
+// the screen, and a drag with the left button from one point to another.
+void RealClick(POINT screen);
+void RealDrag(POINT from, POINT to);
 
 // Paths of the program and the probe, from the build.
 std::string VarnokExePath();

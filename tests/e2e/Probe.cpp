@@ -25,14 +25,20 @@ void ReadLevel(HMENU menu, ProbeMenu* record) {
 extern "C" DWORD WINAPI ProbeDropFiles(void* param) {
     const auto* drop = static_cast<const ProbeDrop*>(param);
     size_t length = 0;
-    while (drop->names[length] || drop->names[length + 1]) ++length;
-    length += 2;
+    if (drop->wide) {
+        while (drop->wideNames[length] || drop->wideNames[length + 1]) ++length;
+        length = (length + 2) * sizeof(WCHAR);
+    } else {
+        while (drop->names[length] || drop->names[length + 1]) ++length;
+        length += 2;
+    }
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + length);
     auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
     files->pFiles = sizeof(DROPFILES);
     files->pt = drop->point;
-    files->fWide = FALSE;
-    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), drop->names, length);
+    files->fWide = drop->wide;
+    const void* names = drop->wide ? static_cast<const void*>(drop->wideNames) : drop->names;
+    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), names, length);
     GlobalUnlock(memory);
     return PostMessageA(drop->target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0) ? 1 : 0;
 }

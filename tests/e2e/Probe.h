@@ -6,11 +6,14 @@
 constexpr int ProbeMaxNames = 2048;
 constexpr int ProbeMaxItems = 32;
 
-// Files dropped on a window: the names end in a double zero.
+// Files dropped on a window: the names end in a double zero, in wideNames when wide is set
+// (as the shell drops them), otherwise in names.
 struct ProbeDrop {
     HWND target;
     POINT point;
+    BOOL wide;
     char names[ProbeMaxNames];
+    WCHAR wideNames[ProbeMaxNames];
 };
 
 // The items of a menu bar in order, each level before the next: ids and state flags.

@@ -143,8 +143,11 @@ TEST_F(DialogTest, OpenDialogShowsTheFilterAndFolderAndReturnsTheTypedFileAndFil
         entries = FilterEntries(box);
         HWND list = GetDlgItem(box, FilterList);
         shownFilter = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
-        SendMessageA(box, CDM_GETFOLDERPATH, sizeof shownFolder,
-                     reinterpret_cast<LPARAM>(shownFolder));
+        // The dialog runs in its wide form and answers in it, whichever form is asked.
+        wchar_t wideFolder[MAX_PATH] = {};
+        SendMessageW(box, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(wideFolder));
+        WideCharToMultiByte(CP_ACP, 0, wideFolder, -1, shownFolder, sizeof shownFolder, nullptr,
+                            nullptr);
         // The user picks "Any Files", then types the path.
         SendMessageA(list, CB_SETCURSEL, 0, 0);
         for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK}) {
