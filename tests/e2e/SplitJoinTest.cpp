@@ -31,6 +31,17 @@ enum MenuItemNumber {
 
 UINT MenuId(const VarnokProcess& varnok, int item) { return varnok.ReadMenu().ids[item]; }
 
+// Waits until the page shows and the other two are hidden: the program shows the new page
+// before it hides the old one.
+bool ShowsOnlyPage(const VarnokProcess& varnok, int index) {
+    return WaitUntil([&] {
+        for (int i = 0; i < 3; ++i) {
+            if ((IsWindowVisible(varnok.Page(i)) != 0) != (i == index)) return false;
+        }
+        return true;
+    });
+}
+
 // Splits and expects the completion box; returns what the status bar then says.
 void ExpectBox(const VarnokProcess& varnok, const std::string& text) {
     const ShownBox box = varnok.WaitForBox();
@@ -70,8 +81,7 @@ TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
 
     // The join page from the menu, then the join of the set into another folder.
     varnok.ChooseMenuItem(MenuId(varnok, JoinItem));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)); }));
-    EXPECT_FALSE(IsWindowVisible(varnok.Page(0)));
+    ASSERT_TRUE(ShowsOnlyPage(varnok, 1));
     JoinControls join(varnok);
     VarnokProcess::Type(join.piece, temp / "parts\\data.bin_3.brf");
     VarnokProcess::Type(join.folder, temp / "out\\");
@@ -143,11 +153,9 @@ TEST(SplitAndJoin, NumbersBeyondWhatTheSplitTakesAreRefusedNotWrapped) {
 TEST(SplitAndJoin, PagesFromTabsAndMenuAndQuittingByTheMenu) {
     VarnokProcess varnok;
     varnok.ChooseMenuItem(MenuId(varnok, AboutItem));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(2)); }));
-    EXPECT_FALSE(IsWindowVisible(varnok.Page(0)));
+    EXPECT_TRUE(ShowsOnlyPage(varnok, 2));
     varnok.ChooseMenuItem(MenuId(varnok, SplitItem));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(0)); }));
-    EXPECT_FALSE(IsWindowVisible(varnok.Page(2)));
+    EXPECT_TRUE(ShowsOnlyPage(varnok, 0));
 
     varnok.ChooseMenuItem(MenuId(varnok, ExitItem));
     EXPECT_EQ(varnok.WaitForExit(), std::optional<DWORD>(0));
