@@ -129,6 +129,46 @@ void WriteMarker(std::string* path, BaseObject*) {
 }
 
 // Runs only in the child process that FormEndSession.EndsTheProcessAtOnce starts.
+// A form keeps its title bar however its styles are set: before the window is made or after,
+// with the 3D look on or off, and the size lock's thick frame added to a made window.
+TEST_F(MendTest, AFormKeepsItsCaptionWhateverOrderItsStylesAreSetIn) {
+    const auto windowStyle = [](Control* ctl) {
+        return static_cast<DWORD>(GetWindowLongA(ctl->Handle, GWL_STYLE));
+    };
+    Control* early = MakeForm();
+    SetStyle(early, early->Style & ~WS_MAXIMIZEBOX);
+    ShowForm();
+    EXPECT_EQ(windowStyle(early) & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+    EXPECT_FALSE(windowStyle(early) & WS_MAXIMIZEBOX);
+    FreeObject(early);
+
+    Control* late = MakeForm();
+    ShowForm();
+    SetStyle(late, late->Style & ~WS_MAXIMIZEBOX);
+    SetCtl3D(late, false);
+    SetCtl3D(late, true);
+    SetCanResize(late, false);
+    const DWORD style = windowStyle(late);
+    EXPECT_EQ(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION)) << std::hex << style;
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(style & WS_VISIBLE) << "a style change leaves the window on screen";
+    EXPECT_TRUE(GetWindowLongA(late->Handle, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    // The title bar is really there: the window answers for it.
+    RECT outer{};
+    GetWindowRect(late->Handle, &outer);
+    POINT client{0, 0};
+    ClientToScreen(late->Handle, &client);
+    const POINT title{(outer.left + outer.right) / 2, (outer.top + client.y) / 2};
+    EXPECT_EQ(SendMessageA(late->Handle, WM_NCHITTEST, 0, MAKELPARAM(title.x, title.y)), HTCAPTION);
+
+    // A child's plain border is still what the 3D look trades for the client edge.
+    Control* box = CreateControl(late, "EDIT", EditStyle | WS_BORDER, true, &EditActions);
+    EXPECT_FALSE(box->Style & WS_BORDER);
+    EXPECT_TRUE(box->ExStyle & WS_EX_CLIENTEDGE);
+}
+
 TEST(FormEndSession, DISABLED_Child) {
     const char* variable = getenv("VARNOK_MARKER");
     ASSERT_NE(variable, nullptr);
