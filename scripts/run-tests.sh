@@ -68,9 +68,9 @@ for target in "$fuzz"/tests/fuzz/Fuzz*; do
   fi
 done
 if [ "$("$root/scripts/win-arch.sh")" != i686 ]; then
-  echo "NOTE: this machine cannot run 32-bit programs: the i686 programs were built ($build/win32)"
-  echo "      and their import and export tables checked (pe_tables), but none of them was run;"
-  echo "      the Windows tests above ran as x86_64 under 64-bit Wine."
+  echo "NOTE: the 32-bit programs were NOT run (this machine cannot run them, or VARNOK_WIN_ARCH"
+  echo "      asked for x86_64): they were built ($build/win32) and their import and export"
+  echo "      tables checked (pe_tables); the Windows tests above ran as x86_64 under 64-bit Wine."
 else
   echo "The Windows tests above ran as the i686 programs, as Varnok ships."
 fi
