@@ -139,8 +139,11 @@ TEST(Operation, NoSecondSplitOrJoinStartsWhileOneRuns) {
     const ShownBox done = varnok.WaitForBox(60000);
     EXPECT_EQ(done.text, "Разделение файла big.bin завершенно");
     varnok.Answer(done, IDOK);
-    EXPECT_TRUE(IsWindowEnabled(split.split));
-    EXPECT_FALSE(varnok.ReadMenu().states[SplitMenuItem] & MFS_GRAYED);
+    // The commands come back once the split has returned from its last box.
+    EXPECT_TRUE(WaitUntil([&] {
+        return IsWindowEnabled(split.split) &&
+               !(varnok.ReadMenu().states[SplitMenuItem] & MFS_GRAYED);
+    }));
     const std::string bytes = PatternBytes(size, 9);
     EXPECT_TRUE(ReadWholeFile(temp / "parts\\big.bin_1.brf") == bytes.substr(0, size / 2));
     EXPECT_TRUE(ReadWholeFile(temp / "parts\\big.bin_2.brf") == bytes.substr(size / 2));
