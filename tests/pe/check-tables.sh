@@ -20,8 +20,10 @@ done
 imports=$("$objdump" -p "$program" | awk '
   /^The Import Tables/ { inImports = 1; next }
   /^The .* (Table|Directory)/ && !/^The Import Tables/ { inImports = 0 }
-  inImports && /DLL Name:/ { dll = tolower($3); next }
-  inImports && dll != "" && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ && NF >= 3 { print dll, $3 }')
+  inImports && /DLL Name:/ { dll = tolower($3); inNames = 0; next }
+  inImports && /vma: *Hint\/Ord/ { inNames = 1; next }
+  inNames && NF == 0 { inNames = 0; next }
+  inNames && NF >= 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $3 }')
 [ -n "$imports" ] || fail "no import read from $program"
 
 allowed=" 95 98 NT4 2000 XP "
