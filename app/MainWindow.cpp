@@ -17,8 +17,7 @@
 namespace {
 constexpr int ClientWidth = 623;
 constexpr int ClientHeight = 292;
-constexpr int32_t Blue = 0x00FF0000; // 0x00BBGGRR
-constexpr int32_t ColorBtnShadow = static_cast<int32_t>(0x80000010);
+constexpr int32_t Blue = RGB(0, 0, 255);
 constexpr uint8_t AnsiCharset = ANSI_CHARSET;
 constexpr uint8_t DefaultCharset = DEFAULT_CHARSET;
 
@@ -196,7 +195,7 @@ MainWindow* BuildMainWindow(Control* applet) {
     AddAutoFree(w, w->FolderDialog);
 
     // 4. The tabs.
-    w->MainTabs = CreateTabControl(form, {"Разделение", "Соединение", "О Программе"}, 0);
+    w->MainTabs = CreateTabControl(form, {"Разделение", "Соединение", "О Программе"});
     SetAlign(w->MainTabs, Alignment::Client);
     w->MainTabs->TabStop = false;
 
