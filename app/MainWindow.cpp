@@ -180,7 +180,7 @@ MainWindow* BuildMainWindow(Control* applet) {
 
     // 2. The menu. The four priorities are one radio group whose mark follows the class
     // the process really got.
-    w->MainMenu = CreateMenuFromTemplate(form, 0, MenuTemplate(), {});
+    w->MainMenu = CreateMenuFromTemplate(form, MenuTemplate(), {});
     OnMenuItem(w, MainMenuItem::Split, MakeEvent<&ShowSplitPage>(w));
     OnMenuItem(w, MainMenuItem::Join, MakeEvent<&ShowJoinPage>(w));
     OnMenuItem(w, MainMenuItem::Exit, MakeEvent<&Exit>(w));

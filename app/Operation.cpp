@@ -128,7 +128,7 @@ void WindowHooks::ShowMessage(const std::string& text) {
     MessageBoxOk(text);
 }
 void WindowHooks::SetStatus(const std::string& text) { SetStatusText(w_->Form, 1, text); }
-void WindowHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
+void WindowHooks::KeepResponsive() { ProcessMessages(); }
 bool WindowHooks::AskOkCancel(const std::string& text) {
     TitleAtRest(w_);
     return MessageBoxFlags(text, MB_OKCANCEL) == IDOK;

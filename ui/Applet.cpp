@@ -58,7 +58,7 @@ void TerminateApplet(Control*& applet) {
     RefInc(running);
     if (!signalled) {
         // The loop ended without a quit message: the applet still gets its close.
-        ProcessMessages(running);
+        ProcessMessages();
         if (running->Handle) SendMessageA(running->Handle, WM_CLOSE, 0, 0);
     }
     FreeObject(running);
@@ -85,14 +85,14 @@ void RunApplet(Control*& applet) {
     if (applet) applet->CreateWindow();
     while (!AppletTerminated) {
         // Messages posted before the loop started are taken before the first wait.
-        ProcessMessages(applet);
+        ProcessMessages();
         if (AppletTerminated) break;
         WaitMessage();
     }
     TerminateApplet(applet);
 }
 
-void ProcessMessages(Control*) {
+void ProcessMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
