@@ -17,8 +17,7 @@
 namespace {
 constexpr int ClientWidth = 623;
 constexpr int ClientHeight = 292;
-constexpr int32_t Blue = 0x00FF0000; // 0x00BBGGRR
-constexpr int32_t ColorBtnShadow = static_cast<int32_t>(0x80000010);
+constexpr int32_t Blue = RGB(0, 0, 255);
 constexpr uint8_t AnsiCharset = ANSI_CHARSET;
 constexpr uint8_t DefaultCharset = DEFAULT_CHARSET;
 
@@ -135,6 +134,23 @@ void BuildAboutPage(MainWindow* w) {
     MakeEffectLabel(page, "v 0.97", 88, 64, 449, 40, 16);
 }
 
+// The menu template of the entries: "(" after an item opens its submenu, ")" closes it.
+std::vector<std::string> MenuTemplate() {
+    std::vector<std::string> texts;
+    int level = 0;
+    for (const MainMenuEntry& entry : MainMenuEntries) {
+        for (; level < entry.level; ++level) texts.push_back("(");
+        for (; level > entry.level; --level) texts.push_back(")");
+        texts.push_back(entry.text);
+    }
+    for (; level > 0; --level) texts.push_back(")");
+    return texts;
+}
+
+void OnMenuItem(MainWindow* w, MainMenuItem item, MenuEvent event) {
+    SetMenuItemEvents(w->MainMenu, MenuNumber(item), {event});
+}
+
 void ShowPage(MainWindow* w, int index) { SetCurIndex(w->MainTabs, index); }
 void ShowSplitPage(MainWindow* w, MenuObject*, int) { ShowPage(w, 0); }
 void ShowJoinPage(MainWindow* w, MenuObject*, int) { ShowPage(w, 1); }
@@ -164,24 +180,15 @@ MainWindow* BuildMainWindow(Control* applet) {
 
     // 2. The menu. The four priorities are one radio group whose mark follows the class
     // the process really got.
-    w->MainMenu = CreateMenuFromTemplate(
-        form, 0,
-        {"&Файл", "(", "Разделить", "Соединить", "-", "Выход", ")", "&Приоритет", "(", "-!Реальный",
-         "-!Высокий", "+!Нормальный", "-!Низкий", ")", "Помощь", "(", "О Программе", ")"},
-        {});
-    SetMenuItemEvents(w->MainMenu, 0,
-                      {{},
-                       MakeEvent<&ShowSplitPage>(w),
-                       MakeEvent<&ShowJoinPage>(w),
-                       {},
-                       MakeEvent<&Exit>(w),
-                       {},
-                       MakeEvent<&PriorityRealtime>(w),
-                       MakeEvent<&PriorityHigh>(w),
-                       MakeEvent<&PriorityNormal>(w),
-                       MakeEvent<&PriorityIdle>(w),
-                       {},
-                       MakeEvent<&ShowAboutPage>(w)});
+    w->MainMenu = CreateMenuFromTemplate(form, MenuTemplate(), {});
+    OnMenuItem(w, MainMenuItem::Split, MakeEvent<&ShowSplitPage>(w));
+    OnMenuItem(w, MainMenuItem::Join, MakeEvent<&ShowJoinPage>(w));
+    OnMenuItem(w, MainMenuItem::Exit, MakeEvent<&Exit>(w));
+    OnMenuItem(w, MainMenuItem::Realtime, MakeEvent<&PriorityRealtime>(w));
+    OnMenuItem(w, MainMenuItem::High, MakeEvent<&PriorityHigh>(w));
+    OnMenuItem(w, MainMenuItem::Normal, MakeEvent<&PriorityNormal>(w));
+    OnMenuItem(w, MainMenuItem::Idle, MakeEvent<&PriorityIdle>(w));
+    OnMenuItem(w, MainMenuItem::About, MakeEvent<&ShowAboutPage>(w));
     // The menu bar takes its height from the client area: give the pages their full size.
     SetClientSize(form, ClientWidth, ClientHeight);
 
@@ -196,7 +203,7 @@ MainWindow* BuildMainWindow(Control* applet) {
     AddAutoFree(w, w->FolderDialog);
 
     // 4. The tabs.
-    w->MainTabs = CreateTabControl(form, {"Разделение", "Соединение", "О Программе"}, 0);
+    w->MainTabs = CreateTabControl(form, {"Разделение", "Соединение", "О Программе"});
     SetAlign(w->MainTabs, Alignment::Client);
     w->MainTabs->TabStop = false;
 

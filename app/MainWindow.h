@@ -11,6 +11,48 @@ struct MenuObject;
 struct OpenSaveDialog;
 struct FolderDialog;
 
+// The menu's items, all levels in the order the menu numbers them: each item before the items
+// of its submenu, separators included. The build, the priority marks and the tests name them.
+enum class MainMenuItem {
+    File,
+    Split,
+    Join,
+    Separator,
+    Exit,
+    Priority,
+    Realtime,
+    High,
+    Normal,
+    Idle,
+    Help,
+    About,
+};
+// The number the menu gives the item.
+constexpr int MenuNumber(MainMenuItem item) { return static_cast<int>(item); }
+
+struct MainMenuEntry {
+    MainMenuItem item;
+    int level;        // 0 on the menu bar, 1 in the submenu of the bar item above
+    const char* text; // as the menu template writes it: "-" a separator, "!" a radio item
+};
+// The menu, in item order. The four priorities are one radio group, "Нормальный" marked.
+inline constexpr MainMenuEntry MainMenuEntries[] = {
+    {MainMenuItem::File, 0, "&Файл"},          {MainMenuItem::Split, 1, "Разделить"},
+    {MainMenuItem::Join, 1, "Соединить"},      {MainMenuItem::Separator, 1, "-"},
+    {MainMenuItem::Exit, 1, "Выход"},          {MainMenuItem::Priority, 0, "&Приоритет"},
+    {MainMenuItem::Realtime, 1, "-!Реальный"}, {MainMenuItem::High, 1, "-!Высокий"},
+    {MainMenuItem::Normal, 1, "+!Нормальный"}, {MainMenuItem::Idle, 1, "-!Низкий"},
+    {MainMenuItem::Help, 0, "Помощь"},         {MainMenuItem::About, 1, "О Программе"},
+};
+constexpr bool EntriesInItemOrder() {
+    int number = 0;
+    for (const MainMenuEntry& entry : MainMenuEntries) {
+        if (MenuNumber(entry.item) != number++) return false;
+    }
+    return true;
+}
+static_assert(EntriesInItemOrder(), "an entry's place is the number the menu gives its item");
+
 struct MainWindow : BaseObject {
     Control* Applet = nullptr;
     Control* Form = nullptr;
@@ -72,8 +114,3 @@ struct MainWindow : BaseObject {
 
 // Builds the whole window, owned by the applet; its windows appear when the run loop starts.
 MainWindow* BuildMainWindow(Control* applet);
-
-// The start texts of the figure labels.
-inline const std::string FileSizeStartText = "Размер файла ";
-inline const std::string PieceCountStartText = "Количество частей ";
-inline const std::string PieceSizeStartText = "Размер части ";

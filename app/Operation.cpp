@@ -10,15 +10,15 @@
 #include "engine/Text.h"
 
 namespace {
-// The menu's "Разделить" and "Соединить" under "&Файл".
-constexpr int SplitMenuItem = 1;
-constexpr int JoinMenuItem = 2;
+MenuObject* ItemOf(MainWindow* w, MainMenuItem item) {
+    return MenuItem(w->MainMenu, MenuNumber(item));
+}
 
 void SetStartCommandsEnabled(MainWindow* w, bool on) {
     SetEnabled(w->SplitButton, on);
     SetEnabled(w->JoinButton, on);
-    SetMenuItemEnabled(MenuItem(w->MainMenu, SplitMenuItem), on);
-    SetMenuItemEnabled(MenuItem(w->MainMenu, JoinMenuItem), on);
+    SetMenuItemEnabled(ItemOf(w, MainMenuItem::Split), on);
+    SetMenuItemEnabled(ItemOf(w, MainMenuItem::Join), on);
 }
 
 constexpr int ProgressWidth = 150;
@@ -128,7 +128,7 @@ void WindowHooks::ShowMessage(const std::string& text) {
     MessageBoxOk(text);
 }
 void WindowHooks::SetStatus(const std::string& text) { SetStatusText(w_->Form, 1, text); }
-void WindowHooks::KeepResponsive() { ProcessMessages(w_->Applet); }
+void WindowHooks::KeepResponsive() { ProcessMessages(); }
 bool WindowHooks::AskOkCancel(const std::string& text) {
     TitleAtRest(w_);
     return MessageBoxFlags(text, MB_OKCANCEL) == IDOK;
@@ -143,9 +143,9 @@ void ChangePriority(MainWindow* w, PriorityLevel level) {
     SetProcessPriority(level);
     // The system may refuse a class (realtime without the right): mark what it became.
     const DWORD actual = GetPriorityClass(GetCurrentProcess());
-    int item = 8;
-    if (actual == REALTIME_PRIORITY_CLASS) item = 6;
-    if (actual == HIGH_PRIORITY_CLASS) item = 7;
-    if (actual == IDLE_PRIORITY_CLASS) item = 9;
-    SetMenuRadioMark(MenuItem(w->MainMenu, item));
+    MainMenuItem item = MainMenuItem::Normal;
+    if (actual == REALTIME_PRIORITY_CLASS) item = MainMenuItem::Realtime;
+    if (actual == HIGH_PRIORITY_CLASS) item = MainMenuItem::High;
+    if (actual == IDLE_PRIORITY_CLASS) item = MainMenuItem::Idle;
+    SetMenuRadioMark(ItemOf(w, item));
 }

@@ -1,26 +1,17 @@
 #include "engine/Calculator.h"
 
-#include <limits>
-
 #include "engine/PieceSet.h"
+#include "engine/SplitLimits.h"
 #include "engine/Text.h"
 
 namespace {
 
-constexpr int64_t kLargestNumber = std::numeric_limits<int32_t>::max();
-constexpr int64_t kLargestSize = std::numeric_limits<int64_t>::max();
 constexpr size_t kSavedTextLimit = 255;
 
-const std::string kFileSizePrefix = "Размер файла : ";
-const std::string kPieceSizePrefix = "Размер части : ";
-const std::string kPieceCountPrefix = "Количество частей : ";
-
-// value × multiplier, held at the 64-bit limits instead of overflowing.
-int64_t SaturatedProduct(int64_t value, int64_t multiplier) {
-    int64_t product = 0;
-    if (!__builtin_mul_overflow(value, multiplier, &product)) return product;
-    return (value < 0) != (multiplier < 0) ? -kLargestSize : kLargestSize;
-}
+// A figure follows its label's start text and a colon.
+const std::string kFileSizePrefix = FileSizeStartText + ": ";
+const std::string kPieceSizePrefix = PieceSizeStartText + ": ";
+const std::string kPieceCountPrefix = PieceCountStartText + ": ";
 
 bool TypableInSizeBox(char character) {
     return character == '\b' || character == '\n' || character == '.' ||
@@ -68,8 +59,8 @@ SizeFigures FiguresBySize(std::string_view sizeText, int64_t unitMultiplier, int
     }
     figures.pieceSize = kPieceSizePrefix + DecimalText(size);
     figures.fileSize = FileSizeFigure(fileSize);
-    // The same checks and the same rounding up as the split, so the figure is what it writes.
-    const bool splittable = value <= kLargestNumber && size >= 1 && size <= fileSize;
+    // The split's own rule and rounding up, so the figure is what it writes.
+    const bool splittable = JudgeSize(value, unitMultiplier, fileSize) == SplitNumber::Splittable;
     figures.pieceCount =
         kPieceCountPrefix + DecimalText(splittable ? PlanBySize(fileSize, size).count : 0);
     return figures;
@@ -82,7 +73,9 @@ SizeFigures FiguresByCount(std::string_view countText, int64_t fileSize) {
         figures.pieceCount = kPieceCountPrefix + "0";
         return figures;
     }
-    const bool splittable = count >= 1 && count <= kLargestNumber && count <= fileSize;
+    // The split's own rule; a count of 1 shows the whole file as its one piece.
+    const SplitNumber judged = JudgeCount(count, fileSize);
+    const bool splittable = judged == SplitNumber::Splittable || judged == SplitNumber::OnePiece;
     figures.pieceSize =
         kPieceSizePrefix + DecimalText(splittable ? PlanByCount(fileSize, count).lastSize : 0);
     figures.fileSize = FileSizeFigure(fileSize);

@@ -8,6 +8,12 @@
 
 enum class SizeUnit { Bytes, Kilobytes, Megabytes };
 
+// What a figure label shows before its first figure: its name and a blank, no colon. A figure
+// follows the same text and a colon.
+inline const std::string FileSizeStartText = "Размер файла ";
+inline const std::string PieceSizeStartText = "Размер части ";
+inline const std::string PieceCountStartText = "Количество частей ";
+
 // Bytes per unit: 1, 1024, 1048576.
 int64_t UnitMultiplier(SizeUnit unit);
 // The multiplier of the unit list's item at position; nothing for any other position,

@@ -1,14 +1,12 @@
 #include "engine/Split.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "engine/FileServices.h"
 #include "engine/PieceSet.h"
+#include "engine/SplitLimits.h"
 
 namespace {
-
-constexpr int64_t kLargestNumber = std::numeric_limits<int32_t>::max();
 
 // What one inserted disk takes: its free bytes, capped at the largest file its file system holds.
 struct DiskRoom {
@@ -120,39 +118,40 @@ class Splitter {
 
     bool ByCount() {
         const int64_t count = request_.count;
-        if (count <= 1) {
+        switch (JudgeCount(count, fileSize_)) {
+        case SplitNumber::Splittable:
+            return WritePieces(PlanByCount(fileSize_, count), true);
+        case SplitNumber::OnePiece:
+        case SplitNumber::TooSmall:
             hooks_.ShowMessage("Количество частей меньше или равно 1");
             return false;
-        }
-        if (count > kLargestNumber) {
+        case SplitNumber::TooLarge:
             hooks_.ShowMessage("Количество частей слишком велико");
             return false;
-        }
-        if (count > fileSize_) {
+        case SplitNumber::LargerThanFile:
             hooks_.ShowMessage("Размер части больше размера файла " + name_);
             return false;
         }
-        return WritePieces(PlanByCount(fileSize_, count), true);
+        return false;
     }
 
     bool BySize() {
-        if (request_.sizeValue > kLargestNumber) {
+        const int64_t value = request_.sizeValue, unit = request_.unitMultiplier;
+        switch (JudgeSize(value, unit, fileSize_)) {
+        case SplitNumber::Splittable:
+            return WritePieces(PlanBySize(fileSize_, PieceBytes(value, unit)), false);
+        case SplitNumber::TooLarge:
             hooks_.ShowMessage("Размер части слишком велик");
             return false;
-        }
-        // A value below 1 is refused before the product: a large negative one times the unit
-        // would wrap round to a positive size.
-        const int64_t pieceSize =
-            request_.sizeValue < 1 ? 0 : request_.sizeValue * request_.unitMultiplier;
-        if (pieceSize < 1) {
+        case SplitNumber::OnePiece:
+        case SplitNumber::TooSmall:
             hooks_.ShowMessage("Размер части менее 1 байта");
             return false;
-        }
-        if (pieceSize > fileSize_) {
+        case SplitNumber::LargerThanFile:
             hooks_.ShowMessage("Размер части больше размера файла " + name_);
             return false;
         }
-        return WritePieces(PlanBySize(fileSize_, pieceSize), false);
+        return false;
     }
 
     // Writes the planned pieces; a failure or a stop removes every piece written. The count

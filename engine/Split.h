@@ -35,7 +35,9 @@ struct SplitSystem {
     FolderMaker makeFolder = MakeFolder;
 };
 
-// Does the whole split and tells every outcome through the hooks. A split by size or count
+// Does the whole split and tells every outcome through the hooks. Its texts are kept word for
+// word as users have always seen them, the odd ones too (" ольше", " to " in a Russian status,
+// "Копировать файл" with no blank before the name). A split by size or count
 // leaves a whole set or no piece of it; pieces written onto earlier disks stay there.
 void SplitFile(const SplitRequest& request, SplitHooks& hooks);
 // The same, with the free space of each inserted disk measured by freeSpace.

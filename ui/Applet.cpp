@@ -2,9 +2,9 @@
 #include "ui/Applet.h"
 
 namespace {
-constexpr uint32_t AppletStyle = 0x90CA0000; // WS_POPUP, WS_VISIBLE, caption, system menu,
-                                             // minimise box
-constexpr UINT CommandMask = 0xFFF0;         // WM_SYSCOMMAND: the low four bits are the system's
+// A pop-up without area that carries the taskbar button, the title and the system menu.
+constexpr uint32_t AppletStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+static_assert(AppletStyle == 0x90CA0000);
 
 // The applet shows no area, so it can be neither sized, moved, maximised nor restored.
 void TrimSystemMenu(Control* applet) {
@@ -24,16 +24,9 @@ bool AppletFocusHandler(Control* applet, Message& m, LRESULT& result) {
     return true;
 }
 
-// The applet at the top of the form's parents, or the running one.
-Control* AppletAbove(Control* ctl) {
-    Control* top = ctl;
-    while (top->Parent) top = top->Parent;
-    return top->IsApplet ? top : Applet;
-}
-
 // Before the applet minimises it takes the main form's place, so the animation starts there.
 bool MinimizeHandler(Control* applet, Message& m, LRESULT&) {
-    if (m.msg != WM_SYSCOMMAND || (m.wParam & CommandMask) != SC_MINIMIZE) return false;
+    if (m.msg != WM_SYSCOMMAND || !IsSystemCommand(m.wParam, SC_MINIMIZE)) return false;
     Control* form = applet->MainForm;
     if (!applet->Handle || !form || !form->Handle) return false;
     RECT place{};
@@ -65,7 +58,7 @@ void TerminateApplet(Control*& applet) {
     RefInc(running);
     if (!signalled) {
         // The loop ended without a quit message: the applet still gets its close.
-        ProcessMessages(running);
+        ProcessMessages();
         if (running->Handle) SendMessageA(running->Handle, WM_CLOSE, 0, 0);
     }
     FreeObject(running);
@@ -92,14 +85,14 @@ void RunApplet(Control*& applet) {
     if (applet) applet->CreateWindow();
     while (!AppletTerminated) {
         // Messages posted before the loop started are taken before the first wait.
-        ProcessMessages(applet);
+        ProcessMessages();
         if (AppletTerminated) break;
         WaitMessage();
     }
     TerminateApplet(applet);
 }
 
-void ProcessMessages(Control*) {
+void ProcessMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -116,7 +109,7 @@ void PostClose(Control* ctl) {
 }
 
 void MinimizeFromFormPlace(Control* form) {
-    Control* applet = form ? AppletAbove(form) : nullptr;
+    Control* applet = form ? AppletOf(form) : nullptr;
     // Without an applet the form would be squeezed to its caption: nothing to attach.
     if (!applet || applet == form) return;
     if (applet->MainForm != form) {

@@ -10,7 +10,7 @@ Control* CreateApplet(const std::string& title);
 // every form); applet is null afterwards.
 void RunApplet(Control*& applet);
 // Handles every waiting message, then returns.
-void ProcessMessages(Control* applet);
+void ProcessMessages();
 // Asks the window to close (posted).
 void PostClose(Control* ctl);
 // Minimising the application starts from the form's place.

@@ -3,10 +3,12 @@
 #include "ui/Kinds.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
-constexpr uint32_t ComboBoxStyle = 0x50210200; // WS_VSCROLL, CBS_HASSTRINGS, WS_TABSTOP
+// Texts of its own, and an edit field that scrolls (a drop-down list has none).
+constexpr uint32_t ComboBoxStyle =
+    VisibleChild | WS_VSCROLL | WS_TABSTOP | CBS_HASSTRINGS | CBS_AUTOHSCROLL;
+static_assert(ComboBoxStyle == 0x50210240);
 constexpr int MaxListItems = 8;
 constexpr UINT ListSizeFlags =
     SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
@@ -27,20 +29,6 @@ constexpr Actions ComboBoxActions{.Click = CBN_DBLCLK,
                                   .Add = CB_ADDSTRING,
                                   .GetCurrent = CB_GETCURSEL,
                                   .SetCurrent = CB_SETCURSEL};
-
-constexpr OptionStyle ComboOptions[] = {
-    {CBS_DROPDOWNLIST, 0},
-    {0, CBS_AUTOHSCROLL},
-    {CBS_DISABLENOSCROLL, 0},
-    {CBS_LOWERCASE, 0},
-    {CBS_NOINTEGRALHEIGHT, 0},
-    {CBS_OEMCONVERT, 0},
-    {CBS_SORT, 0},
-    {CBS_UPPERCASE, 0},
-    {CBS_OWNERDRAWFIXED, 0},
-    {CBS_OWNERDRAWVARIABLE, 0},
-    {CBS_SIMPLE, 0},
-};
 
 // Sizes the combo box so that its open list shows its items, 1 to 8 of them, unscrolled.
 void FitDroppedList(Control* combo) {
@@ -98,9 +86,9 @@ bool ComboHandler(Control* combo, Message& m, LRESULT& result) {
 } // namespace
 
 Control* CreateComboBox(Control* parent, OptionSet options) {
-    uint32_t style = ComboBoxStyle |
-                     MapOptions(ComboOptions, static_cast<int>(std::size(ComboOptions)), options);
-    if ((style & 0x1) == 0) style |= CBS_DROPDOWN;
+    uint32_t style = ComboBoxStyle;
+    style |= (options & ComboDropDownList) ? CBS_DROPDOWNLIST : CBS_DROPDOWN;
+    if (options & ComboNoIntegralHeight) style |= CBS_NOINTEGRALHEIGHT;
     Control* combo = CreateControl(parent, "COMBOBOX", style, true, &ComboBoxActions);
     combo->ClassStyle |= CS_DBLCLKS;
     combo->OnCreateWindow = SubclassInnerWindows;

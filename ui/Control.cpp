@@ -1,5 +1,5 @@
-// The record of a window object: the layer's global state, colours, the parent chain and
-// the defaults every control starts from.
+// The record of a window object: the layer's global state, colours and brushes, the parent
+// chain and the defaults every control starts from.
 #include "ui/Control.h"
 
 Control* Applet = nullptr;
@@ -10,13 +10,26 @@ Control* CreatingWindow = nullptr;
 uint16_t NextControlId = FirstControlId;
 uint32_t NextMenuId = FirstMenuId;
 void (*AlignProc)(Control* parent) = nullptr;
-HBRUSH (*BrushProc)(Control* ctl) = ControlBrush;
-HFONT (*FontHandleProc)(Control* ctl) = nullptr;
-void (*InheritFontProc)(Control* ctl) = nullptr;
 
 COLORREF ColorToRGB(int32_t color) {
     if (color >= 0) return static_cast<COLORREF>(color);
     return GetSysColor(color & 0xFF);
+}
+
+HBRUSH ControlBrush(Control* ctl) {
+    Control* owner = ctl;
+    while (owner->Parent && owner->Parent->Color == ctl->Color) owner = owner->Parent;
+    const COLORREF rgb = ColorToRGB(ctl->Color);
+    if (owner->BrushHandle && owner->BrushRGB != rgb) {
+        // The system colour changed since the brush was made.
+        DeleteObject(owner->BrushHandle);
+        owner->BrushHandle = nullptr;
+    }
+    if (!owner->BrushHandle) {
+        owner->BrushHandle = CreateSolidBrush(rgb);
+        owner->BrushRGB = rgb;
+    }
+    return owner->BrushHandle;
 }
 
 Control* ControlOfWindow(HWND hwnd) {

@@ -15,25 +15,14 @@
 #include <vector>
 
 #include <windows.h>
+
+#include <commctrl.h>
 // <windows.h> maps CreateWindow to CreateWindowA/W with a macro, which would rename the
 // layer's own virtual operation of that name.
 #undef CreateWindow
 
+#include "ui/MessagePath.h"
 #include "ui/Object.h"
-
-struct Control;
-
-// A message as the window function received it; handlers may change wParam before the
-// default processing sees it.
-struct Message {
-    HWND window;
-    UINT msg;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-// An attached message handler: true = handled, result holds what the window returns.
-using MessageHandler = bool (*)(Control* ctl, Message& m, LRESULT& result);
 
 // The window property that names a window's object.
 constexpr const char* SelfProp = "SELF_";
@@ -45,8 +34,17 @@ constexpr UINT MsgFollowParentSize = 0xB00D;  // a form asks its children to fol
 constexpr UINT ReflectedColorOffset = 0xBC00; // WM_CTLCOLOR* + this, handed to the child
 constexpr WORD CodeDeferredSelChange = 15;    // a combo box's selection change, posted to itself
 
-constexpr uint32_t DefaultStyle = 0x16CF0000; // WS_VISIBLE, clip flags, WS_OVERLAPPEDWINDOW
+// A window's style before its kind changes it: a visible overlapped window that clips its
+// siblings and children.
+constexpr uint32_t DefaultStyle =
+    WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_OVERLAPPEDWINDOW;
+static_assert(DefaultStyle == 0x16CF0000);
 constexpr uint32_t DefaultExStyle = WS_EX_CONTROLPARENT;
+// The start of every child kind's style: a visible child window.
+constexpr uint32_t VisibleChild = WS_CHILD | WS_VISIBLE;
+// The same, clipping its siblings and children.
+constexpr uint32_t ClippingChild = VisibleChild | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+static_assert(ClippingChild == 0x56000000);
 
 // The 3D look trades a plain border for the sunken client edge. A caption holds the border
 // bit too (WS_CAPTION is WS_BORDER | WS_DLGFRAME) and is never split, so a window with a
@@ -54,14 +52,36 @@ constexpr uint32_t DefaultExStyle = WS_EX_CONTROLPARENT;
 constexpr uint32_t WithoutPlainBorder(uint32_t style) {
     return (style & WS_CAPTION) == WS_CAPTION ? style : style & ~static_cast<uint32_t>(WS_BORDER);
 }
-constexpr uint32_t ClassStyleMask = 0xFFFFBF1F; // drops CS_OWNDC, CS_CLASSDC, CS_PARENTDC,
-                                                // CS_GLOBALCLASS from a system class
-constexpr int32_t ColorWindow = static_cast<int32_t>(0x80000005);
-constexpr int32_t ColorWindowText = static_cast<int32_t>(0x80000008);
-constexpr int32_t ColorBtnFace = static_cast<int32_t>(0x8000000F);
+// A system class's style without its device-context and global bits: the layer's class is
+// registered by this program and gets no shared device context.
+constexpr uint32_t ClassStyleMask =
+    ~static_cast<uint32_t>(CS_OWNDC | CS_CLASSDC | CS_PARENTDC | CS_GLOBALCLASS);
+static_assert(ClassStyleMask == 0xFFFFBF1F);
 
 // A colour: an RGB value when not negative, otherwise a system colour index in the low byte.
 COLORREF ColorToRGB(int32_t color);
+// The colour that names system colour index (COLOR_WINDOW, ...): the top bit marks it.
+constexpr int32_t SystemColor(int index) {
+    return static_cast<int32_t>(0x80000000u | static_cast<uint32_t>(index));
+}
+constexpr int32_t ColorWindow = SystemColor(COLOR_WINDOW);
+constexpr int32_t ColorWindowText = SystemColor(COLOR_WINDOWTEXT);
+constexpr int32_t ColorBtnFace = SystemColor(COLOR_BTNFACE);
+constexpr int32_t ColorBtnShadow = SystemColor(COLOR_BTNSHADOW);
+static_assert(ColorWindow == static_cast<int32_t>(0x80000005) &&
+              ColorWindowText == static_cast<int32_t>(0x80000008) &&
+              ColorBtnFace == static_cast<int32_t>(0x8000000F) &&
+              ColorBtnShadow == static_cast<int32_t>(0x80000010));
+
+// Whether a WM_SYSCOMMAND's wParam is this command; its low four bits are the system's own.
+constexpr bool IsSystemCommand(WPARAM wParam, WPARAM command) {
+    return (wParam & ~static_cast<WPARAM>(0xF)) == command;
+}
+
+// The shift state an OnChar, OnKeyDown or OnKeyUp event receives.
+constexpr uint32_t ShiftDown = 1u << 2;
+constexpr uint32_t CtrlDown = 1u << 3;
+constexpr uint32_t AltDown = 1u << 5;
 
 // The notification codes of a kind's commands and the messages of its item operations
 // (0 = the kind has none). Codes are matched in the order click, enter, leave, change,
@@ -81,11 +101,6 @@ struct Actions {
     UINT Add = 0;
     UINT GetCurrent = 0;
     UINT SetCurrent = 0;
-};
-
-struct AttachedHandler {
-    MessageHandler proc;
-    bool runAfterTermination;
 };
 
 struct ClientInsets {
@@ -197,16 +212,11 @@ extern uint16_t NextControlId;
 extern uint32_t NextMenuId;
 constexpr uint16_t FirstControlId = 0x8000;
 constexpr uint32_t FirstMenuId = 4096;
-// Lays out the children of a control; empty until alignment is first used.
+// Lays out the children of a control; empty until alignment is first used. A pointer because
+// making a window shows the ones waiting for the run loop (SetVisible), which lays out their
+// parent, and the layout in turn makes the parent's window: a direct call would tie
+// TextVisibility.cpp and Window.cpp to Align.cpp in a circle.
 extern void (*AlignProc)(Control* parent);
-// Gives a control's background brush; ControlBrush unless replaced.
-extern HBRUSH (*BrushProc)(Control* ctl);
-// Gives the handle of a control's font, applied when its window is made; empty until the
-// font tools are in use.
-extern HFONT (*FontHandleProc)(Control* ctl);
-// Gives a child made in a parent with a font a copy of that font; empty until the font tools
-// are in use.
-extern void (*InheritFontProc)(Control* ctl);
 
 // The common constructor of all kinds; no window is made yet.
 Control* SetUpControl(Control* ctl, Control* parent, std::string_view systemClassName,
@@ -223,6 +233,11 @@ Kind* CreateControl(Control* parent, std::string_view systemClassName, uint32_t 
 template <class Kind = Control>
 Kind* CreateCommonControl(Control* parent, std::string_view className, uint32_t style, bool want3D,
                           const Actions* actions);
+// Every class of the common controls, as each tab control and status bar asks for.
+constexpr DWORD AllCommonControlClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                          ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
+                                          ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS;
+static_assert(AllCommonControlClasses == 0xFF);
 void LoadCommonControls(DWORD classes);
 void AttachNotifyHandlers(Control* ctl);
 
@@ -248,16 +263,6 @@ void ApplyVisible(Control* ctl, bool on);
 
 // A control's background brush, shared with the topmost parent of the same colour.
 HBRUSH ControlBrush(Control* ctl);
-// The handler every control gets when it is made: reflected colour requests and commands.
-bool ControlHandler(Control* ctl, Message& m, LRESULT& result);
-
-// Adds a message handler unless it is attached already; handlers attached later see a
-// message first. Without runAfterTermination it no longer runs once the applet terminated.
-void AttachHandler(Control* ctl, MessageHandler handler);
-void AttachHandlerEx(Control* ctl, MessageHandler handler, bool runAfterTermination);
-bool IsHandlerAttached(const Control* ctl, MessageHandler handler);
-// Runs the attached handlers, keeping the control alive while they run.
-bool DispatchHandlers(Control* ctl, Message& m, LRESULT& result);
 
 // Stores OnChar and installs the keyboard dispatcher (OnKeyDown, OnKeyUp, OnChar).
 void SetOnChar(Control* ctl, Event<void(Control*, WPARAM&, uint32_t)> event);
@@ -273,7 +278,7 @@ void UnsubclassInnerWindows(HWND window);
 template <class Kind>
 Kind* CreateCommonControl(Control* parent, std::string_view className, uint32_t style, bool want3D,
                           const Actions* actions) {
-    LoadCommonControls(0xFF);
+    LoadCommonControls(AllCommonControlClasses);
     Kind* ctl = CreateControl<Kind>(parent, className, style, want3D, actions);
     AttachNotifyHandlers(ctl);
     return ctl;

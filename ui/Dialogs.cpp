@@ -11,31 +11,10 @@
 #include "ui/Control.h"
 
 namespace {
-constexpr size_t SingleNameBuffer = 262;
-constexpr size_t MultiNameBuffer = 0xFFF0;
-constexpr uint16_t DefaultOpenOptions = (1u << 2) | (1u << 3) | (1u << 9) | (1u << 10);
-constexpr uint8_t DefaultFolderOptions = 1u << 4;
-
-// Option bit i of the open dialog gives flag i of this table.
-constexpr DWORD OpenFlags[] = {
-    OFN_CREATEPROMPT,     OFN_EXTENSIONDIFFERENT, OFN_FILEMUSTEXIST,    OFN_HIDEREADONLY,
-    OFN_NOCHANGEDIR,      OFN_NODEREFERENCELINKS, OFN_ALLOWMULTISELECT, OFN_NOLONGNAMES,
-    OFN_NOREADONLYRETURN, OFN_OVERWRITEPROMPT,    OFN_PATHMUSTEXIST,    OFN_READONLY,
-    OFN_NOVALIDATE,
-};
-// Option bit i of the folder dialog gives flag i of this table.
-constexpr UINT FolderFlags[] = {
-    BIF_BROWSEFORCOMPUTER, BIF_BROWSEFORPRINTER, BIF_DONTGOBELOWDOMAIN,
-    BIF_RETURNFSANCESTORS, BIF_RETURNONLYFSDIRS, BIF_STATUSTEXT,
-};
-
-template <class Flag, size_t N> Flag FlagsOf(unsigned options, const Flag (&table)[N]) {
-    Flag flags = 0;
-    for (size_t bit = 0; bit < N; ++bit) {
-        if (options & (1u << bit)) flags |= table[bit];
-    }
-    return flags;
-}
+constexpr size_t NameBuffer = 262;
+constexpr uint32_t DefaultOpenOptions =
+    OpenFileMustExist | OpenHideReadOnly | OpenOverwritePrompt | OpenPathMustExist;
+constexpr UINT DefaultFolderOptions = BIF_RETURNONLYFSDIRS;
 
 HWND OwnerOr(HWND owner) {
     if (owner) return owner;
@@ -62,9 +41,8 @@ int CALLBACK SelectStartFolder(HWND window, UINT msg, LPARAM, LPARAM data) {
 } // namespace
 
 OpenSaveDialog* CreateOpenSaveDialog(const std::string& title, const std::string& initialDir,
-                                     uint16_t options) {
+                                     uint32_t options) {
     auto* dialog = NewObject<OpenSaveDialog>();
-    dialog->OpenMode = true;
     dialog->Title = title;
     dialog->InitialDir = initialDir;
     dialog->Options = options ? options : DefaultOpenOptions;
@@ -72,13 +50,12 @@ OpenSaveDialog* CreateOpenSaveDialog(const std::string& title, const std::string
 }
 
 bool ExecuteOpenSaveDialog(OpenSaveDialog* dialog) {
-    const DWORD flags = FlagsOf(dialog->Options, OpenFlags) | OFN_EXPLORER | OFN_LONGNAMES;
-    const bool multi = (flags & OFN_ALLOWMULTISELECT) != 0;
+    const DWORD flags = dialog->Options | OFN_EXPLORER | OFN_LONGNAMES;
 
     // The dialog runs in its wide form, so that a chosen name the code page cannot hold is
     // noticed instead of arriving as a look-alike; everything going in is the ANSI text widened.
     // The preset name, cut so that its terminating zero still fits.
-    std::vector<wchar_t> names(multi ? MultiNameBuffer : SingleNameBuffer, L'\0');
+    std::vector<wchar_t> names(NameBuffer, L'\0');
     const std::wstring presetName = WideFromAnsi(dialog->FileName);
     const size_t preset = std::min(presetName.size(), names.size() - 1);
     std::copy_n(presetName.begin(), preset, names.begin());
@@ -108,26 +85,18 @@ bool ExecuteOpenSaveDialog(OpenSaveDialog* dialog) {
     info.lpstrDefExt = defaultExtension.c_str();
     info.lCustData = reinterpret_cast<LPARAM>(dialog);
 
-    const BOOL chosen = dialog->OpenMode ? GetOpenFileNameW(&info) : GetSaveFileNameW(&info);
-    if (!chosen) {
+    if (!GetOpenFileNameW(&info)) {
         // A cancel, or a path that did not fit: the buffer then holds no name at all.
         dialog->FileName.clear();
         return false;
     }
     dialog->FilterIndex = static_cast<int32_t>(info.nFilterIndex);
-    if (multi) {
-        // The folder and the names, separated by carriage returns instead of zeros.
-        for (size_t i = 0; i + 1 < names.size() && !(names[i] == L'\0' && names[i + 1] == L'\0');
-             ++i) {
-            if (names[i] == L'\0') names[i] = L'\r';
-        }
-    }
     names.back() = L'\0';
     dialog->FileName = AnsiNameOrEmpty(names.data());
     return true;
 }
 
-FolderDialog* CreateFolderDialog(const std::string& title, uint8_t options) {
+FolderDialog* CreateFolderDialog(const std::string& title, UINT options) {
     auto* dialog = NewObject<FolderDialog>();
     dialog->Title = title;
     dialog->Options = options ? options : DefaultFolderOptions;
@@ -141,7 +110,7 @@ bool ExecuteFolderDialog(FolderDialog* dialog) {
     info.hwndOwner = OwnerOr(dialog->OwnerWindow);
     info.pszDisplayName = displayName;
     info.lpszTitle = dialog->Title.empty() ? nullptr : dialog->Title.c_str();
-    info.ulFlags = FlagsOf(dialog->Options, FolderFlags);
+    info.ulFlags = dialog->Options;
     info.lpfn = dialog->BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(dialog);
 

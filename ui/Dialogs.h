@@ -4,6 +4,8 @@
 #include <string>
 
 #include <windows.h>
+
+#include <commdlg.h>
 #include <shlobj.h>
 
 #include "ui/Object.h"
@@ -11,41 +13,43 @@
 struct OpenSaveDialog : BaseObject {
     std::string Filter; // "Any Files|*.*|Varnoks|*.brf"
     int32_t FilterIndex = 0;
-    bool OpenMode = true;
     std::string InitialDir;
     std::string DefaultExtension;
     std::string FileName; // in: preset; out: the chosen path, empty after a cancel
     std::string Title;
-    uint16_t Options = 0;
+    uint32_t Options = 0;       // OpenOption values
     HWND OwnerWindow = nullptr; // 0 = the applet's window
 };
 
-// Option bits of the open dialog.
-enum OpenOption : uint16_t {
-    OpenFileMustExist = 1u << 2,
-    OpenHideReadOnly = 1u << 3,
-    OpenNoChangeDir = 1u << 4,
-    OpenOverwritePrompt = 1u << 9,
-    OpenPathMustExist = 1u << 10,
-    OpenReadOnly = 1u << 11,
+// Options of the open dialog: the dialog's own flags of the same names.
+enum OpenOption : uint32_t {
+    OpenFileMustExist = OFN_FILEMUSTEXIST,
+    OpenHideReadOnly = OFN_HIDEREADONLY,
+    OpenNoChangeDir = OFN_NOCHANGEDIR,
+    OpenOverwritePrompt = OFN_OVERWRITEPROMPT,
+    OpenPathMustExist = OFN_PATHMUSTEXIST,
+    OpenReadOnly = OFN_READONLY,
 };
 
+// An open dialog; without options the file and its path must exist, the read-only box is
+// hidden and an existing file is asked about.
 OpenSaveDialog* CreateOpenSaveDialog(const std::string& title, const std::string& initialDir,
-                                     uint16_t options);
+                                     uint32_t options);
 // True when a file was chosen; FileName then holds it, or nothing when the ANSI code page
 // cannot hold the name.
 bool ExecuteOpenSaveDialog(OpenSaveDialog* dialog);
 
 struct FolderDialog : BaseObject {
     std::string Title;
-    uint8_t Options = 0;
+    UINT Options = 0; // the folder dialog's own BIF_ flags
     BFFCALLBACK BrowseCallback = nullptr;
     char PathBuffer[MAX_PATH + 1] = {};
     std::string InitialPath;
     HWND OwnerWindow = nullptr; // 0 = the applet's window
 };
 
-FolderDialog* CreateFolderDialog(const std::string& title, uint8_t options);
+// A folder dialog; without options it returns file-system folders only.
+FolderDialog* CreateFolderDialog(const std::string& title, UINT options);
 // True when a file-system folder was chosen; PathBuffer then holds it.
 bool ExecuteFolderDialog(FolderDialog* dialog);
 std::string FolderDialogPath(const FolderDialog* dialog);

@@ -5,14 +5,10 @@
 
 #include "ui/Eraser.h"
 #include "ui/Font.h"
+#include "ui/Geometry.h"
 #include "ui/Kinds.h"
 
 namespace {
-constexpr uint32_t LabelStyle = 0x5000018C;
-constexpr uint8_t TextAlignRight = 1;
-constexpr uint8_t TextAlignCentre = 2;
-constexpr uint8_t VerticalAlignTop = 1;
-constexpr uint8_t VerticalAlignBottom = 2;
 constexpr int32_t ExtraHeight = 18; // above a plain label's 22
 
 COLORREF ShadowRGB(const EffectLabel* label) {
@@ -51,14 +47,16 @@ void PaintLabel(EffectLabel* label, HDC dc) {
     rect.bottom -= label->ClientMargins.bottom;
     rect.left += label->ClientMargins.left;
     rect.right -= label->ClientMargins.right;
+    const auto align = static_cast<TextAlignment>(label->TextAlign);
+    const auto verticalAlign = static_cast<VerticalAlignment>(label->VerticalAlign);
     int x = 0;
-    if (label->TextAlign == TextAlignRight) x = rect.right - extent.cx;
-    if (label->TextAlign == TextAlignCentre) x = (rect.right - extent.cx) / 2;
+    if (align == TextAlignment::Right) x = rect.right - extent.cx;
+    if (align == TextAlignment::Centre) x = (rect.right - extent.cx) / 2;
     int y = (rect.bottom - extent.cy) / 2;
-    if (label->VerticalAlign == VerticalAlignTop) y = 0;
-    if (label->VerticalAlign == VerticalAlignBottom) y = rect.bottom - extent.cy;
+    if (verticalAlign == VerticalAlignment::Top) y = 0;
+    if (verticalAlign == VerticalAlignment::Bottom) y = rect.bottom - extent.cy;
 
-    if (!label->Transparent) FillRect(dc, &rect, BrushProc(label));
+    if (!label->Transparent) FillRect(dc, &rect, ControlBrush(label));
     SetBkMode(dc, TRANSPARENT);
     auto draw = [&](int dx, int dy) {
         ExtTextOutA(dc, x + dx, y + dy, ETO_CLIPPED, &rect, caption.c_str(),
@@ -119,7 +117,7 @@ Control* CreateEffectLabel(Control* parent, const std::string& caption, int32_t 
     WindowHandle(label);
     SetText(label, caption);
     AttachBackgroundEraser(label);
-    label->TextAlign = TextAlignCentre;
+    label->TextAlign = static_cast<uint8_t>(TextAlignment::Centre);
     label->TextColor = ColorWindowText;
     label->ShadowDepth = shadowDepth;
     label->KeepCaption = true;

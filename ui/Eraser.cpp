@@ -15,7 +15,7 @@ bool BackgroundEraser(Control* ctl, Message& m, LRESULT&) {
         SetBrushOrgEx(dc, 0, 0, nullptr);
         RECT client{};
         GetClientRect(m.window, &client);
-        FillRect(dc, &client, BrushProc(ctl));
+        FillRect(dc, &client, ControlBrush(ctl));
     }
     return false; // the default processing follows
 }

@@ -77,16 +77,13 @@ uint8_t CurrentStyleSet(const LOGFONTA& lf) {
     return set;
 }
 
-HFONT HandleOfControl(Control* ctl) {
-    return ctl->Font ? FontHandle(static_cast<GdiTool*>(ctl->Font)) : nullptr;
-}
+} // namespace
 
 void InheritParentFont(Control* ctl) {
     if (ctl->Parent && ctl->Parent->Font && !ctl->Font) {
         ctl->Font = CopyFont(static_cast<GdiTool*>(ctl->Parent->Font), ctl);
     }
 }
-} // namespace
 
 void GdiTool::Init() {
     LogFont.lfCharSet = DEFAULT_CHARSET;
@@ -119,9 +116,6 @@ void GdiTool::Destroy() {
 }
 
 GdiTool* Font(Control* ctl) {
-    // The seams are installed by the first font: before it no control has one.
-    FontHandleProc = HandleOfControl;
-    InheritFontProc = InheritParentFont;
     if (!ctl->Font) {
         if (ctl->Parent && ctl->Parent->Font) {
             ctl->Font = CopyFont(static_cast<GdiTool*>(ctl->Parent->Font), ctl);

@@ -28,6 +28,8 @@ struct GdiTool : BaseObject {
 
 // The control's font, made on first use. A child starts with a copy of its parent's.
 GdiTool* Font(Control* ctl);
+// Gives a control just made in a parent with a font a copy of that font.
+void InheritParentFont(Control* ctl);
 void SetFontHeight(GdiTool* font, int32_t height);
 void SetFontColor(GdiTool* font, int32_t color);
 void SetFontCharset(GdiTool* font, uint8_t charset);

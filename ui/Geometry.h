@@ -7,6 +7,8 @@
 
 enum class Alignment : uint8_t { None = 0, Left = 1, Top = 2, Right = 3, Bottom = 4, Client = 5 };
 enum class VerticalAlignment : uint8_t { Centre = 0, Top = 1, Bottom = 2 };
+// The values of a control's TextAlign.
+enum class TextAlignment : uint8_t { Left = 0, Right = 1, Centre = 2 };
 
 // Keeps width and height.
 Control* SetPosition(Control* ctl, int left, int top);

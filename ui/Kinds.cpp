@@ -1,17 +1,21 @@
 // Labels, edit boxes, push buttons, group boxes and list boxes.
 #include "ui/Kinds.h"
 
-#include <iterator>
-
 #include "ui/Eraser.h"
+#include "ui/Geometry.h"
 
 namespace {
-constexpr uint32_t LabelStyle = 0x5000018C; // SS_LEFTNOWORDWRAP, SS_NOPREFIX, SS_NOTIFY
-constexpr uint32_t EditStyle = 0x50810000;
-constexpr uint32_t PushButtonStyle = 0x50011000;
-constexpr uint32_t GroupBoxStyle = 0x56030007; // BS_GROUPBOX, WS_GROUP, WS_TABSTOP
-constexpr uint32_t ListBoxStyle = 0x50A10001;  // LBS_NOTIFY, WS_BORDER, WS_VSCROLL, WS_TABSTOP
-constexpr uint8_t TextAlignCentre = 2;
+// A single-line edit box with a border that scrolls its text both ways.
+constexpr uint32_t EditStyle =
+    VisibleChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_AUTOVSCROLL;
+static_assert(EditStyle == 0x508100C0);
+constexpr uint32_t PushButtonStyle = VisibleChild | WS_TABSTOP | BS_PUSHLIKE | BS_PUSHBUTTON;
+static_assert(PushButtonStyle == 0x50011000);
+constexpr uint32_t GroupBoxStyle = ClippingChild | WS_GROUP | WS_TABSTOP | BS_GROUPBOX;
+static_assert(GroupBoxStyle == 0x56030007);
+// Extended selection and texts of its own, unless the options say otherwise.
+constexpr uint32_t ListBoxStyle = VisibleChild | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY;
+static_assert(ListBoxStyle == 0x50A10001);
 
 constexpr Actions LabelActions{};
 constexpr Actions ButtonKindActions{
@@ -35,45 +39,7 @@ constexpr Actions ListBoxActions{.Click = LBN_DBLCLK,
                                  .Add = LB_ADDSTRING,
                                  .GetCurrent = LB_GETCURSEL,
                                  .SetCurrent = LB_SETCURSEL};
-
-constexpr OptionStyle EditOptions[] = {
-    {0, WS_HSCROLL | ES_AUTOHSCROLL},
-    {0, WS_VSCROLL | ES_AUTOVSCROLL},
-    {ES_LOWERCASE, 0},
-    {ES_MULTILINE, 0},
-    {ES_NOHIDESEL, 0},
-    {ES_OEMCONVERT, 0},
-    {ES_PASSWORD, 0},
-    {ES_READONLY, 0},
-    {ES_UPPERCASE, 0},
-    {ES_WANTRETURN, 0},
-    {0, 0},
-    {ES_NUMBER, 0},
-};
-constexpr OptionStyle ListOptions[] = {
-    {LBS_DISABLENOSCROLL, 0},
-    {0, LBS_EXTENDEDSEL},
-    {WS_HSCROLL | LBS_MULTICOLUMN, 0},
-    {LBS_MULTIPLESEL, 0},
-    {LBS_NOINTEGRALHEIGHT, 0},
-    {LBS_NOSEL, 0},
-    {LBS_SORT, 0},
-    {LBS_USETABSTOPS, 0},
-    {0, LBS_HASSTRINGS},
-    {LBS_NODATA, 0},
-    {LBS_OWNERDRAWFIXED, 0},
-    {LBS_OWNERDRAWVARIABLE, 0},
-};
-
 } // namespace
-
-uint32_t MapOptions(const OptionStyle* table, int count, OptionSet options) {
-    uint32_t style = 0;
-    for (int bit = 0; bit < count; ++bit) {
-        style |= (options & Option(bit)) ? table[bit].present : table[bit].absent;
-    }
-    return style;
-}
 
 void SetDefaultSize(Control* ctl, int32_t width, int32_t height) {
     ctl->Bounds.right = ctl->Bounds.left + width;
@@ -88,23 +54,16 @@ Control* CreateLabel(Control* parent, const std::string& caption) {
 }
 
 Control* CreateEditBox(Control* parent, OptionSet options) {
-    uint32_t style =
-        EditStyle | MapOptions(EditOptions, static_cast<int>(std::size(EditOptions)), options);
-    const bool multiline = (options & EditMultiline) != 0;
-    if (!multiline) style &= ~(WS_HSCROLL | WS_VSCROLL);
+    const uint32_t style = EditStyle | ((options & EditDigitsOnly) ? ES_NUMBER : 0);
     Control* edit = CreateControl(parent, "EDIT", style, true, &EditBoxActions);
     edit->Cursor = LoadCursorA(nullptr, IDC_IBEAM);
-    if (multiline) {
-        SetDefaultSize(edit, 200, 200);
-    } else {
-        SetDefaultSize(edit, 100, 22);
-    }
+    SetDefaultSize(edit, 100, 22);
     return edit;
 }
 
 Control* CreateButton(Control* parent, const std::string& caption) {
     Control* button = CreateControl(parent, "BUTTON", PushButtonStyle, false, &ButtonKindActions);
-    button->TextAlign = TextAlignCentre;
+    button->TextAlign = static_cast<uint8_t>(TextAlignment::Centre);
     SetDefaultSize(button, 64, 22);
     SetText(button, caption);
     return button;
@@ -125,8 +84,9 @@ Control* CreateGroupBox(Control* parent, const std::string& caption) {
 }
 
 Control* CreateListBox(Control* parent, OptionSet options) {
-    const uint32_t style =
-        ListBoxStyle | MapOptions(ListOptions, static_cast<int>(std::size(ListOptions)), options);
+    uint32_t style = ListBoxStyle | LBS_HASSTRINGS;
+    if (!(options & ListSingleSelection)) style |= LBS_EXTENDEDSEL;
+    if (options & ListNoIntegralHeight) style |= LBS_NOINTEGRALHEIGHT;
     Control* list = CreateControl(parent, "LISTBOX", style, true, &ListBoxActions);
     list->Color = ColorWindow;
     SetDefaultSize(list, 164, 200);

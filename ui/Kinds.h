@@ -6,12 +6,12 @@
 
 #include "ui/Control.h"
 
-// A set of options, bit i = option i, mapped to style bits by the kind's table.
+// A set of a kind's options; without any, a box is a single-line edit box, an editable
+// drop-down combo box, or a list box with extended selection.
 using OptionSet = uint16_t;
 constexpr OptionSet Option(int bit) { return static_cast<OptionSet>(1u << bit); }
 
 // Edit box options.
-constexpr OptionSet EditMultiline = Option(3);
 constexpr OptionSet EditDigitsOnly = Option(11);
 // Combo box options.
 constexpr OptionSet ComboDropDownList = Option(0);
@@ -20,14 +20,10 @@ constexpr OptionSet ComboNoIntegralHeight = Option(4);
 constexpr OptionSet ListSingleSelection = Option(1);
 constexpr OptionSet ListNoIntegralHeight = Option(4);
 
-// One option of a kind's option set: the style bits added when the option is present and
-// those added when it is absent.
-struct OptionStyle {
-    uint32_t present = 0;
-    uint32_t absent = 0;
-};
-// The style bits of an option set through a kind's table of count options.
-uint32_t MapOptions(const OptionStyle* table, int count, OptionSet options);
+// Labels, and the panels made of the same class (tab pages): a static text without word wrap,
+// "&" shown as it is, telling its clicks.
+constexpr uint32_t LabelStyle = VisibleChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
+static_assert(LabelStyle == 0x5000018C);
 // Gives a control made but not yet shown its kind's size at its current top-left corner.
 void SetDefaultSize(Control* ctl, int32_t width, int32_t height);
 

@@ -179,8 +179,8 @@ void MenuObject::Destroy() {
     BaseObject::Destroy();
 }
 
-MenuObject* CreateMenuFromTemplate(Control* parent, uint32_t,
-                                   const std::vector<std::string>& menuTemplate, MenuEvent onItem) {
+MenuObject* CreateMenuFromTemplate(Control* parent, const std::vector<std::string>& menuTemplate,
+                                   MenuEvent onItem) {
     MenuObject* top = NewObject<MenuObject>();
     top->OnMenuItem = onItem;
     const bool isBar = parent && parent->IsForm && !parent->MenuObject;

@@ -35,8 +35,9 @@ struct MenuObject : BaseObject {
     void Destroy() override;
 };
 
-MenuObject* CreateMenuFromTemplate(Control* parent, uint32_t firstCommand,
-                                   const std::vector<std::string>& menuTemplate, MenuEvent onItem);
+// Command ids come from the layer's counter, from 4096 on.
+MenuObject* CreateMenuFromTemplate(Control* parent, const std::vector<std::string>& menuTemplate,
+                                   MenuEvent onItem);
 // Items firstIndex, firstIndex + 1, ... (all levels in template order) get these events.
 void SetMenuItemEvents(MenuObject* menu, int firstIndex, const std::vector<MenuEvent>& events);
 // Marks a radio item and clears the other items of its group.

@@ -3,7 +3,10 @@
 #include "ui/Kinds.h"
 
 namespace {
-constexpr uint32_t RadioBoxStyle = 0x50034004; // BS_RADIOBUTTON, BS_NOTIFY, WS_GROUP, WS_TABSTOP
+// Not the automatic kind: only the group's click action changes the marks.
+constexpr uint32_t RadioBoxStyle =
+    VisibleChild | WS_GROUP | WS_TABSTOP | BS_NOTIFY | BS_RADIOBUTTON;
+static_assert(RadioBoxStyle == 0x50034004);
 constexpr Actions RadioBoxActions{.Click = BN_CLICKED, .Enter = BN_SETFOCUS, .Leave = BN_KILLFOCUS};
 
 // Checks the clicked radio box and clears the other radio boxes of its parent. Only the

@@ -8,8 +8,9 @@
 #include "ui/Geometry.h"
 
 namespace {
-constexpr uint32_t BarStyle = 0x56000000 | CCS_BOTTOM;
-constexpr uint32_t BarStyleWithGrip = 0x56000000 | SBARS_SIZEGRIP;
+constexpr uint32_t BarStyle = ClippingChild | CCS_BOTTOM;
+constexpr uint32_t BarStyleWithGrip = ClippingChild | SBARS_SIZEGRIP;
+static_assert(BarStyle == 0x56000003 && BarStyleWithGrip == 0x56000100);
 constexpr int MaxParts = 256;
 constexpr int SimpleIndex = 255; // the one simple section
 

@@ -7,9 +7,9 @@
 #include "ui/Items.h"
 
 namespace {
-constexpr uint32_t TabStyle = 0x56000000 | TCS_FOCUSNEVER;
-constexpr uint32_t PageStyle = 0x5000018C;
-constexpr OptionSet TabKeepsClientEdge = Option(13);
+// A click on a tab does not take the focus.
+constexpr uint32_t TabStyle = ClippingChild | TCS_FOCUSNEVER;
+static_assert(TabStyle == 0x56008000);
 constexpr UINT BringToTopFlags =
     SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER;
 constexpr Actions TabActions{.Change = static_cast<WORD>(TCN_SELCHANGE),
@@ -69,7 +69,7 @@ bool PageHandler(Control* tab, Message& m, LRESULT&) {
 }
 
 void InsertPage(Control* tab, int index, const std::string& caption) {
-    Control* page = CreateControl(tab, "STATIC", PageStyle, false, &PageActions);
+    Control* page = CreateControl(tab, "STATIC", LabelStyle, false, &PageActions);
     page->ExStyle |= WS_EX_CONTROLPARENT;
     page->Align = static_cast<uint8_t>(Alignment::Client);
     page->AlignExempt = true;
@@ -85,10 +85,10 @@ void InsertPage(Control* tab, int index, const std::string& caption) {
 }
 } // namespace
 
-Control* CreateTabControl(Control* parent, const std::vector<std::string>& captions,
-                          OptionSet options) {
+Control* CreateTabControl(Control* parent, const std::vector<std::string>& captions) {
     Control* tab = CreateCommonControl(parent, WC_TABCONTROLA, TabStyle, true, &TabActions);
-    if (!(options & TabKeepsClientEdge)) tab->ExStyle &= ~WS_EX_CLIENTEDGE;
+    // The tab control draws its own frame: the 3D look's sunken edge is not added to it.
+    tab->ExStyle &= ~WS_EX_CLIENTEDGE;
     AttachHandler(tab, PageHandler);
     SetSize(tab, 100, 100);
     for (size_t i = 0; i < captions.size(); ++i) {

@@ -5,7 +5,6 @@
 
 #include "ui/Kinds.h"
 
-Control* CreateTabControl(Control* parent, const std::vector<std::string>& captions,
-                          OptionSet options);
+Control* CreateTabControl(Control* parent, const std::vector<std::string>& captions);
 // The page of tab index, or null when there is no such tab.
 Control* TabPage(Control* tab, int index);

@@ -1,50 +1,14 @@
 // Setting up a control, making its window (parents first, then the children) and
-// destroying the object with its window.
+// destroying the object with its window. The window's messages travel the path of
+// MessagePath.cpp, whose WindowFunction is the procedure of every class registered here.
 #include "ui/Control.h"
 
 #include <algorithm>
 
+#include "ui/Font.h"
+
 namespace {
 HINSTANCE Module() { return GetModuleHandleA(nullptr); }
-
-// Holds a control for the whole window procedure: a handler, an event or a nested message
-// pump may free it, and it goes only when the procedure is done with it.
-class Hold {
-  public:
-    explicit Hold(Control* ctl) : ctl_(ctl->RefCount >= 0 ? ctl : nullptr) {
-        if (ctl_) RefInc(ctl_);
-    }
-    ~Hold() {
-        if (ctl_) RefDec(ctl_);
-    }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-
-  private:
-    Control* ctl_;
-};
-
-LRESULT CALLBACK WindowFunction(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    try {
-        Control* ctl = nullptr;
-        if (CreatingWindow) {
-            // The first message of a window being made: from now on it knows its object.
-            ctl = CreatingWindow;
-            CreatingWindow = nullptr;
-            ctl->Handle = hwnd;
-            SetPropA(hwnd, SelfProp, ctl);
-        } else {
-            ctl = ControlOfWindow(hwnd);
-        }
-        if (!ctl || !hwnd) ctl = Applet;
-        if (!ctl) return DefWindowProcA(hwnd, msg, wParam, lParam);
-        Message m{hwnd, msg, wParam, lParam};
-        Hold hold(ctl);
-        return ctl->WndProc(m);
-    } catch (...) {
-        return 0;
-    }
-}
 
 // The icon a top-level window shows: its own, the program's for the applet, otherwise a
 // copy of the applet's.
@@ -76,7 +40,7 @@ Control* SetUpControl(Control* ctl, Control* parent, std::string_view systemClas
         ctl->Margin = parent->Margin;
         const int32_t m = parent->Margin;
         ctl->Bounds = {m, m + parent->ClientMargins.top, m + 64, m + 64};
-        if (InheritFontProc) InheritFontProc(ctl);
+        InheritParentFont(ctl);
     }
     if (actions) ctl->Actions = *actions;
     ctl->Style = style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
@@ -188,8 +152,8 @@ bool Control::CreateWindow() {
     }
 
     if (OnCreateWindow) OnCreateWindow(this);
-    if (FontHandleProc) {
-        if (HFONT font = FontHandleProc(this)) {
+    if (Font) {
+        if (HFONT font = FontHandle(static_cast<GdiTool*>(Font))) {
             SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         }
     }

@@ -9,10 +9,11 @@
 #include "Driver.h"
 #include "SplitPage.h"
 #include "TestFiles.h"
+#include "app/MainWindow.h"
 
 namespace {
-constexpr int SplitMenuItem = 1;
-constexpr int JoinMenuItem = 2;
+constexpr int SplitMenuItem = MenuNumber(MainMenuItem::Split);
+constexpr int JoinMenuItem = MenuNumber(MainMenuItem::Join);
 
 // Starts a split onto the disk of the temporary folder (it holds the whole file) and closes
 // the window while the insert-disk prompt is open: the prompt stays and the program asks

@@ -8,6 +8,7 @@
 #include "Driver.h"
 #include "SplitPage.h"
 #include "TestFiles.h"
+#include "app/MainWindow.h"
 
 namespace {
 // Runs a program of the system below Wine and waits for it.
@@ -65,14 +66,15 @@ int main(int argc, char** argv) {
     VarnokProcess varnok;
     if (!varnok.Form()) return 1;
     const ProbeMenu menu = varnok.ReadMenu();
-    // The split, join and about items of the menu: numbers 1, 2 and 11.
     const struct {
-        int item;
+        MainMenuItem item;
         int page;
         const char* name;
-    } pages[] = {{1, 0, "split"}, {2, 1, "join"}, {11, 2, "about"}};
+    } pages[] = {{MainMenuItem::Split, 0, "split"},
+                 {MainMenuItem::Join, 1, "join"},
+                 {MainMenuItem::About, 2, "about"}};
     for (const auto& p : pages) {
-        varnok.ChooseMenuItem(menu.ids[p.item]);
+        varnok.ChooseMenuItem(menu.ids[MenuNumber(p.item)]);
         if (!WaitUntil([&] { return IsWindowVisible(varnok.Page(p.page)) != 0; })) return 1;
         // The picture is of what the X server shows: give Wine the time to draw the page.
         Sleep(1000);
@@ -81,7 +83,7 @@ int main(int argc, char** argv) {
     // One more during a long split, with its progress.
     TempFolder temp;
     WriteWholeFile(temp / "film.avi", PatternBytes(256u << 20, 1));
-    varnok.ChooseMenuItem(menu.ids[1]);
+    varnok.ChooseMenuItem(menu.ids[MenuNumber(MainMenuItem::Split)]);
     SplitControls split(varnok);
     if (!split.PrepareByCount(temp / "film.avi", temp / "parts\\", "4")) return 1;
     VarnokProcess::Click(split.split);
@@ -92,6 +94,6 @@ int main(int argc, char** argv) {
     if (!Capture(varnok.Form(), folder + "/progress.png")) return 1;
     const ShownBox done = varnok.WaitForBox(60000);
     varnok.Answer(done, IDOK);
-    varnok.ChooseMenuItem(menu.ids[4]);
+    varnok.ChooseMenuItem(menu.ids[MenuNumber(MainMenuItem::Exit)]);
     return varnok.WaitForExit() == std::optional<DWORD>(0) ? 0 : 1;
 }

@@ -9,27 +9,14 @@
 #include "Driver.h"
 #include "SplitPage.h"
 #include "TestFiles.h"
+#include "app/MainWindow.h"
 #include "engine/Figures.h"
 #include <shlobj.h>
 
 namespace {
-// The menu's items, all levels in order, separators included.
-enum MenuItemNumber {
-    FileMenu,
-    SplitItem,
-    JoinItem,
-    Separator,
-    ExitItem,
-    PriorityMenu,
-    RealtimeItem,
-    HighItem,
-    NormalItem,
-    IdleItem,
-    HelpMenu,
-    AboutItem
-};
-
-UINT MenuId(const VarnokProcess& varnok, int item) { return varnok.ReadMenu().ids[item]; }
+UINT MenuId(const VarnokProcess& varnok, MainMenuItem item) {
+    return varnok.ReadMenu().ids[MenuNumber(item)];
+}
 
 // Waits until the page shows and the other two are hidden: the program shows the new page
 // before it hides the old one.
@@ -42,7 +29,7 @@ bool ShowsOnlyPage(const VarnokProcess& varnok, int index) {
     });
 }
 
-// Splits and expects the completion box; returns what the status bar then says.
+// Waits for a box captioned "Varnok" with this text and answers it with OK.
 void ExpectBox(const VarnokProcess& varnok, const std::string& text) {
     const ShownBox box = varnok.WaitForBox();
     EXPECT_EQ(box.caption, "Varnok");
@@ -80,7 +67,7 @@ TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
     }
 
     // The join page from the menu, then the join of the set into another folder.
-    varnok.ChooseMenuItem(MenuId(varnok, JoinItem));
+    varnok.ChooseMenuItem(MenuId(varnok, MainMenuItem::Join));
     ASSERT_TRUE(ShowsOnlyPage(varnok, 1));
     JoinControls join(varnok);
     VarnokProcess::Type(join.piece, temp / "parts\\data.bin_3.brf");
@@ -152,60 +139,64 @@ TEST(SplitAndJoin, NumbersBeyondWhatTheSplitTakesAreRefusedNotWrapped) {
 
 TEST(SplitAndJoin, PagesFromTabsAndMenuAndQuittingByTheMenu) {
     VarnokProcess varnok;
-    varnok.ChooseMenuItem(MenuId(varnok, AboutItem));
+    varnok.ChooseMenuItem(MenuId(varnok, MainMenuItem::About));
     EXPECT_TRUE(ShowsOnlyPage(varnok, 2));
-    varnok.ChooseMenuItem(MenuId(varnok, SplitItem));
+    varnok.ChooseMenuItem(MenuId(varnok, MainMenuItem::Split));
     EXPECT_TRUE(ShowsOnlyPage(varnok, 0));
 
-    varnok.ChooseMenuItem(MenuId(varnok, ExitItem));
+    varnok.ChooseMenuItem(MenuId(varnok, MainMenuItem::Exit));
     EXPECT_EQ(varnok.WaitForExit(), std::optional<DWORD>(0));
 }
 
 TEST(SplitAndJoin, PriorityItemsSetTheClassAndMarkWhatItBecame) {
     VarnokProcess varnok;
     struct Step {
-        MenuItemNumber item;
+        MainMenuItem item;
         DWORD priorityClass;
         int threadPriority; // of the window's thread
     };
     const ProbeMenu start = varnok.ReadMenu();
-    EXPECT_TRUE(start.states[NormalItem] & MFS_CHECKED);
-    constexpr int Normal = THREAD_PRIORITY_NORMAL;
+    auto state = [](const ProbeMenu& menu, MainMenuItem item) {
+        return menu.states[MenuNumber(item)];
+    };
+    using enum MainMenuItem;
+    EXPECT_TRUE(state(start, Normal) & MFS_CHECKED);
+    constexpr int NormalThread = THREAD_PRIORITY_NORMAL;
     constexpr int Critical = THREAD_PRIORITY_TIME_CRITICAL;
     for (const Step step :
-         {Step{IdleItem, IDLE_PRIORITY_CLASS, Normal}, Step{IdleItem, IDLE_PRIORITY_CLASS, Normal},
-          Step{HighItem, HIGH_PRIORITY_CLASS, Critical},
-          Step{HighItem, HIGH_PRIORITY_CLASS, Critical},
-          Step{NormalItem, NORMAL_PRIORITY_CLASS, Normal},
-          Step{NormalItem, NORMAL_PRIORITY_CLASS, Normal}}) {
-        varnok.ChooseMenuItem(start.ids[step.item]);
+         {Step{Idle, IDLE_PRIORITY_CLASS, NormalThread},
+          Step{Idle, IDLE_PRIORITY_CLASS, NormalThread}, Step{High, HIGH_PRIORITY_CLASS, Critical},
+          Step{High, HIGH_PRIORITY_CLASS, Critical},
+          Step{Normal, NORMAL_PRIORITY_CLASS, NormalThread},
+          Step{Normal, NORMAL_PRIORITY_CLASS, NormalThread}}) {
+        varnok.ChooseMenuItem(start.ids[MenuNumber(step.item)]);
         EXPECT_TRUE(
             WaitUntil([&] { return GetPriorityClass(varnok.Process()) == step.priorityClass; }));
         ProbeMenu menu;
         EXPECT_TRUE(WaitUntil([&] {
             menu = varnok.ReadMenu();
-            return (menu.states[step.item] & MFS_CHECKED) != 0;
+            return (state(menu, step.item) & MFS_CHECKED) != 0;
         })) << "item "
-            << step.item;
+            << MenuNumber(step.item);
         EXPECT_EQ(GetThreadPriority(varnok.Thread()), step.threadPriority);
-        for (int other : {RealtimeItem, HighItem, NormalItem, IdleItem}) {
+        for (MainMenuItem other : {Realtime, High, Normal, Idle}) {
             if (other != step.item) {
-                EXPECT_FALSE(menu.states[other] & MFS_CHECKED) << other;
+                EXPECT_FALSE(state(menu, other) & MFS_CHECKED) << MenuNumber(other);
             }
         }
     }
     // Realtime may be refused by the system: the mark shows what the process really got.
-    varnok.ChooseMenuItem(start.ids[RealtimeItem]);
+    varnok.ChooseMenuItem(start.ids[MenuNumber(Realtime)]);
     ProbeMenu menu;
     WaitUntil([&] {
         menu = varnok.ReadMenu();
-        return (menu.states[NormalItem] & MFS_CHECKED) == 0;
+        return (state(menu, Normal) & MFS_CHECKED) == 0;
     });
     const DWORD got = GetPriorityClass(varnok.Process());
-    const int marked = got == REALTIME_PRIORITY_CLASS ? RealtimeItem
-                       : got == HIGH_PRIORITY_CLASS   ? HighItem
-                                                      : NormalItem;
-    EXPECT_TRUE(menu.states[marked] & MFS_CHECKED);
+    const MainMenuItem marked = got == REALTIME_PRIORITY_CLASS ? Realtime
+                                : got == HIGH_PRIORITY_CLASS   ? High
+                                                               : Normal;
+    EXPECT_TRUE(state(menu, marked) & MFS_CHECKED);
     EXPECT_FALSE(varnok.HasBoxOpen());
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestFiles.h"
+#include "engine/Calculator.h"
 #include "engine/FileServices.h"
 #include "engine/Join.h"
 #include "engine/PieceSet.h"
@@ -153,6 +154,28 @@ struct TextCase {
     Sizes pieces;
 };
 
+// The figures of the text follow the split's rule: a refused number shows no pieces (a count
+// of 1, no split, shows the whole file as its piece), a taken one shows what the split wrote.
+void ExpectFiguresAgree(SplitMethod method, size_t fileSize, const TextCase& c) {
+    const auto size = static_cast<int64_t>(fileSize);
+    if (method == SplitMethod::ByCount) {
+        const SizeFigures figures = FiguresByCount(c.text, size);
+        const std::string shown = figures.pieceSize.value_or("Размер части : 0");
+        if (!c.message) {
+            EXPECT_EQ(shown, "Размер части : " + DecimalText(c.pieces.back()));
+        } else if (ParseDecimalWide(c.text) == 1) {
+            EXPECT_EQ(shown, "Размер части : " + DecimalText(size));
+        } else {
+            EXPECT_EQ(shown, "Размер части : 0");
+        }
+        return;
+    }
+    const SizeFigures figures = FiguresBySize(c.text, c.multiplier, size);
+    const std::string shown = figures.pieceCount.value_or("Количество частей : 0");
+    const int64_t written = c.message ? 0 : static_cast<int64_t>(c.pieces.size());
+    EXPECT_EQ(shown, "Количество частей : " + DecimalText(written));
+}
+
 void SplitFromTexts(SplitMethod method, size_t fileSize, const std::vector<TextCase>& cases) {
     TempFolder folder;
     const std::string bytes = PatternBytes(fileSize, 4);
@@ -165,6 +188,7 @@ void SplitFromTexts(SplitMethod method, size_t fileSize, const std::vector<TextC
         SplitFile(SplitRequestFor(folder / "data.bin", out, method, ParseDecimalWide(c.text),
                                   c.multiplier),
                   hooks);
+        ExpectFiguresAgree(method, fileSize, c);
         if (c.message) {
             EXPECT_EQ(hooks.calls, Texts{std::string("message: ") + c.message});
             EXPECT_EQ(FolderEntries(out), Texts{});

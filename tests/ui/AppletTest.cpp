@@ -129,7 +129,7 @@ TEST_F(AppletTest, ProcessMessagesDispatchesAllWaitingAndTakesTheQuitAsTheEnd) {
     PostQuitMessage(0);
     PostMessageA(form->Handle, WM_APP + 2, 0, 0);
     ASSERT_FALSE(AppletTerminated);
-    ProcessMessages(applet_);
+    ProcessMessages();
     EXPECT_TRUE(AppletTerminated);
     EXPECT_EQ(seen, (std::vector<UINT>{WM_APP + 1, WM_APP + 2}));
     MSG left;
@@ -194,7 +194,7 @@ class RunLoopChild : public ::testing::Test {
         CreateControl(form, "BUTTON", ButtonStyle, false, &ButtonActions);
         AddAutoFree(form, MakeNamed(&recorder, "holder"));
         form->OnClose = MakeEvent<&RefuseFirstClose>(&closes);
-        MenuObject* menu = CreateMenuFromTemplate(form, 0, ProgramMenu, {});
+        MenuObject* menu = CreateMenuFromTemplate(form, ProgramMenu, {});
         SetMenuItemEvents(menu, ExitItem, {MakeEvent<&ExitChosen>(applet)});
         const WPARAM exitCommand = MenuItem(menu, ExitItem)->CommandId;
 

@@ -217,7 +217,8 @@ TEST_F(DialogTest, FolderDialogOpensOnTheStartFolderAndReturnsTheChosenOne) {
     const std::string other = MakeFolder(folder_ + "other");
     auto* dialog = CreateFolderDialog("", 0);
     dialog_ = dialog;
-    EXPECT_EQ(dialog->Options, 1u << 4) << "file-system folders only by default";
+    EXPECT_EQ(dialog->Options, static_cast<UINT>(BIF_RETURNONLYFSDIRS))
+        << "file-system folders only by default";
     SetFolderDialogStart(dialog, start + "\\");
     EXPECT_EQ(dialog->InitialPath, start);
 
@@ -251,7 +252,7 @@ TEST_F(DialogTest, FolderDialogOpensOnTheStartFolderAndReturnsTheChosenOne) {
 
 TEST_F(DialogTest, AFolderOutsideTheFileSystemIsNoChoiceAndKeepsThePath) {
     const std::string start = MakeFolder(folder_ + "kept");
-    auto* dialog = CreateFolderDialog("Папка", 1u << 5); // any item may be chosen
+    auto* dialog = CreateFolderDialog("Папка", BIF_STATUSTEXT); // any item may be chosen
     dialog_ = dialog;
     SetFolderDialogStart(dialog, start);
     DialogWatcher first([](HWND box) {

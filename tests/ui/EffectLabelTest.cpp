@@ -11,7 +11,6 @@
 namespace {
 constexpr COLORREF Background = RGB(255, 255, 255);
 constexpr COLORREF Blue = RGB(0, 0, 255);
-constexpr int32_t ColorBtnShadow = static_cast<int32_t>(0x80000010);
 
 // The box around the pixels of exactly one colour; empty when there are none.
 RECT BoxOf(HDC dc, int width, int height, COLORREF color) {

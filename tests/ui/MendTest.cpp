@@ -75,7 +75,9 @@ TEST_F(MendTest, AControlFreedWhileItsKeyEventRunsGoesWhenTheMessageIsDone) {
         SendMessageA(window, WM_KEYDOWN, 'A', 1);
         EXPECT_EQ(inside.liveInside, live) << "still alive while its event runs";
         EXPECT_TRUE(inside.pendingInside) << "marked as freed, window still there";
-        if (pump) EXPECT_TRUE(inside.pumpEnded) << "the nested pump ran dry";
+        if (pump) {
+            EXPECT_TRUE(inside.pumpEnded) << "the nested pump ran dry";
+        }
         EXPECT_EQ(LiveObjectCount(), live - 1) << "gone once the message is done";
         EXPECT_FALSE(IsWindow(window));
         EXPECT_TRUE(form->Children.empty());
@@ -128,7 +130,6 @@ void WriteMarker(std::string* path, BaseObject*) {
     std::ofstream(*path, std::ios::app) << "applet freed\n";
 }
 
-// Runs only in the child process that FormEndSession.EndsTheProcessAtOnce starts.
 // A form keeps its title bar however its styles are set: before the window is made or after,
 // with the 3D look on or off, and the size lock's thick frame added to a made window.
 TEST_F(MendTest, AFormKeepsItsCaptionWhateverOrderItsStylesAreSetIn) {
@@ -169,6 +170,8 @@ TEST_F(MendTest, AFormKeepsItsCaptionWhateverOrderItsStylesAreSetIn) {
     EXPECT_TRUE(box->ExStyle & WS_EX_CLIENTEDGE);
 }
 
+// Runs only in the child process that FormEndSession.FreesTheAppletAndEndsTheProcessAtOnce
+// starts.
 TEST(FormEndSession, DISABLED_Child) {
     const char* variable = getenv("VARNOK_MARKER");
     ASSERT_NE(variable, nullptr);

@@ -37,7 +37,7 @@ class MenuTest : public UiTest {
 
 TEST_F(MenuTest, TheProgramTemplateBuildsTheBarWithItemsNumberedAcrossLevels) {
     Control* form = MakeForm();
-    MenuObject* menu = CreateMenuFromTemplate(form, 0, ProgramMenu, {});
+    MenuObject* menu = CreateMenuFromTemplate(form, ProgramMenu, {});
     ASSERT_NE(menu->MenuHandle, nullptr);
     EXPECT_EQ(form->MenuObject, menu);
     EXPECT_EQ(form->Menu, menu->MenuHandle) << "kept for the window that is made later";
@@ -72,8 +72,7 @@ TEST_F(MenuTest, TheProgramTemplateBuildsTheBarWithItemsNumberedAcrossLevels) {
 TEST_F(MenuTest, CommandsReachTheItemsEventOrTheMenusAndToggleTheCheckItem) {
     Control* form = MakeForm();
     Chosen chosen;
-    MenuObject* menu =
-        CreateMenuFromTemplate(form, 0, ProgramMenu, MakeEvent<&MenuEventOf>(&chosen));
+    MenuObject* menu = CreateMenuFromTemplate(form, ProgramMenu, MakeEvent<&MenuEventOf>(&chosen));
     std::vector<MenuEvent> events(ProgramItems.size(), MakeEvent<&ItemEvent>(&chosen));
     events[1] = {}; // "Разделить" falls back to the menu's own event
     events.push_back(MakeEvent<&ItemEvent>(&chosen)); // beyond the last item: ignored
@@ -106,7 +105,7 @@ TEST_F(MenuTest, CommandsReachTheItemsEventOrTheMenusAndToggleTheCheckItem) {
 
 TEST_F(MenuTest, ARadioMarkMovesWithinItsRunOnly) {
     Control* form = MakeForm();
-    MenuObject* menu = CreateMenuFromTemplate(form, 0,
+    MenuObject* menu = CreateMenuFromTemplate(form,
                                               {"&Приоритет", "(", "-!Реальный", "-!Высокий",
                                                "+!Нормальный", "-!Низкий", "Отдельно", "+!Другой",
                                                "-!Ещё", "-!!Новая", "+!Вторая", ")"},
@@ -138,22 +137,22 @@ TEST_F(MenuTest, ARadioMarkMovesWithinItsRunOnly) {
 
 TEST_F(MenuTest, TemplatesEndAtAnEmptyTextOrTheirEndAndIdsStopAt16Bits) {
     Control* form = MakeForm();
-    MenuObject* open = CreateMenuFromTemplate(form, 0, {"A", "(", "B", "(", "C"}, {});
+    MenuObject* open = CreateMenuFromTemplate(form, {"A", "(", "B", "(", "C"}, {});
     EXPECT_EQ(MenuItem(open, 2)->ItemCaption, "C") << "a missing \")\" ends with the template";
     EXPECT_EQ(MenuItem(open, 3), nullptr);
 
-    MenuObject* cut = CreateMenuFromTemplate(form, 0, {"A", "(", "B", "", "C", ")", "D"}, {});
+    MenuObject* cut = CreateMenuFromTemplate(form, {"A", "(", "B", "", "C", ")", "D"}, {});
     EXPECT_EQ(open->NextMenu, cut) << "a second menu of the form joins the chain";
     EXPECT_EQ(MenuItem(cut, 1)->ItemCaption, "B");
     EXPECT_EQ(MenuItem(cut, 2), nullptr) << "an empty text ends every level";
 
-    MenuObject* none = CreateMenuFromTemplate(nullptr, 0, {"", "A"}, {});
+    MenuObject* none = CreateMenuFromTemplate(nullptr, {"", "A"}, {});
     EXPECT_EQ(none->MenuHandle, nullptr);
     EXPECT_TRUE(none->SubItems.empty());
     FreeObject(none);
 
     NextMenuId = 0xFFFE;
-    MenuObject* last = CreateMenuFromTemplate(nullptr, 0, {"A", "-", "B", "C"}, {});
+    MenuObject* last = CreateMenuFromTemplate(nullptr, {"A", "-", "B", "C"}, {});
     EXPECT_EQ(MenuItem(last, 0)->CommandId, 0xFFFEu);
     EXPECT_EQ(MenuItem(last, 2)->CommandId, 0xFFFFu);
     EXPECT_EQ(MenuItem(last, 3)->CommandId, 0u) << "WM_COMMAND carries 16 bits of id";
@@ -166,8 +165,8 @@ TEST_F(MenuTest, OnlyTheTopMenuDestroysItsBarAfterTheFormLetGoOfIt) {
     ShowForm();
     RECT before{};
     GetClientRect(form->Handle, &before);
-    MenuObject* menu = CreateMenuFromTemplate(form, 0, ProgramMenu, {});
-    MenuObject* popup = CreateMenuFromTemplate(form, 0, {"Копировать"}, {});
+    MenuObject* menu = CreateMenuFromTemplate(form, ProgramMenu, {});
+    MenuObject* popup = CreateMenuFromTemplate(form, {"Копировать"}, {});
     EXPECT_EQ(GetMenu(form->Handle), menu->MenuHandle) << "set at once on an existing window";
     RECT after{};
     GetClientRect(form->Handle, &after);
@@ -190,7 +189,7 @@ TEST_F(MenuTest, OnlyTheTopMenuDestroysItsBarAfterTheFormLetGoOfIt) {
     EXPECT_FALSE(IsMenu(priority));
     EXPECT_FALSE(IsMenu(second)) << "the form's further menus go with the first";
 
-    MenuObject* again = CreateMenuFromTemplate(form, 0, {"Файл", "(", "Выход", ")"}, {});
+    MenuObject* again = CreateMenuFromTemplate(form, {"Файл", "(", "Выход", ")"}, {});
     const HMENU newBar = again->MenuHandle;
     EXPECT_EQ(GetMenu(form->Handle), newBar) << "a form without a menu gets a new bar";
     FreeObject(form);

@@ -21,7 +21,7 @@ std::vector<bool> PagesShown(Control* tab) {
 
 TEST_F(TabControlTest, PagesSwitchBySetCurIndexAndByAClickOnATab) {
     Control* form = MakeForm();
-    Control* tab = CreateTabControl(form, {"Split", "Join", "About"}, 0);
+    Control* tab = CreateTabControl(form, {"Split", "Join", "About"});
     SetAlign(tab, Alignment::Client);
     Recorder rec;
     tab->OnSelChange = MakeEvent<&LogSelChange>(&rec);
@@ -72,7 +72,7 @@ TEST_F(TabControlTest, NothingShowsUntilTheRunLoopMakesTheWindows) {
     AppletMade = true;
     Control* form = CreateForm(applet, "Varnok");
     SetClientSize(form, 623, 292);
-    Control* tab = CreateTabControl(form, {"Split", "Join", "About"}, 0);
+    Control* tab = CreateTabControl(form, {"Split", "Join", "About"});
     SetAlign(tab, Alignment::Client);
     Control* page0 = TabPage(tab, 0);
     Control* page1 = TabPage(tab, 1);
