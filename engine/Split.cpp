@@ -228,12 +228,13 @@ class Splitter {
         FileStream source, piece;
         if (byCount && !YieldToWindow(0)) return false;
         if (!OpenSource(source)) return false;
-        if (!SaveCheckFile()) return false;
         int64_t done = 0;
         for (int64_t n = 1; n <= plan.count; ++n) {
             if (byCount && !YieldToWindow(done)) return Discard(n - 1, piece);
             const std::string path = PieceAt(n);
             if (!OpenPiece(piece, path)) return Discard(n - 1, piece);
+            // Made once piece 1 can be, and before a byte of it is written.
+            if (n == 1 && !SaveCheckFile()) return Discard(n, piece);
             if (!byCount && !YieldToWindow(done)) return Discard(n, piece);
             hooks_.SetStatus("Разделение файла " + name_ + (byCount ? " to " : " в ") +
                              PieceName(name_, n));
