@@ -11,7 +11,7 @@ namespace {
 
 // A few buffers: enough for the copy to read one while the lanes hash the others, few enough
 // to keep the memory small.
-constexpr int kBuffers = 4;
+constexpr int kBuffers = 8;
 
 struct Block {
     std::unique_ptr<char[]> bytes;
