@@ -106,7 +106,10 @@ class Splitter {
     // Writes the check file with the lines so far (a fresh one at the start, the earlier
     // disks' pieces on a later disk); false after telling the user.
     bool SaveCheckFile() {
-        if (!feed_ || check_.Save()) return true;
+        if (!feed_) return true;
+        // Even a failed save may have cut an older file: it is this split's from now on.
+        checkMade_ = true;
+        if (check_.Save()) return true;
         hooks_.ShowMessage("Невозможно создание файла " + check_.Path() + "!");
         return false;
     }
@@ -139,8 +142,11 @@ class Splitter {
         return true;
     }
 
+    // Removes the check file this split made on the disk in the drive; an older one that it
+    // never replaced stays with its pieces.
     void RemoveCheckFile() {
-        if (feed_) check_.Remove();
+        if (checkMade_) check_.Remove();
+        checkMade_ = false;
     }
 
     bool OpenSource(FileStream& source) {
@@ -339,6 +345,7 @@ class Splitter {
                 return false;
             }
             check_.Close();
+            checkMade_ = false; // the next disk has none of this split's yet
             ++n;
         }
         return true;
@@ -402,6 +409,7 @@ class Splitter {
     int64_t fileSize_ = 0;
     CheckFileWriter check_;
     std::unique_ptr<HashFeed> feed_; // none when the system has no SHA-256
+    bool checkMade_ = false;         // on the disk in the drive
 };
 
 } // namespace

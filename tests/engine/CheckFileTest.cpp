@@ -150,11 +150,12 @@ TEST(SplitCheckFile, AStoppedOrFailedSplitLeavesNoCheckFileOfItsOwn) {
     TempFolder folder;
     WriteWholeFile(folder / "film.avi", PatternBytes(3000, 25));
     for (SplitMethod method : {SplitMethod::BySize, SplitMethod::ByCount}) {
-        for (int stopAt : {2, 12, 31}) {
+        for (int stopAt : {3, 12, 31}) {
             SCOPED_TRACE(stopAt);
             ProgressHooks hooks;
             hooks.stopAtYield = stopAt;
-            // An older check file of the same name goes too: it described pieces now removed.
+            // An older check file of the same name, replaced once piece 1 is opened, goes too:
+            // it described pieces the split has overwritten.
             WriteWholeFile(folder / "out\\film.avi.sha256", "older");
             SplitFile(SplitRequestFor(folder / "film.avi", folder / "out\\", method,
                                       method == SplitMethod::BySize ? 1000 : 3),
@@ -164,6 +165,15 @@ TEST(SplitCheckFile, AStoppedOrFailedSplitLeavesNoCheckFileOfItsOwn) {
             EXPECT_FALSE(FileExists(folder / "out\\film.avi_1.brf"));
         }
     }
+    // Stopped before piece 1 is opened: an older check file is no file of this split's.
+    WriteWholeFile(folder / "out\\film.avi.sha256", "older");
+    ProgressHooks early;
+    early.stopAtYield = 1;
+    SplitFile(SplitRequestFor(folder / "film.avi", folder / "out\\", SplitMethod::ByCount, 3),
+              early);
+    EXPECT_EQ(ReadWholeFile(folder / "out\\film.avi.sha256"), "older");
+    RemoveFile(folder / "out\\film.avi.sha256");
+
     // A piece that cannot be written in full: the pieces go, and their check file with them.
     FullDeviceLink full(folder / "out\\", "film.avi_2.brf");
     ASSERT_TRUE(full.Made());
