@@ -72,7 +72,13 @@ pieces() { ls "$1" | sort -t_ -k2 -n | sed "s|^|$1/|"; }
 mkdir -p "$dir/v_set" "$dir/c_set"
 varnok split-size "$src" "$dir/v_set" $piece >/dev/null
 split -b $piece -a 3 -d "$src" "$dir/c_set/source.bin_"
-[ "$(ls "$dir/v_set" | wc -l)" = "$(ls "$dir/c_set" | wc -l)" ] || fail "the piece counts differ"
+[ "$(ls "$dir/v_set"/*.brf | wc -l)" = "$(ls "$dir/c_set" | wc -l)" ] || fail "the piece counts differ"
+[ -f "$dir/v_set/source.bin.sha256" ] || fail "the split wrote no check file"
+# The same pieces without their check file: the join as it was before, a copy without a check.
+mkdir -p "$dir/p_set"
+cp -l "$dir/v_set"/*.brf "$dir/p_set/"
+digits=$(sha256sum "$src" | cut -c1-64)
+grep -q "^$digits  source.bin" "$dir/v_set/source.bin.sha256" || fail "the check file's whole-file line is wrong"
 mapfile -t list < <(pieces "$dir/c_set")
 
 # One timed operation each; every one writes into an emptied, synced folder and removes it.
@@ -101,6 +107,16 @@ op_c_joinrw() {
   cmp "$src" "$dir/out/source.bin" || fail "dd gave another file"
 }
 op_cp() { r=$(timed cp "$src" "$dir/out/source.bin"); add cp "$r"; }
+op_v_join_plain() {
+  r=$(varnok join "$dir/p_set/source.bin_1.brf" "$dir/out"); add v_join_plain "${r%% *}"
+  cmp "$src" "$dir/out/source.bin" || fail "the joined file differs from the source"
+}
+# The system's SHA-256 alone over the same bytes, on one thread: the hashing limit.
+op_v_sha() {
+  r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$exe" sha256 "$(win "$src")" "$digits") ||
+    fail "varnok_bench sha256 failed"
+  add v_sha "$(echo "$r" | awk '{print $2}')"
+}
 # The same Varnok operations without the yields inside a copy and the progress at them.
 op_v_size_still() { r=$(PACE=none varnok split-size "$src" "$dir/out" $piece); add v_size_still "${r%% *}"; }
 op_v_join_still() {
@@ -109,7 +125,8 @@ op_v_join_still() {
 
 # How fast a run goes depends on what ran just before it as much as on the tool (on this
 # virtual machine), so each run takes the operations in another order, shuffled repeatably.
-ops=(v_size c_size v_count c_count v_join c_join c_joinsync c_joinrw cp v_size_still v_join_still)
+ops=(v_size c_size v_count c_count v_join c_join c_joinsync c_joinrw cp v_size_still v_join_still
+  v_join_plain v_sha)
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
   for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
@@ -118,7 +135,7 @@ for run in $(seq "$runs"); do
     rm -rf "$dir/out"
   done
 done
-rm -rf "$dir/v_set" "$dir/c_set"
+rm -rf "$dir/v_set" "$dir/c_set" "$dir/p_set"
 
 # Peak working set of the largest copies: a split into 1 GiB pieces and the join of that set.
 fresh v_big
@@ -169,6 +186,25 @@ row() { # name varnokKey nativeKey nativeName
     printf '| %s | %.3f s, %.3f s | %.3f s, %.3f s | %s |\n' "$k" "${med[v_$k]}" "$(fastest "${times[v_$k]}")" \
       "${med[v_${k}_still]}" "$(fastest "${times[v_${k}_still]}")" \
       "$(ratio "$(fastest "${times[v_${k}_still]}")" "$(fastest "${times[v_$k]}")")"
+  done
+  echo
+  echo "Every Varnok split writes source.bin.sha256 and hashes each byte twice (piece, whole file), on a thread each;"
+  echo "the join above hashes each piece while it copies it. The copy without a check is the join of the same pieces"
+  echo "without their check file; goal: with check <= 1.25 x the larger of that copy and SHA-256 alone (fastest runs)."
+  echo
+  echo "| check | median | fastest | MB/s (median) | fastest / max(copy without check, SHA-256 alone), fastest runs |"
+  echo "|---|---|---|---|---|"
+  base=$(awk -v a="$(fastest "${times[v_join_plain]}")" -v b="$(fastest "${times[v_sha]}")" 'BEGIN {print (a > b ? a : b)}')
+  for k in v_sha v_join_plain v_size v_count v_join; do
+    case $k in
+      v_sha) label="SHA-256 alone (the system's, one thread)";;
+      v_join_plain) label="join without check file (the copy without a check)";;
+      v_size) label="split by size, with its check file";;
+      v_count) label="split by count, with its check file";;
+      v_join) label="join with check of every piece";;
+    esac
+    printf '| %s | %.3f s | %.3f s | %s | %s |\n' "$label" "${med[$k]}" "$(fastest "${times[$k]}")" \
+      "$(mbs "${med[$k]}")" "$(ratio "$base" "$(fastest "${times[$k]}")")"
   done
   echo
   echo "| Varnok process | peak working set | working set before the operation |"

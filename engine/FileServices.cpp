@@ -106,27 +106,33 @@ uint32_t CopyPaceInterval() { return copyPaceInterval; }
 void SetCopyPaceInterval(uint32_t milliseconds) { copyPaceInterval = milliseconds; }
 
 CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count,
-                           const CopyPace& pace) {
+                           const CopyPace& pace, CopyFeed* feed) {
     CopyResult result;
     if (count <= 0) {
         destination.Write(nullptr, 0);
         return result;
     }
     const uint32_t bufferSize =
-        static_cast<uint32_t>(std::min<int64_t>(count, static_cast<int64_t>(copyBufferSize)));
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
-    if (!buffer) return result;
+        static_cast<uint32_t>(std::min<int64_t>(count, feed ? feed->BufferSize() : copyBufferSize));
+    std::unique_ptr<char[]> own;
+    if (!feed) {
+        own.reset(new (std::nothrow) char[bufferSize]);
+        if (!own) return result;
+    }
     // Pacing goes by the clock, so that small buffers on a fast disk do not yield per buffer.
     // GetTickCount (Windows XP has no 64-bit tick count): its wrap after 49.7 days is
     // harmless, since the unsigned difference of two readings is still the time between them.
     DWORD paced = GetTickCount();
     int64_t left = count;
     while (left > 0) {
+        char* buffer = feed ? feed->TakeBuffer() : own.get();
         uint32_t want = static_cast<uint32_t>(std::min<int64_t>(left, bufferSize));
-        uint32_t got = source.Read(buffer.get(), want);
+        uint32_t got = source.Read(buffer, want);
         // Even an empty read writes once: the destination must not keep older bytes after
         // its position.
-        uint32_t put = got == 0 && result.written > 0 ? 0 : destination.Write(buffer.get(), got);
+        uint32_t put = got == 0 && result.written > 0 ? 0 : destination.Write(buffer, got);
+        // Only what reached the destination goes on: that is what its digest must cover.
+        if (feed) feed->Pass(buffer, put);
         result.written += put;
         left -= put;
         if (put < got) {
@@ -176,6 +182,14 @@ bool ReplaceFileWith(const std::string& source, const std::string& target) {
 }
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+std::optional<uint32_t> ClusterBytes(const std::string& root) {
+    DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &clusters))
+        return std::nullopt;
+    return sectorsPerCluster * bytesPerSector;
+}
 
 uint64_t LookupFileSize(const std::string& path) {
     WIN32_FIND_DATAA found;

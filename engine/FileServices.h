@@ -69,14 +69,27 @@ struct CopyResult {
 // Called during a copy with the bytes written so far; false stops the copy there.
 using CopyPace = std::function<bool(int64_t written)>;
 
+// Where a copy takes its buffers from and hands each one back once its bytes are written, so
+// that others (the hashing threads) read them while the copy goes on.
+class CopyFeed {
+  public:
+    virtual ~CopyFeed() = default;
+    virtual uint32_t BufferSize() const = 0;
+    // A free buffer of BufferSize() bytes; waits while every buffer is still in use.
+    virtual char* TakeBuffer() = 0;
+    // The first size bytes of buffer are in the destination; the buffer is the feed's again.
+    virtual void Pass(char* buffer, uint32_t size) = 0;
+};
+
 // Copies up to count bytes from the source's position to the destination's position through
 // one bounded buffer, stopping at the end of the source or at a short or failed write. The
 // destination always ends at its position afterwards, even when nothing could be read.
 // A count of 0 or less still writes nothing once, which cuts a write stream at its position.
 // pace, when given, is called about every CopyPaceInterval() milliseconds of copying (also
 // after the last buffer), never more often; a stop it asks for is told even at the end.
+// feed, when given, lends the buffers and gets every written run in order.
 CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count,
-                           const CopyPace& pace = nullptr);
+                           const CopyPace& pace = nullptr, CopyFeed* feed = nullptr);
 // The bytes written by CopyStreamBytes.
 int64_t CopyBetweenStreams(FileStream& destination, FileStream& source, int64_t count);
 
@@ -97,6 +110,8 @@ bool MakeFolder(const std::string& path);
 bool ReplaceFileWith(const std::string& source, const std::string& target);
 // Deletes the file; false when it cannot.
 bool RemoveFile(const std::string& path);
+// The bytes of one cluster of the disk at root ("A:\"); nothing when the query fails.
+std::optional<uint32_t> ClusterBytes(const std::string& root);
 // The size of the first directory entry matching the path (wildcards allowed); 0 for none.
 uint64_t LookupFileSize(const std::string& path);
 // The bytes of the disk at root ("A:\") that the caller may use; nothing when the query fails.

@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <set>
 #include <vector>
 
 #include "engine/FileServices.h"
+#include "engine/HashFeed.h"
 #include "engine/PieceSet.h"
+#include "engine/SetCheck.h"
 
 namespace {
 
@@ -68,8 +71,16 @@ class Joiner {
             hooks_.ShowMessage("Части файла " + pieceFolder_ + baseName_ + " не найдены!");
             return;
         }
-        if (!IsComplete(numbers)) return;
-        const int64_t count = *numbers.rbegin();
+        const SetCheckReading reading = ReadSetCheck(pieceFolder_, baseName_, numbers);
+        if (!reading.refusal.empty()) {
+            hooks_.ShowMessage(reading.refusal);
+            return;
+        }
+        check_ = reading.check;
+        // A checked set is as long as its check file says, so a missing last piece is missed.
+        const int64_t count =
+            check_ ? static_cast<int64_t>(check_->digits.size()) : *numbers.rbegin();
+        if (!IsComplete(numbers, count)) return;
         std::vector<std::string> paths;
         for (int64_t n = 1; n <= count; ++n) paths.push_back(PiecePath(pieceFolder_, baseName_, n));
         hooks_.ShowPieceList(paths);
@@ -85,7 +96,7 @@ class Joiner {
         }
         const std::string completed =
             "Востановление файла " + targetFolder_ + baseName_ + " завершенно";
-        hooks_.ShowMessage(completed);
+        hooks_.ShowMessage(check_ ? completed + "\r\n" + CheckedLine(*check_) : completed);
         hooks_.SetStatus(completed);
     }
 
@@ -109,14 +120,10 @@ class Joiner {
     }
 
     // A set with a gap would restore a file with a hole in it; the missing pieces are named.
-    bool IsComplete(const std::set<int64_t>& numbers) {
+    bool IsComplete(const std::set<int64_t>& numbers, int64_t count) {
         std::vector<int64_t> missing;
-        int64_t expected = 1;
-        for (int64_t number : numbers) {
-            while (expected < number && missing.size() <= kMissingNamed)
-                missing.push_back(expected++);
-            expected = number + 1;
-        }
+        for (int64_t n = 1; n <= count && missing.size() <= kMissingNamed; ++n)
+            if (!numbers.count(n)) missing.push_back(n);
         if (missing.empty()) return true;
         if (missing.size() == 1) {
             hooks_.ShowMessage("Часть " + PiecePath(pieceFolder_, baseName_, missing[0]) +
@@ -172,18 +179,33 @@ class Joiner {
         }
         // A file left by an earlier join that was cut short holds old bytes; start empty.
         output.Write(nullptr, 0);
+        std::unique_ptr<HashFeed> feed;
+        if (check_) {
+            feed = std::make_unique<HashFeed>(1, CopyBufferSize());
+            if (!feed->Ready()) {
+                hooks_.ShowMessage("Невозможно проверить части по " + check_->name +
+                                   ": в системе нет вычисления SHA-256.");
+                return false;
+            }
+        }
         int64_t done = 0;
-        for (const std::string& path : paths) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            const std::string& path = paths[i];
             hooks_.SetStatus("Востановление файла " + targetFolder_ + baseName_ + " из части " +
                              path);
             if (!YieldToWindow(done)) return false;
-            if (!AppendPiece(output, path, done)) return false;
+            if (!AppendPiece(output, path, done, feed.get())) return false;
+            if (feed && feed->Finish(0) != check_->digits[i]) {
+                hooks_.ShowMessage(DamagedPieceText(path, *check_));
+                return false;
+            }
+            if (feed) feed->Begin(0);
         }
         if (!output.Flush()) return ShowWriteFailed();
         return true;
     }
 
-    bool AppendPiece(FileStream& output, const std::string& path, int64_t& done) {
+    bool AppendPiece(FileStream& output, const std::string& path, int64_t& done, HashFeed* feed) {
         FileStream piece = OpenReadStream(path);
         if (!piece.IsOpen()) {
             hooks_.ShowMessage("Невозможно открыть часть " + path + " для чтения!");
@@ -197,7 +219,8 @@ class Joiner {
         }
         const int64_t start = done;
         const CopyResult copied = CopyStreamBytes(
-            output, piece, size, [&](int64_t written) { return YieldToWindow(start + written); });
+            output, piece, size, [&](int64_t written) { return YieldToWindow(start + written); },
+            feed);
         done += copied.written;
         if (copied.stopped) return false;
         if (copied.written == size) return true;
@@ -223,6 +246,7 @@ class Joiner {
     std::string gatherPath_;
     int64_t total_ = 0;
     bool stopped_ = false;
+    std::optional<SetCheck> check_;
 };
 
 } // namespace

@@ -1,19 +1,34 @@
 #include "engine/Split.h"
 
 #include <algorithm>
+#include <memory>
 
+#include "engine/CheckFileWriter.h"
 #include "engine/FileServices.h"
+#include "engine/HashFeed.h"
 #include "engine/PieceSet.h"
+#include "engine/Sha256.h"
 #include "engine/SplitLimits.h"
 
 namespace {
 
-// What one inserted disk takes: its free bytes, capped at the largest file its file system holds.
+// The cluster taken for a disk whose cluster size cannot be had.
+constexpr uint32_t kUsualCluster = 4096;
+// The hashing lanes of a split: the piece being written, and the whole file.
+constexpr int kPieceLane = 0;
+constexpr int kWholeLane = 1;
+
+// What one inserted disk takes: its free bytes less the room kept for the check file, capped
+// at the largest file its file system holds.
 struct DiskRoom {
     uint64_t freeBytes = 0;
+    uint64_t checkRoom = 0;
     std::optional<uint64_t> largestFile;
 
-    uint64_t PieceRoom() const { return std::min(freeBytes, largestFile.value_or(freeBytes)); }
+    uint64_t PieceRoom() const {
+        const uint64_t room = freeBytes > checkRoom ? freeBytes - checkRoom : 0;
+        return std::min(room, largestFile.value_or(room));
+    }
     bool HoldsWhole(int64_t size) const { return static_cast<uint64_t>(size) <= PieceRoom(); }
 };
 
@@ -22,7 +37,7 @@ class Splitter {
   public:
     Splitter(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system)
         : request_(request), hooks_(hooks), system_(system),
-          name_(FileNamePart(request.sourcePath)) {}
+          name_(FileNamePart(request.sourcePath)), check_(request.targetFolder, name_) {}
 
     void Run() {
         if (!IsExistingFile(request_.sourcePath)) {
@@ -39,6 +54,7 @@ class Splitter {
             return;
         }
         fileSize_ = static_cast<int64_t>(LookupFileSize(request_.sourcePath));
+        StartHashing();
         bool done = false;
         switch (request_.method) {
         case SplitMethod::ByCount:
@@ -70,10 +86,66 @@ class Splitter {
     // Copies one piece that starts at byte start of the source, yielding during a long copy.
     CopyResult CopyPiece(FileStream& target, FileStream& source, int64_t size, int64_t start,
                          bool onDisk) {
-        return CopyStreamBytes(target, source, size, [&](int64_t written) {
-            return onDisk ? YieldToWindow(start + written, written, size)
-                          : YieldToWindow(start + written);
-        });
+        return CopyStreamBytes(
+            target, source, size,
+            [&](int64_t written) {
+                return onDisk ? YieldToWindow(start + written, written, size)
+                              : YieldToWindow(start + written);
+            },
+            feed_.get());
+    }
+
+    // Without a SHA-256 from the system (older than Windows XP SP3) the set has no check file.
+    void StartHashing() {
+        if (!HasSha256()) return;
+        feed_ = std::make_unique<HashFeed>(2, CopyBufferSize());
+        if (!feed_->Ready()) feed_.reset();
+    }
+
+    // Writes the check file with the lines so far (a fresh one at the start, the earlier
+    // disks' pieces on a later disk); false after telling the user.
+    bool SaveCheckFile() {
+        if (!feed_) return true;
+        // Even a failed save may have cut an older file: it is this split's from now on.
+        checkMade_ = true;
+        if (check_.Save()) return true;
+        hooks_.ShowMessage("Невозможно создание файла " + check_.Path() + "!");
+        return false;
+    }
+
+    // Adds the line of a piece written in full, or (name_) of the whole file; false after
+    // telling the user.
+    bool NoteDigest(int lane, const std::string& name, const std::string& path) {
+        if (!feed_) return true;
+        const std::optional<std::string> digits = feed_->Finish(lane);
+        feed_->Begin(lane);
+        if (!digits) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + path + "!");
+            return false;
+        }
+        if (check_.Add(*digits, name)) return true;
+        hooks_.ShowMessage("Невозможно записать файл " + check_.Path() + " полностью!");
+        return false;
+    }
+
+    bool NotePiece(int64_t n) { return NoteDigest(kPieceLane, PieceName(name_, n), PieceAt(n)); }
+
+    bool NoteWhole() {
+        if (!NoteDigest(kWholeLane, name_, request_.sourcePath)) return false;
+        // The user may take the disk out at once: the line that completes the set must be on it.
+        if (feed_ && !check_.Flush()) {
+            hooks_.ShowMessage("Невозможно записать файл " + check_.Path() + " полностью!");
+            return false;
+        }
+        check_.Close();
+        return true;
+    }
+
+    // Removes the check file this split made on the disk in the drive; an older one that it
+    // never replaced stays with its pieces.
+    void RemoveCheckFile() {
+        if (checkMade_) check_.Remove();
+        checkMade_ = false;
     }
 
     bool OpenSource(FileStream& source) {
@@ -107,6 +179,7 @@ class Splitter {
     bool Discard(int64_t last, FileStream& open) {
         open.Close();
         for (int64_t n = 1; n <= last; ++n) RemoveFile(PieceAt(n));
+        RemoveCheckFile();
         return false;
     }
 
@@ -166,6 +239,8 @@ class Splitter {
             if (byCount && !YieldToWindow(done)) return Discard(n - 1, piece);
             const std::string path = PieceAt(n);
             if (!OpenPiece(piece, path)) return Discard(n - 1, piece);
+            // Made once piece 1 can be, and before a byte of it is written.
+            if (n == 1 && !SaveCheckFile()) return Discard(n, piece);
             if (!byCount && !YieldToWindow(done)) return Discard(n, piece);
             hooks_.SetStatus("Разделение файла " + name_ + (byCount ? " to " : " в ") +
                              PieceName(name_, n));
@@ -177,21 +252,30 @@ class Splitter {
                 return Discard(n, piece);
             }
             piece.Close();
+            if (!NotePiece(n)) return Discard(n, piece);
             done += size;
         }
         if (byCount && !YieldToWindow(done)) return Discard(plan.count, piece);
         RemoveStaleRun(plan.count + 1);
+        if (!NoteWhole()) return Discard(plan.count, piece);
         return true;
     }
 
     // Makes the target folder on the disk in the drive when it lacks it, and only then
-    // measures the disk: on FAT the new folder takes a cluster of the free space.
-    DiskRoom PrepareDisk(const std::string& root) {
+    // measures the disk: on FAT the new folder takes a cluster of the free space. Room for
+    // the check file with piece n's line and the whole file's is kept, whole clusters of it.
+    DiskRoom PrepareDisk(const std::string& root, int64_t n) {
         if (!IsExistingFolder(request_.targetFolder)) system_.makeFolder(request_.targetFolder);
         DiskRoom disk;
         // A failed measurement counts as a disk without free space.
         disk.freeBytes = system_.freeSpace(root).value_or(0);
         disk.largestFile = LargestFileOn(system_.fileSystem(root));
+        if (feed_) {
+            const uint64_t cluster =
+                std::max<uint32_t>(1, system_.clusterSize(root).value_or(kUsualCluster));
+            disk.checkRoom =
+                std::max<uint64_t>(1, (check_.BytesWith(n) + cluster - 1) / cluster) * cluster;
+        }
         return disk;
     }
 
@@ -203,7 +287,7 @@ class Splitter {
         const std::string noSpace = "Свободное место на диске " + letter + ":\\" + " отсутствует." +
                                     "\n\r" + "Вставте другой диск и нажмите Ок.";
         if (!hooks_.AskOkCancel(insertDisk)) return false;
-        DiskRoom disk = PrepareDisk(root);
+        DiskRoom disk = PrepareDisk(root, 1);
         if (disk.HoldsWhole(fileSize_)) return CopyWholeFile(letter);
 
         FileStream source, piece;
@@ -213,15 +297,17 @@ class Splitter {
         for (int64_t n = 1; written < fileSize_; firstDisk = false) {
             if (!firstDisk) {
                 if (!hooks_.AskOkCancel(insertDisk)) return false;
-                disk = PrepareDisk(root);
+                disk = PrepareDisk(root, n);
             }
             while (disk.PieceRoom() == 0) {
                 if (!hooks_.AskOkCancel(noSpace)) return false;
-                disk = PrepareDisk(root);
+                disk = PrepareDisk(root, n);
             }
             const int64_t size = static_cast<int64_t>(
                 std::min<uint64_t>(disk.PieceRoom(), static_cast<uint64_t>(fileSize_ - written)));
             if (!YieldToWindow(written, 0, size)) return StopOnDisk(n, piece, false);
+            // Whichever disk is read, its check file tells what is on the disks so far.
+            if (!SaveCheckFile()) return false;
             const std::string path = PieceAt(n);
             if (!OpenPiece(piece, path)) return false;
             const CopyResult copied = CopyPiece(piece, source, size, written, true);
@@ -237,6 +323,7 @@ class Splitter {
                     // Nothing went onto this disk: its piece number goes to the next one.
                     piece.Close();
                     RemoveFile(path);
+                    RemoveCheckFile();
                     continue;
                 }
             } else if (copied.written != size) {
@@ -251,6 +338,14 @@ class Splitter {
                 return false;
             }
             piece.Close();
+            if (!NotePiece(n)) return false;
+            if (written == fileSize_) return NoteWhole();
+            if (feed_ && !check_.Flush()) {
+                hooks_.ShowMessage("Невозможно записать файл " + check_.Path() + " полностью!");
+                return false;
+            }
+            check_.Close();
+            checkMade_ = false; // the next disk has none of this split's yet
             ++n;
         }
         return true;
@@ -260,7 +355,10 @@ class Splitter {
     // there, and the user is told that they make no whole set.
     bool StopOnDisk(int64_t n, FileStream& piece, bool pieceOpened) {
         piece.Close();
-        if (pieceOpened) RemoveFile(PieceAt(n));
+        if (pieceOpened) {
+            RemoveFile(PieceAt(n));
+            RemoveCheckFile();
+        }
         if (n > 1)
             hooks_.ShowMessage(
                 "Разделение прервано. Части на предыдущих дисках не составляют полного набора.");
@@ -276,9 +374,19 @@ class Splitter {
         if (!OpenSource(source)) return false;
         const std::string path = request_.targetFolder + name_;
         FileStream copy;
-        if (!OpenTarget(copy, path, "Невозможно создание файла " + path + "!")) return false;
+        if (!SaveCheckFile()) return false;
+        if (!OpenTarget(copy, path, "Невозможно создание файла " + path + "!")) {
+            RemoveCheckFile();
+            return false;
+        }
         const CopyResult copied = CopyPiece(copy, source, fileSize_, 0, true);
-        if (!copied.stopped && copied.written == fileSize_ && copy.Flush()) return true;
+        if (!copied.stopped && copied.written == fileSize_ && copy.Flush()) {
+            copy.Close();
+            if (NoteWhole()) return true;
+            RemoveCheckFile();
+            return false;
+        }
+        RemoveCheckFile();
         if (copied.stopped || copied.noRoom) {
             // Nothing half-written may stay under the file's own name.
             copy.Close();
@@ -299,6 +407,9 @@ class Splitter {
     const SplitSystem system_;
     const std::string name_;
     int64_t fileSize_ = 0;
+    CheckFileWriter check_;
+    std::unique_ptr<HashFeed> feed_; // none when the system has no SHA-256
+    bool checkMade_ = false;         // on the disk in the drive
 };
 
 } // namespace

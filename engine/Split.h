@@ -27,18 +27,23 @@ using FreeSpaceQuery = std::function<std::optional<uint64_t>(const std::string& 
 using FileSystemQuery = std::function<std::string(const std::string& root)>;
 // Makes the last level of a folder path; false when it cannot.
 using FolderMaker = std::function<bool(const std::string& path)>;
+// The bytes of one cluster of the disk at a root; nothing when unknown.
+using ClusterQuery = std::function<std::optional<uint32_t>(const std::string& root)>;
 
 // What the split asks of the system about folders and disks, so that tests can script disks.
 struct SplitSystem {
     FreeSpaceQuery freeSpace = FreeDiskBytes;
     FileSystemQuery fileSystem = FileSystemName;
     FolderMaker makeFolder = MakeFolder;
+    ClusterQuery clusterSize = ClusterBytes;
 };
 
 // Does the whole split and tells every outcome through the hooks. Its texts are kept word for
 // word as users have always seen them, the odd ones too (" ольше", " to " in a Russian status,
-// "Копировать файл" with no blank before the name). A split by size or count
-// leaves a whole set or no piece of it; pieces written onto earlier disks stay there.
+// "Копировать файл" with no blank before the name). A split by size or count leaves a whole
+// set or no piece of it; pieces written onto earlier disks stay there. Beside the pieces (on
+// every disk, and beside a whole-file copy) goes "<file name>.sha256", which lists the pieces
+// written in full and, once the set is complete, the whole file.
 void SplitFile(const SplitRequest& request, SplitHooks& hooks);
 // The same, with the free space of each inserted disk measured by freeSpace.
 void SplitFile(const SplitRequest& request, SplitHooks& hooks, const FreeSpaceQuery& freeSpace);

@@ -106,7 +106,7 @@ TEST(Operation, ALongSplitShowsItsProgressAnswersTheWindowAndStopsWhenClosed) {
     varnok.Answer(question, IDOK);
     EXPECT_EQ(varnok.WaitForExit(30000), std::optional<DWORD>(0));
     EXPECT_TRUE(FolderEntries(temp / "again\\").empty()) << "a stopped split leaves no piece";
-    EXPECT_EQ(FolderEntries(temp / "parts\\").size(), 4u) << "the finished set stays";
+    EXPECT_EQ(FolderEntries(temp / "parts\\").size(), 5u) << "the finished set stays, checkable";
 }
 
 TEST(Operation, NoSecondSplitOrJoinStartsWhileOneRuns) {
@@ -148,7 +148,7 @@ TEST(Operation, NoSecondSplitOrJoinStartsWhileOneRuns) {
     const std::string bytes = PatternBytes(size, 9);
     EXPECT_TRUE(ReadWholeFile(temp / "parts\\big.bin_1.brf") == bytes.substr(0, size / 2));
     EXPECT_TRUE(ReadWholeFile(temp / "parts\\big.bin_2.brf") == bytes.substr(size / 2));
-    EXPECT_EQ(FolderEntries(temp / "parts\\").size(), 2u);
+    EXPECT_EQ(FolderEntries(temp / "parts\\").size(), 3u) << "two pieces and their check file";
     EXPECT_EQ(VarnokProcess::Text(join.folder), temp.Path());
 }
 // Starts the join of the set in temp\parts into temp\out and closes the window once the

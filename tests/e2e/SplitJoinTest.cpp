@@ -59,8 +59,8 @@ TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
     ExpectBox(varnok, "Разделение файла data.bin завершенно");
     EXPECT_EQ(varnok.StatusText(1), "Разделение файла data.bin завершенно");
     ASSERT_EQ(PieceSet(temp / "parts"),
-              (std::vector<std::string>{"data.bin_1.brf", "data.bin_2.brf", "data.bin_3.brf",
-                                        "data.bin_4.brf"}));
+              (std::vector<std::string>{"data.bin.sha256", "data.bin_1.brf", "data.bin_2.brf",
+                                        "data.bin_3.brf", "data.bin_4.brf"}));
     for (int n = 1; n <= 4; ++n) {
         EXPECT_TRUE(ReadWholeFile(temp / ("parts\\data.bin_" + std::to_string(n) + ".brf")) ==
                     bytes.substr(3000 * (n - 1), 3000));
@@ -73,7 +73,8 @@ TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
     VarnokProcess::Type(join.piece, temp / "parts\\data.bin_3.brf");
     VarnokProcess::Type(join.folder, temp / "out\\");
     VarnokProcess::Click(join.join);
-    ExpectBox(varnok, "Востановление файла " + (temp / "out\\") + "data.bin завершенно");
+    ExpectBox(varnok, "Востановление файла " + (temp / "out\\") +
+                          "data.bin завершенно\r\nВсе части проверены по data.bin.sha256.");
     EXPECT_TRUE(ReadWholeFile(temp / "out\\data.bin") == bytes);
     std::vector<std::string> pieces;
     for (int n = 1; n <= 4; ++n)

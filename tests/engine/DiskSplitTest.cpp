@@ -33,11 +33,13 @@ class SwappedDisks : public ProgressHooks {
     std::vector<std::string> made; // what the folder was made on, in turn: "disk <index>"
 
     SplitSystem System() {
-        SplitSystem system;
+        SplitSystem system = ScriptedSystem(nullptr);
         system.freeSpace = [this](const std::string&) -> std::optional<uint64_t> {
             measured.push_back(current_);
-            return current_ < disks_.size() ? std::optional(disks_[current_].freeBytes)
-                                            : std::nullopt;
+            // Each disk has one cluster more, which its check file keeps.
+            return current_ < disks_.size()
+                       ? std::optional(disks_[current_].freeBytes + kTestCluster)
+                       : std::nullopt;
         };
         system.fileSystem = [this](const std::string&) {
             return current_ < disks_.size() ? disks_[current_].fileSystem : std::string();
@@ -115,7 +117,9 @@ struct ScriptedDisks {
         return [this](const std::string& root) -> std::optional<uint64_t> {
             roots.push_back(root);
             if (next >= figures.size()) return std::nullopt;
-            return figures[next++];
+            // Each disk has one cluster more, which its check file keeps.
+            const std::optional<uint64_t> figure = figures[next++];
+            return figure ? std::optional(*figure + kTestCluster) : std::nullopt;
         };
     }
 };
@@ -213,7 +217,7 @@ TEST(SplitOntoDisks, PiecesFillEachDiskInTurn) {
         RecordingHooks hooks;
         SplitRequest request = ByCount(folder / "film.avi", folder / "A\\", 0);
         request.method = SplitMethod::OntoDisks;
-        SplitFile(request, hooks, disks.Query());
+        SplitFile(request, hooks, ScriptedSystem(disks.Query()));
         EXPECT_EQ(PieceSizes(folder / "A\\", "film.avi"), c.pieces);
         EXPECT_EQ(JoinedPieces(folder / "A\\", "film.avi"), bytes);
         const std::string letter = folder.Path().substr(0, 1);
@@ -238,7 +242,7 @@ TEST(SplitOntoDisks, OffersAWholeCopyWhenTheFileFits) {
         RecordingHooks hooks;
         SplitRequest request = ByCount(folder / "film.avi", folder / "A\\", 0);
         request.method = SplitMethod::OntoDisks;
-        SplitFile(request, hooks, disks.Query());
+        SplitFile(request, hooks, ScriptedSystem(disks.Query()));
         const std::string letter = folder.Path().substr(0, 1);
         EXPECT_EQ(hooks.Of("ask"), (Texts{"Вставте другой диск " + letter +
                                               " для записи части film.avi и нажмите Ок.",
@@ -246,7 +250,7 @@ TEST(SplitOntoDisks, OffersAWholeCopyWhenTheFileFits) {
                                               ":\\ ольше размера файла\n\r"
                                               "Копировать файлfilm.avi без разделения?"}));
         EXPECT_EQ(ReadWholeFile(folder / "A\\film.avi"), bytes);
-        EXPECT_EQ(FolderEntries(folder / "A\\"), Texts{"film.avi"});
+        EXPECT_EQ(FolderEntries(folder / "A\\"), (Texts{"film.avi", "film.avi.sha256"}));
         EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
     }
 }
@@ -258,7 +262,7 @@ TEST(SplitOntoDisks, AnEmptyFileIsCopiedWhole) {
     RecordingHooks hooks;
     SplitRequest request = ByCount(folder / "empty", folder / "A\\", 0);
     request.method = SplitMethod::OntoDisks;
-    SplitFile(request, hooks, disks.Query());
+    SplitFile(request, hooks, ScriptedSystem(disks.Query()));
     EXPECT_TRUE(FileExists(folder / "A\\empty"));
     EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла empty завершенно"});
 }
@@ -276,7 +280,7 @@ TEST(SplitOntoDisks, CancelAtAnyPromptStopsWithoutCompletion) {
         hooks.answers.push_back(false);
         SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
         request.method = SplitMethod::OntoDisks;
-        SplitFile(request, hooks, disks.Query());
+        SplitFile(request, hooks, ScriptedSystem(disks.Query()));
         EXPECT_EQ(hooks.Of("ask").size(), cancelAt + 1);
         EXPECT_EQ(hooks.Of("message"), Texts{});
         EXPECT_EQ(hooks.Of("status"), Texts{});
@@ -293,7 +297,7 @@ TEST(SplitOntoDisks, CancelAtAnyPromptStopsWithoutCompletion) {
     hooks.answers = {true, false};
     SplitRequest request = ByCount(folder / "f.bin", folder / "A\\", 0);
     request.method = SplitMethod::OntoDisks;
-    SplitFile(request, hooks, disks.Query());
+    SplitFile(request, hooks, ScriptedSystem(disks.Query()));
     EXPECT_EQ(FolderEntries(folder / "A\\"), Texts{});
     EXPECT_EQ(hooks.Of("message"), Texts{});
 }
@@ -316,7 +320,7 @@ TEST(SplitOntoDisks, MakesTheFolderOnEachFreshDisk) {
         }
     } swapping;
     swapping.folder = folder / "A\\";
-    SplitFile(request, swapping, disks.Query());
+    SplitFile(request, swapping, ScriptedSystem(disks.Query()));
     EXPECT_EQ(ReadWholeFile(folder / "disk1.brf"), "012345");
     EXPECT_EQ(ReadWholeFile(folder / "A\\f.bin_2.brf"), "6789");
     EXPECT_EQ(swapping.Of("message"), Texts{"Разделение файла f.bin завершенно"});
@@ -333,7 +337,7 @@ TEST(SplitOntoDisks, WholeCopyOntoAFullDiskIsReported) {
     RecordingHooks hooks;
     SplitRequest request = ByCount(folder / "whole.bin", full, 0);
     request.method = SplitMethod::OntoDisks;
-    SplitFile(request, hooks, disks.Query());
+    SplitFile(request, hooks, ScriptedSystem(disks.Query()));
     const std::string letter = folder.Path().substr(0, 1);
     EXPECT_EQ(hooks.Of("message"), Texts{"Файл whole.bin не помещается на диск " + letter +
                                          ":\\. Неполная копия удалена."});

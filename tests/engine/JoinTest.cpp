@@ -91,8 +91,10 @@ TEST_F(JoinTest, SplitPiecesOfManySizesJoinBackByteForByte) {
         JoinPieces(folder / PieceName("data.bin", count), target.Path(), joined);
         ASSERT_EQ(ReadWholeFile(target / "data.bin"), bytes)
             << fileSize << " in pieces of " << pieceSize;
+        // The split wrote data.bin.sha256 beside the pieces, and the join checked them by it.
         EXPECT_EQ(joined.Of("message"),
-                  std::vector<std::string>{Completed(target.Path(), "data.bin")});
+                  std::vector<std::string>{Completed(target.Path(), "data.bin") +
+                                           "\r\nВсе части проверены по data.bin.sha256."});
         EXPECT_EQ(joined.Of("status").size(), static_cast<size_t>(count + 1));
         RemoveFile(target / "data.bin");
     }

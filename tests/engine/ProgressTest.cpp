@@ -40,7 +40,9 @@ TEST(Progress, RisesToTheTotalInEveryMethodAndInTheJoin) {
         RemoveTree(folder / "out\\");
         ProgressHooks hooks;
         SplitFile(Request(folder, method, method == SplitMethod::BySize ? 2000 : 3), hooks,
-                  FreeSpaceQuery([](const std::string&) { return std::optional<uint64_t>(1500); }));
+                  ScriptedSystem([](const std::string&) {
+                      return std::optional<uint64_t>(1500 + kTestCluster);
+                  }));
         EXPECT_EQ(JoinedPieces(folder / "out\\", "src.bin"), bytes);
         ExpectRisingTo(hooks.figures, 5000);
         // One report per yield, and many within each piece.
@@ -98,7 +100,8 @@ TEST(Stop, ASplitOntoDisksRemovesThePieceInTheDriveAndSaysTheSetIsUnfinished) {
     // Piece 1 takes eleven yields (one before it, ten in it); stop within piece 2.
     hooks.stopAtYield = 15;
     SplitFile(Request(folder, SplitMethod::OntoDisks, 0), hooks,
-              FreeSpaceQuery([](const std::string&) { return std::optional<uint64_t>(1000); }));
+              ScriptedSystem(
+                  [](const std::string&) { return std::optional<uint64_t>(1000 + kTestCluster); }));
     EXPECT_EQ(FolderEntries(folder / "out\\"), Texts{"src.bin_1.brf"});
     EXPECT_EQ(hooks.Of("message"),
               Texts{"Разделение прервано. Части на предыдущих дисках не составляют полного "

@@ -58,7 +58,8 @@ TEST(SplitByCountAndSize, PieceSizesFollowTheMethod) {
                   hooks);
         EXPECT_EQ(PieceSizes(out, "film.avi"), c.sizes);
         EXPECT_EQ(JoinedPieces(out, "film.avi"), bytes);
-        EXPECT_EQ(FolderEntries(out).size(), c.sizes.size());
+        EXPECT_EQ(FolderEntries(out).size(), c.sizes.size() + 1)
+            << "the pieces and their check file";
         EXPECT_EQ(hooks.Of("message"), Texts{"Разделение файла film.avi завершенно"});
         EXPECT_EQ(ReadWholeFile(source), bytes);
     }
@@ -176,7 +177,8 @@ TEST(SplitByCountAndSize, ASecondSplitIntoFewerPiecesRemovesTheHigherOnes) {
     const std::string second = PatternBytes(30, 2);
     WriteWholeFile(folder / "x.dat", second);
     SplitFile(ByCount(folder / "x.dat", folder / "p\\", 2), hooks);
-    EXPECT_EQ(FolderEntries(folder / "p\\"), (Texts{"x.dat_1.brf", "x.dat_2.brf", "x.dat_7.brf"}));
+    EXPECT_EQ(FolderEntries(folder / "p\\"),
+              (Texts{"x.dat.sha256", "x.dat_1.brf", "x.dat_2.brf", "x.dat_7.brf"}));
     EXPECT_EQ(JoinedPieces(folder / "p\\", "x.dat"), second);
     EXPECT_EQ(hooks.Of("message"), Texts(2, "Разделение файла x.dat завершенно"));
 
@@ -186,7 +188,7 @@ TEST(SplitByCountAndSize, ASecondSplitIntoFewerPiecesRemovesTheHigherOnes) {
     MakeFolder(folder / "p\\x.dat_6.brf");
     SplitFile(BySize(folder / "x.dat", folder / "p\\", 50), hooks);
     EXPECT_EQ(FolderEntries(folder / "p\\"),
-              (Texts{"x.dat_1.brf", "x.dat_2.brf", "x.dat_6.brf", "x.dat_7.brf"}));
+              (Texts{"x.dat.sha256", "x.dat_1.brf", "x.dat_2.brf", "x.dat_6.brf", "x.dat_7.brf"}));
     EXPECT_TRUE(IsExistingFolder(folder / "p\\x.dat_6.brf"));
 }
 
@@ -212,7 +214,8 @@ TEST(SplitRoundTrip, PiecesConcatenateToTheSourceForManySizesAndBuffers) {
                       hooks);
             EXPECT_EQ(JoinedPieces(out, "r.bin"), bytes);
             const int64_t expected = byCount ? value : (fileSize + value - 1) / value;
-            EXPECT_EQ(static_cast<int64_t>(FolderEntries(out).size()), expected);
+            EXPECT_EQ(static_cast<int64_t>(FolderEntries(out).size()), expected + 1)
+                << "the pieces and their check file";
         }
     }
 }

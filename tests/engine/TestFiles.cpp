@@ -200,3 +200,10 @@ std::vector<std::string> RecordingHooks::Of(const std::string& kind) const {
             result.push_back(call.substr(prefix.size()));
     return result;
 }
+
+SplitSystem ScriptedSystem(const FreeSpaceQuery& freeSpace) {
+    SplitSystem system;
+    system.freeSpace = freeSpace;
+    system.clusterSize = [](const std::string&) { return std::optional<uint32_t>(kTestCluster); };
+    return system;
+}

@@ -62,6 +62,10 @@ std::string UnixPathOnZ(const std::string& unixPath);
 // A split request as the split page fills it: number is the count box's or the size box's.
 SplitRequest SplitRequestFor(const std::string& source, const std::string& folder,
                              SplitMethod method, int64_t number, int64_t multiplier = 1);
+// The clusters of every scripted disk: a small set's check file keeps one of them free.
+constexpr uint32_t kTestCluster = 512;
+// Disks whose free space is scripted, with clusters of kTestCluster bytes.
+SplitSystem ScriptedSystem(const FreeSpaceQuery& freeSpace);
 // The sizes of the pieces name_1.brf, name_2.brf, ... in the folder, in number order.
 std::vector<int64_t> PieceSizes(const std::string& folder, const std::string& name);
 // The pieces' bytes one after another, in number order.

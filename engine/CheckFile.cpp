@@ -1,0 +1,56 @@
+#include "engine/CheckFile.h"
+
+namespace {
+
+constexpr size_t kDigits = 64;
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// One line without its end; false when it is not in form.
+bool ParseLine(std::string_view line, CheckEntry& entry) {
+    if (line.size() < kDigits + 3) return false;
+    entry.digits.clear();
+    for (size_t i = 0; i < kDigits; ++i) {
+        if (!IsHexDigit(line[i])) return false;
+        entry.digits += Lower(line[i]);
+    }
+    if (line[kDigits] != ' ' || (line[kDigits + 1] != ' ' && line[kDigits + 1] != '*'))
+        return false;
+    entry.name = std::string(line.substr(kDigits + 2));
+    return true;
+}
+
+} // namespace
+
+std::string CheckFileName(std::string_view fileName) { return std::string(fileName) + ".sha256"; }
+
+std::string CheckLine(std::string_view digits, std::string_view name) {
+    std::string line(digits);
+    line += "  ";
+    line += name;
+    line += "\r\n";
+    return line;
+}
+
+ParsedCheckFile ParseCheckFile(std::string_view text) {
+    ParsedCheckFile parsed;
+    size_t number = 0;
+    while (!text.empty()) {
+        ++number;
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        CheckEntry entry;
+        if (!ParseLine(line, entry)) {
+            parsed.badLine = number;
+            return parsed;
+        }
+        parsed.entries.push_back(std::move(entry));
+    }
+    return parsed;
+}

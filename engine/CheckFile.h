@@ -1,0 +1,28 @@
+// The check file beside a piece set, "<file name>.sha256", in the form sha256sum reads and
+// writes: per line the SHA-256 in 64 lowercase hex digits, two blanks and a file name.
+// Portable: no system calls.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// "<file name>.sha256".
+std::string CheckFileName(std::string_view fileName);
+
+// One line as a split writes it: digits, two blanks, the name, CR LF.
+std::string CheckLine(std::string_view digits, std::string_view name);
+
+struct CheckEntry {
+    std::string digits; // lowercase
+    std::string name;
+};
+
+// The entries of a check file's text, in order. Lines end in LF or CR LF; a name may follow
+// one blank and "*" (sha256sum's binary mark) instead of two blanks. badLine is the number
+// (from 1) of the first line in no such form, 0 when every line is in form.
+struct ParsedCheckFile {
+    std::vector<CheckEntry> entries;
+    size_t badLine = 0;
+};
+ParsedCheckFile ParseCheckFile(std::string_view text);

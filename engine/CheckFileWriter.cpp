@@ -1,0 +1,39 @@
+#include "engine/CheckFileWriter.h"
+
+#include "engine/CheckFile.h"
+#include "engine/PieceSet.h"
+
+namespace {
+
+constexpr size_t kDigits = 64;
+
+bool WriteAll(FileStream& stream, const std::string& text) {
+    return stream.Write(text.data(), static_cast<uint32_t>(text.size())) == text.size();
+}
+
+} // namespace
+
+CheckFileWriter::CheckFileWriter(const std::string& folder, const std::string& fileName)
+    : fileName_(fileName), path_(folder + CheckFileName(fileName)) {}
+
+bool CheckFileWriter::Save() {
+    stream_ = OpenWriteStream(path_);
+    return stream_.IsOpen() && WriteAll(stream_, text_);
+}
+
+bool CheckFileWriter::Add(const std::string& digits, const std::string& name) {
+    const std::string line = CheckLine(digits, name);
+    text_ += line;
+    return WriteAll(stream_, line);
+}
+
+void CheckFileWriter::Remove() {
+    stream_.Close();
+    RemoveFile(path_);
+}
+
+uint64_t CheckFileWriter::BytesWith(int64_t pieceNumber) const {
+    const std::string digits(kDigits, '0');
+    return text_.size() + CheckLine(digits, PieceName(fileName_, pieceNumber)).size() +
+           CheckLine(digits, fileName_).size();
+}

@@ -1,0 +1,91 @@
+#include "engine/SetCheck.h"
+
+#include <windows.h>
+
+#include "engine/CheckFile.h"
+#include "engine/FileServices.h"
+#include "engine/PieceSet.h"
+#include "engine/Sha256.h"
+#include "engine/Text.h"
+
+namespace {
+
+// Far more than the lines of any set a split makes; a larger file is no check file of ours.
+constexpr int64_t kLargestCheckFile = 64ll << 20;
+
+// Names are the same to the file system when they differ only in the case of letters.
+bool SameName(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
+                          static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+bool ReadText(const std::string& path, std::string& text) {
+    FileStream stream = OpenReadStream(path);
+    const int64_t size = stream.Size();
+    if (size < 0 || size > kLargestCheckFile) return false;
+    text.assign(static_cast<size_t>(size), '\0');
+    return size == 0 || stream.Read(text.data(), static_cast<uint32_t>(size)) == size;
+}
+
+SetCheckReading Refuse(const std::string& text) { return {std::nullopt, text}; }
+
+} // namespace
+
+SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& baseName,
+                             const std::set<int64_t>& numbers) {
+    const std::string name = CheckFileName(baseName);
+    const std::string path = pieceFolder + name;
+    if (!IsExistingFile(path)) return {};
+    std::string text;
+    if (!ReadText(path, text)) return Refuse("Невозможно прочитать файл проверки " + path + "!");
+    const ParsedCheckFile parsed = ParseCheckFile(text);
+    if (parsed.badLine != 0)
+        return Refuse("Файл проверки " + path + " повреждён: строка " +
+                      DecimalText(static_cast<int64_t>(parsed.badLine)) +
+                      " не в виде «сумма SHA-256, два пробела, имя файла».");
+    SetCheck check{name, {}};
+    bool whole = false;
+    for (const CheckEntry& entry : parsed.entries) {
+        const int64_t next = static_cast<int64_t>(check.digits.size()) + 1;
+        if (!whole && SameName(entry.name, PieceName(baseName, next))) {
+            check.digits.push_back(entry.digits);
+        } else if (!whole && SameName(entry.name, baseName)) {
+            whole = true;
+        } else {
+            return Refuse("Файл проверки " + path +
+                          " относится к другому набору частей: в нём "
+                          "указан файл " +
+                          entry.name + ".");
+        }
+    }
+    const int64_t listed = static_cast<int64_t>(check.digits.size());
+    if (!whole) {
+        const std::string last = listed == 0 ? "в нём не указано ни одной части."
+                                             : "последняя указанная в нём часть: " +
+                                                   PiecePath(pieceFolder, baseName, listed) + ".";
+        return Refuse("Набор частей " + pieceFolder + baseName +
+                      " не полон: разделение не было завершено или скопированы не все диски. "
+                      "В файле проверки " +
+                      name + " нет строки всего файла; " + last);
+    }
+    if (const auto stray = numbers.upper_bound(listed); stray != numbers.end())
+        return Refuse("Часть " + PiecePath(pieceFolder, baseName, *stray) +
+                      " не входит в набор, указанный в " + name +
+                      ". Уберите её из папки и соедините снова.");
+    if (!HasSha256())
+        return Refuse("Невозможно проверить части по " + name +
+                      ": в системе нет вычисления SHA-256.");
+    return {check, {}};
+}
+
+std::string DamagedPieceText(const std::string& piecePath, const SetCheck& check) {
+    return "Часть " + piecePath +
+           " повреждена или изменена после разделения: её сумма SHA-256 "
+           "не совпадает с указанной в " +
+           check.name + ". Соединение прервано.";
+}
+
+std::string CheckedLine(const SetCheck& check) {
+    return "Все части проверены по " + check.name + ".";
+}

@@ -1,0 +1,31 @@
+// What the check file beside a piece set says of it, and whether the pieces found fit it.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+struct SetCheck {
+    std::string name;                // the check file's name, for the completion text
+    std::vector<std::string> digits; // piece n's at n - 1
+};
+
+// Either a check to join by, or the text that refuses the set; neither when there is no check
+// file (the set is joined as it always was).
+struct SetCheckReading {
+    std::optional<SetCheck> check;
+    std::string refusal;
+};
+
+// Reads "<base name>.sha256" in the piece folder, if there is one, and holds the numbers of
+// the pieces found there against it: a file that cannot be read, is not in form or names
+// another set, a set whose split never finished, and a piece it does not list are refused.
+// Pieces it lists but the folder lacks are left to the caller.
+SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& baseName,
+                             const std::set<int64_t>& numbers);
+
+// The text a piece whose digits differ from its line stops the join with.
+std::string DamagedPieceText(const std::string& piecePath, const SetCheck& check);
+// The line a checked join adds to its completion text.
+std::string CheckedLine(const SetCheck& check);

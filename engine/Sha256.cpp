@@ -1,0 +1,197 @@
+#include "engine/Sha256.h"
+
+#include <windows.h>
+
+#include <bcrypt.h>
+#include <wincrypt.h>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+constexpr size_t kDigestBytes = 32;
+// The largest run handed to the system in one call (its counts are 32-bit).
+constexpr size_t kLargestRun = 1u << 30;
+
+template <typename Function> Function Lookup(HMODULE module, const char* name) {
+    if (!module) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// CNG's entry points, from bcrypt.dll (Windows Vista and later).
+struct CngCalls {
+    using Open = LONG(WINAPI*)(void**, const wchar_t*, const wchar_t*, ULONG);
+    using GetProperty = LONG(WINAPI*)(void*, const wchar_t*, UCHAR*, ULONG, ULONG*, ULONG);
+    using CreateHash = LONG(WINAPI*)(void*, void**, UCHAR*, ULONG, UCHAR*, ULONG, ULONG);
+    using HashData = LONG(WINAPI*)(void*, UCHAR*, ULONG, ULONG);
+    using FinishHash = LONG(WINAPI*)(void*, UCHAR*, ULONG, ULONG);
+    using DestroyHash = LONG(WINAPI*)(void*);
+    using Close = LONG(WINAPI*)(void*, ULONG);
+
+    Open open = nullptr;
+    GetProperty getProperty = nullptr;
+    CreateHash createHash = nullptr;
+    HashData hashData = nullptr;
+    FinishHash finishHash = nullptr;
+    DestroyHash destroyHash = nullptr;
+    Close close = nullptr;
+
+    bool Complete() const {
+        return open && getProperty && createHash && hashData && finishHash && destroyHash && close;
+    }
+};
+
+// CryptoAPI's entry points, from advapi32.dll (SHA-256 through the AES provider, XP SP3 on).
+struct CryptoApiCalls {
+    using Acquire = BOOL(WINAPI*)(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD);
+    using CreateHash = BOOL(WINAPI*)(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*);
+    using HashData = BOOL(WINAPI*)(HCRYPTHASH, const BYTE*, DWORD, DWORD);
+    using GetHashParam = BOOL(WINAPI*)(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD);
+    using DestroyHash = BOOL(WINAPI*)(HCRYPTHASH);
+    using Release = BOOL(WINAPI*)(HCRYPTPROV, DWORD);
+
+    Acquire acquire = nullptr;
+    CreateHash createHash = nullptr;
+    HashData hashData = nullptr;
+    GetHashParam getHashParam = nullptr;
+    DestroyHash destroyHash = nullptr;
+    Release release = nullptr;
+
+    bool Complete() const {
+        return acquire && createHash && hashData && getHashParam && destroyHash && release;
+    }
+};
+
+// Looked up once; the libraries stay loaded for the life of the process.
+const CngCalls& Cng() {
+    static const CngCalls calls = [] {
+        CngCalls c;
+        HMODULE bcrypt = LoadLibraryA("bcrypt.dll");
+        c.open = Lookup<CngCalls::Open>(bcrypt, "BCryptOpenAlgorithmProvider");
+        c.getProperty = Lookup<CngCalls::GetProperty>(bcrypt, "BCryptGetProperty");
+        c.createHash = Lookup<CngCalls::CreateHash>(bcrypt, "BCryptCreateHash");
+        c.hashData = Lookup<CngCalls::HashData>(bcrypt, "BCryptHashData");
+        c.finishHash = Lookup<CngCalls::FinishHash>(bcrypt, "BCryptFinishHash");
+        c.destroyHash = Lookup<CngCalls::DestroyHash>(bcrypt, "BCryptDestroyHash");
+        c.close = Lookup<CngCalls::Close>(bcrypt, "BCryptCloseAlgorithmProvider");
+        return c;
+    }();
+    return calls;
+}
+
+const CryptoApiCalls& CryptoApi() {
+    static const CryptoApiCalls calls = [] {
+        CryptoApiCalls c;
+        HMODULE advapi = LoadLibraryA("advapi32.dll");
+        c.acquire = Lookup<CryptoApiCalls::Acquire>(advapi, "CryptAcquireContextA");
+        c.createHash = Lookup<CryptoApiCalls::CreateHash>(advapi, "CryptCreateHash");
+        c.hashData = Lookup<CryptoApiCalls::HashData>(advapi, "CryptHashData");
+        c.getHashParam = Lookup<CryptoApiCalls::GetHashParam>(advapi, "CryptGetHashParam");
+        c.destroyHash = Lookup<CryptoApiCalls::DestroyHash>(advapi, "CryptDestroyHash");
+        c.release = Lookup<CryptoApiCalls::Release>(advapi, "CryptReleaseContext");
+        return c;
+    }();
+    return calls;
+}
+
+Sha256Source Resolve(Sha256Source source) {
+    if (source != Sha256Source::Best) return source;
+    return Cng().Complete() ? Sha256Source::Cng : Sha256Source::CryptoApi;
+}
+
+HCRYPTPROV AsProvider(void* handle) { return reinterpret_cast<HCRYPTPROV>(handle); }
+HCRYPTHASH AsHash(void* handle) { return reinterpret_cast<HCRYPTHASH>(handle); }
+
+std::string HexDigits(const unsigned char* bytes, size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+} // namespace
+
+Sha256::Sha256(Sha256Source source) : source_(Resolve(source)) {
+    if (source_ == Sha256Source::Cng) {
+        const CngCalls& cng = Cng();
+        if (!cng.Complete() || cng.open(&provider_, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) {
+            provider_ = nullptr;
+            return;
+        }
+        // Windows Vista wants the caller to provide the memory the hash works in.
+        ULONG objectSize = 0, got = 0;
+        if (cng.getProperty(provider_, BCRYPT_OBJECT_LENGTH, reinterpret_cast<UCHAR*>(&objectSize),
+                            sizeof objectSize, &got, 0) < 0)
+            return;
+        object_.assign(objectSize, '\0');
+        ready_ = cng.createHash(provider_, &hash_, reinterpret_cast<UCHAR*>(object_.data()),
+                                objectSize, nullptr, 0, 0) >= 0;
+        if (!ready_) hash_ = nullptr;
+        return;
+    }
+    const CryptoApiCalls& api = CryptoApi();
+    HCRYPTPROV provider = 0;
+    if (!api.Complete() ||
+        !api.acquire(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        return;
+    provider_ = reinterpret_cast<void*>(provider);
+    HCRYPTHASH hash = 0;
+    ready_ = api.createHash(provider, CALG_SHA_256, 0, 0, &hash) != FALSE;
+    hash_ = ready_ ? reinterpret_cast<void*>(hash) : nullptr;
+}
+
+Sha256::~Sha256() { Release(); }
+
+void Sha256::Release() {
+    if (source_ == Sha256Source::Cng) {
+        if (hash_) Cng().destroyHash(hash_);
+        if (provider_) Cng().close(provider_, 0);
+    } else {
+        if (hash_) CryptoApi().destroyHash(AsHash(hash_));
+        if (provider_) CryptoApi().release(AsProvider(provider_), 0);
+    }
+    hash_ = provider_ = nullptr;
+    ready_ = false;
+}
+
+void Sha256::Add(const void* bytes, size_t size) {
+    auto* at = static_cast<const unsigned char*>(bytes);
+    while (ready_ && size > 0) {
+        const size_t run = std::min(size, kLargestRun);
+        const ULONG count = static_cast<ULONG>(run);
+        if (source_ == Sha256Source::Cng)
+            ready_ = Cng().hashData(hash_, const_cast<UCHAR*>(at), count, 0) >= 0;
+        else
+            ready_ = CryptoApi().hashData(AsHash(hash_), at, count, 0) != FALSE;
+        at += run;
+        size -= run;
+    }
+}
+
+std::optional<std::string> Sha256::Finish() {
+    if (!ready_) return std::nullopt;
+    unsigned char digest[kDigestBytes] = {};
+    bool done = false;
+    if (source_ == Sha256Source::Cng) {
+        done = Cng().finishHash(hash_, digest, kDigestBytes, 0) >= 0;
+    } else {
+        DWORD size = kDigestBytes;
+        done = CryptoApi().getHashParam(AsHash(hash_), HP_HASHVAL, digest, &size, 0) &&
+               size == kDigestBytes;
+    }
+    Release();
+    if (!done) return std::nullopt;
+    return HexDigits(digest, kDigestBytes);
+}
+
+bool HasSha256(Sha256Source source) { return Sha256(source).Ready(); }
+
+std::optional<std::string> Sha256Of(const void* bytes, size_t size, Sha256Source source) {
+    Sha256 digest(source);
+    digest.Add(bytes, size);
+    return digest.Finish();
+}
