@@ -12,6 +12,10 @@ namespace {
 // A few buffers: enough for the copy to read one while the lanes hash the others, few enough
 // to keep the memory small.
 constexpr int kBuffers = 8;
+// A copy that waits for a buffer is woken only once this many are free: each wake is a trip
+// through the system that costs as much as copying a buffer, and the lanes have the other
+// buffers to hash meanwhile.
+constexpr size_t kWakeCopyAt = kBuffers / 2;
 
 struct Block {
     std::unique_ptr<char[]> bytes;
@@ -23,7 +27,7 @@ struct Job {
     uint32_t size;
 };
 
-// Holds the feed's lock for one scope.
+// Holds the feed's lock for one scope; Wait lets it go while waiting.
 class Locked {
   public:
     explicit Locked(CRITICAL_SECTION& lock) : lock_(lock) { EnterCriticalSection(&lock_); }
@@ -31,9 +35,25 @@ class Locked {
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 
+    // Marks the caller as waiting, lets the lock go until event is set, and takes it again.
+    void Wait(bool& waiting, HANDLE event) {
+        waiting = true;
+        LeaveCriticalSection(&lock_);
+        WaitForSingleObject(event, INFINITE);
+        EnterCriticalSection(&lock_);
+    }
+
   private:
     CRITICAL_SECTION& lock_;
 };
+
+// Wakes a thread that marked itself waiting (called with the lock held). Threads are woken
+// only when they wait, so that a busy pipeline makes no calls into the system at all.
+void Wake(bool& waiting, HANDLE event) {
+    if (!waiting) return;
+    waiting = false;
+    SetEvent(event);
+}
 
 } // namespace
 
@@ -41,15 +61,18 @@ struct HashFeed::State {
     struct Lane {
         State* feed = nullptr;
         HANDLE thread = nullptr;
-        HANDLE work = nullptr; // counts the jobs queued, and one more to end
-        HANDLE idle = nullptr; // set while nothing is queued or being hashed
+        HANDLE work = nullptr;    // wakes the lane's thread for a job or for the end
+        HANDLE drained = nullptr; // wakes a caller waiting for the lane to finish its jobs
+        bool threadWaits = false;
+        bool callerWaits = false;
         std::deque<Job> jobs;
-        int pending = 0;
+        int pending = 0; // jobs queued or being hashed
         std::unique_ptr<Sha256> digest;
     };
 
     CRITICAL_SECTION lock;
-    HANDLE freeCount = nullptr; // counts the free buffers
+    HANDLE room = nullptr; // wakes a copy waiting for a free buffer
+    bool copyWaits = false;
     std::vector<Block> blocks;
     std::vector<Block*> free;
     std::vector<Lane> lanes;
@@ -60,20 +83,22 @@ struct HashFeed::State {
     static DWORD WINAPI Hash(void* parameter) {
         Lane& lane = *static_cast<Lane*>(parameter);
         State& feed = *lane.feed;
+        Locked locked(feed.lock);
         for (;;) {
-            WaitForSingleObject(lane.work, INFINITE);
-            Job job;
-            {
-                Locked locked(feed.lock);
-                if (feed.ending || lane.jobs.empty()) return 0;
-                job = lane.jobs.front();
-                lane.jobs.pop_front();
+            if (feed.ending) return 0;
+            if (lane.jobs.empty()) {
+                locked.Wait(lane.threadWaits, lane.work);
+                continue;
             }
-            // The buffer is not written while any lane still holds it, so no lock is needed.
+            const Job job = lane.jobs.front();
+            lane.jobs.pop_front();
+            // The buffer is not written while any lane still holds it, and the digest is not
+            // touched by the caller while a job is pending, so the lock can go meanwhile.
+            LeaveCriticalSection(&feed.lock);
             if (lane.digest) lane.digest->Add(job.block->bytes.get(), job.size);
-            Locked locked(feed.lock);
+            EnterCriticalSection(&feed.lock);
             feed.Release(job.block);
-            if (--lane.pending == 0) SetEvent(lane.idle);
+            if (--lane.pending == 0) Wake(lane.callerWaits, lane.drained);
         }
     }
 
@@ -81,7 +106,12 @@ struct HashFeed::State {
     void Release(Block* block) {
         if (--block->users > 0) return;
         free.push_back(block);
-        ReleaseSemaphore(freeCount, 1, nullptr);
+        if (free.size() >= kWakeCopyAt) Wake(copyWaits, room);
+    }
+
+    // Waits, with the lock held, until the lane has hashed everything passed to it.
+    void Drain(Locked& locked, Lane& lane) {
+        while (lane.pending > 0) locked.Wait(lane.callerWaits, lane.drained);
     }
 };
 
@@ -95,17 +125,17 @@ HashFeed::HashFeed(int lanes, uint32_t bufferSize) : state_(std::make_unique<Sta
         if (!block.bytes) s.ready = false;
         s.free.push_back(&block);
     }
-    s.freeCount = CreateSemaphoreA(nullptr, kBuffers, kBuffers, nullptr);
+    s.room = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     s.lanes.resize(lanes);
     for (State::Lane& lane : s.lanes) {
         lane.feed = &s;
-        lane.work = CreateSemaphoreA(nullptr, 0, LONG_MAX, nullptr);
-        lane.idle = CreateEventA(nullptr, TRUE, TRUE, nullptr);
-        if (lane.work && lane.idle)
+        lane.work = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        lane.drained = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (lane.work && lane.drained)
             lane.thread = CreateThread(nullptr, 0, &State::Hash, &lane, 0, nullptr);
         if (!lane.thread) s.ready = false;
     }
-    if (!s.freeCount) s.ready = false;
+    if (!s.room) s.ready = false;
     for (int lane = 0; lane < lanes; ++lane) Begin(lane);
 }
 
@@ -115,18 +145,19 @@ HashFeed::~HashFeed() {
         Locked locked(s.lock);
         s.ending = true;
     }
-    // Each thread ends at its next wait, after the buffer it hashes now (if any).
+    // Each thread ends at its next look at the queue, after the buffer it hashes now (if any);
+    // an event left set by this is never waited for again.
     for (State::Lane& lane : s.lanes)
-        if (lane.thread) ReleaseSemaphore(lane.work, 1, nullptr);
+        if (lane.thread) SetEvent(lane.work);
     for (State::Lane& lane : s.lanes) {
         if (lane.thread) {
             WaitForSingleObject(lane.thread, INFINITE);
             CloseHandle(lane.thread);
         }
         if (lane.work) CloseHandle(lane.work);
-        if (lane.idle) CloseHandle(lane.idle);
+        if (lane.drained) CloseHandle(lane.drained);
     }
-    if (s.freeCount) CloseHandle(s.freeCount);
+    if (s.room) CloseHandle(s.room);
     DeleteCriticalSection(&s.lock);
 }
 
@@ -138,15 +169,21 @@ bool HashFeed::Ready() const {
 }
 
 void HashFeed::Begin(int lane) {
-    State::Lane& l = state_->lanes[lane];
-    WaitForSingleObject(l.idle, INFINITE);
+    State& s = *state_;
+    State::Lane& l = s.lanes[lane];
+    Locked locked(s.lock);
+    s.Drain(locked, l);
     l.digest = std::make_unique<Sha256>();
 }
 
 std::optional<std::string> HashFeed::Finish(int lane) {
-    State::Lane& l = state_->lanes[lane];
-    if (!state_->ready || !l.digest) return std::nullopt;
-    WaitForSingleObject(l.idle, INFINITE);
+    State& s = *state_;
+    State::Lane& l = s.lanes[lane];
+    if (!s.ready || !l.digest) return std::nullopt;
+    {
+        Locked locked(s.lock);
+        s.Drain(locked, l);
+    }
     std::optional<std::string> digits = l.digest->Finish();
     l.digest.reset();
     return digits;
@@ -156,8 +193,8 @@ uint32_t HashFeed::BufferSize() const { return state_->bufferSize; }
 
 char* HashFeed::TakeBuffer() {
     State& s = *state_;
-    WaitForSingleObject(s.freeCount, INFINITE);
     Locked locked(s.lock);
+    while (s.free.empty()) locked.Wait(s.copyWaits, s.room);
     Block* block = s.free.back();
     s.free.pop_back();
     return block->bytes.get();
@@ -175,8 +212,8 @@ void HashFeed::Pass(char* buffer, uint32_t size) {
         for (State::Lane& lane : s.lanes) {
             ++block->users;
             lane.jobs.push_back({block, size});
-            if (lane.pending++ == 0) ResetEvent(lane.idle);
-            ReleaseSemaphore(lane.work, 1, nullptr);
+            ++lane.pending;
+            Wake(lane.threadWaits, lane.work);
         }
     }
     s.Release(block);
