@@ -51,9 +51,11 @@ TEST(SplitAndJoin, BySizeThenJoinRestoresEveryByte) {
     VarnokProcess::Type(split.source, temp / "data.bin");
     VarnokProcess::Type(split.folder, temp / "parts\\");
     VarnokProcess::Click(split.sizeRadio);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.sizeBox); }));
-    EXPECT_TRUE(IsWindowEnabled(split.unitList));
-    EXPECT_FALSE(IsWindowEnabled(split.countBox));
+    // The page enables and disables its boxes one after another: the whole change is waited for.
+    EXPECT_TRUE(WaitUntil([&] {
+        return IsWindowEnabled(split.sizeBox) && IsWindowEnabled(split.unitList) &&
+               !IsWindowEnabled(split.countBox);
+    }));
     VarnokProcess::Type(split.sizeBox, "3000");
     VarnokProcess::Click(split.split);
     ExpectBox(varnok, "Разделение файла data.bin завершенно");
@@ -92,8 +94,8 @@ TEST(SplitAndJoin, ByCountShowsItsFiguresAndWritesThem) {
 
     VarnokProcess::Type(split.source, temp / "data.bin");
     VarnokProcess::Click(split.countRadio);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(split.countBox); }));
-    EXPECT_FALSE(IsWindowEnabled(split.sizeBox));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return IsWindowEnabled(split.countBox) && !IsWindowEnabled(split.sizeBox); }));
     VarnokProcess::Type(split.countBox, "3");
     const SizeFigures figures = FiguresByCount("3", 10000);
     EXPECT_TRUE(
