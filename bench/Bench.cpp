@@ -5,6 +5,8 @@
 //   varnok_bench split-count SOURCE FOLDER COUNT
 //   varnok_bench join CHOSEN_PIECE FOLDER
 //   varnok_bench sha256 FILE DIGITS   (the system's SHA-256 alone, on one thread)
+//   varnok_bench sha256-twice FILE DIGITS   (the same on two threads at once, as a split's two
+//     digests need it)
 // FOLDER ends in a backslash.
 //
 // Prints one line: "seconds <s> peak_ws <bytes> start_ws <bytes>". VARNOK_BENCH_BUFFER, when set,
@@ -59,6 +61,27 @@ Memory ProcessMemory() {
     return memory;
 }
 
+// Reads the file through the copy's buffer size, as the copy does, and hashes it.
+bool HashMatches(const std::string& path, const std::string& digits) {
+    FileStream file = OpenReadStream(path);
+    std::string buffer(CopyBufferSize(), '\0');
+    Sha256 digest;
+    while (const uint32_t got = file.Read(buffer.data(), CopyBufferSize()))
+        digest.Add(buffer.data(), got);
+    return digest.Finish() == digits;
+}
+
+struct HashJob {
+    std::string path, digits;
+    bool matches = false;
+};
+
+DWORD WINAPI HashOnThread(void* parameter) {
+    HashJob& job = *static_cast<HashJob*>(parameter);
+    job.matches = HashMatches(job.path, job.digits);
+    return 0;
+}
+
 double TimeSeconds(const std::function<void()>& work) {
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
@@ -71,7 +94,8 @@ double TimeSeconds(const std::function<void()>& work) {
 
 int Usage() {
     std::fprintf(stderr, "usage: varnok_bench split-size|split-count SOURCE FOLDER\\ NUMBER\n"
-                         "       varnok_bench join CHOSEN_PIECE FOLDER\\\n");
+                         "       varnok_bench join CHOSEN_PIECE FOLDER\\\n"
+                         "       varnok_bench sha256|sha256-twice FILE DIGITS\n");
     return 2;
 }
 
@@ -111,13 +135,27 @@ int main(int argc, char** argv) {
         // Reads the file through the copy's buffer size, as the copy does, and hashes it.
         const std::string path = argv[2], digits = argv[3];
         work = [&hooks, path, digits] {
-            FileStream file = OpenReadStream(path);
-            std::string buffer(CopyBufferSize(), '\0');
-            Sha256 digest;
-            while (const uint32_t got = file.Read(buffer.data(), CopyBufferSize()))
-                digest.Add(buffer.data(), got);
             // Told as a completion, so that a wrong digest is no measurement.
-            if (digest.Finish() == digits) hooks.ShowMessage("sha256 завершенно");
+            if (HashMatches(path, digits)) hooks.ShowMessage("sha256 завершенно");
+        };
+    } else if (mode == "sha256-twice" && argc == 4) {
+        const std::string path = argv[2], digits = argv[3];
+        work = [&hooks, path, digits] {
+            HashJob jobs[2] = {{path, digits}, {path, digits}};
+            HANDLE threads[2] = {};
+            for (int i = 0; i < 2; ++i)
+                threads[i] = CreateThread(nullptr, 0, &HashOnThread, &jobs[i], 0, nullptr);
+            bool started = true;
+            for (HANDLE thread : threads) {
+                if (!thread) {
+                    started = false;
+                    continue;
+                }
+                WaitForSingleObject(thread, INFINITE);
+                CloseHandle(thread);
+            }
+            if (started && jobs[0].matches && jobs[1].matches)
+                hooks.ShowMessage("sha256 завершенно");
         };
     } else if (mode == "join" && argc == 4) {
         const std::string chosen = argv[2], folder = argv[3];
