@@ -95,7 +95,7 @@ struct HashFeed::State {
             // The buffer is not written while any lane still holds it, and the digest is not
             // touched by the caller while a job is pending, so the lock can go meanwhile.
             LeaveCriticalSection(&feed.lock);
-            if (lane.digest) lane.digest->Add(job.block->bytes.get(), job.size);
+            lane.digest->Add(job.block->bytes.get(), job.size);
             EnterCriticalSection(&feed.lock);
             feed.Release(job.block);
             if (--lane.pending == 0) Wake(lane.callerWaits, lane.drained);
@@ -136,7 +136,6 @@ HashFeed::HashFeed(int lanes, uint32_t bufferSize) : state_(std::make_unique<Sta
         if (!lane.thread) s.ready = false;
     }
     if (!s.room) s.ready = false;
-    for (int lane = 0; lane < lanes; ++lane) Begin(lane);
 }
 
 HashFeed::~HashFeed() {
@@ -164,7 +163,7 @@ HashFeed::~HashFeed() {
 bool HashFeed::Ready() const {
     if (!state_->ready) return false;
     for (const State::Lane& lane : state_->lanes)
-        if (!lane.digest || !lane.digest->Ready()) return false;
+        if (lane.digest && !lane.digest->Ready()) return false;
     return true;
 }
 
@@ -189,6 +188,17 @@ std::optional<std::string> HashFeed::Finish(int lane) {
     return digits;
 }
 
+std::optional<std::string> HashFeed::Peek(int lane) {
+    State& s = *state_;
+    State::Lane& l = s.lanes[lane];
+    if (!s.ready || !l.digest) return std::nullopt;
+    {
+        Locked locked(s.lock);
+        s.Drain(locked, l);
+    }
+    return l.digest->Peek();
+}
+
 uint32_t HashFeed::BufferSize() const { return state_->bufferSize; }
 
 char* HashFeed::TakeBuffer() {
@@ -210,6 +220,7 @@ void HashFeed::Pass(char* buffer, uint32_t size) {
     block->users = 1; // the feed's own hold, let go below once every lane has its job
     if (size > 0 && s.ready) {
         for (State::Lane& lane : s.lanes) {
+            if (!lane.digest) continue; // resting until it begins
             ++block->users;
             lane.jobs.push_back({block, size});
             ++lane.pending;

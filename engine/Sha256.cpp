@@ -26,6 +26,7 @@ struct CngCalls {
     using CreateHash = LONG(WINAPI*)(void*, void**, UCHAR*, ULONG, UCHAR*, ULONG, ULONG);
     using HashData = LONG(WINAPI*)(void*, UCHAR*, ULONG, ULONG);
     using FinishHash = LONG(WINAPI*)(void*, UCHAR*, ULONG, ULONG);
+    using DuplicateHash = LONG(WINAPI*)(void*, void**, UCHAR*, ULONG, ULONG);
     using DestroyHash = LONG(WINAPI*)(void*);
     using Close = LONG(WINAPI*)(void*, ULONG);
 
@@ -34,11 +35,13 @@ struct CngCalls {
     CreateHash createHash = nullptr;
     HashData hashData = nullptr;
     FinishHash finishHash = nullptr;
+    DuplicateHash duplicateHash = nullptr;
     DestroyHash destroyHash = nullptr;
     Close close = nullptr;
 
     bool Complete() const {
-        return open && getProperty && createHash && hashData && finishHash && destroyHash && close;
+        return open && getProperty && createHash && hashData && finishHash && duplicateHash &&
+               destroyHash && close;
     }
 };
 
@@ -48,6 +51,7 @@ struct CryptoApiCalls {
     using CreateHash = BOOL(WINAPI*)(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*);
     using HashData = BOOL(WINAPI*)(HCRYPTHASH, const BYTE*, DWORD, DWORD);
     using GetHashParam = BOOL(WINAPI*)(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD);
+    using DuplicateHash = BOOL(WINAPI*)(HCRYPTHASH, DWORD*, DWORD, HCRYPTHASH*);
     using DestroyHash = BOOL(WINAPI*)(HCRYPTHASH);
     using Release = BOOL(WINAPI*)(HCRYPTPROV, DWORD);
 
@@ -55,11 +59,13 @@ struct CryptoApiCalls {
     CreateHash createHash = nullptr;
     HashData hashData = nullptr;
     GetHashParam getHashParam = nullptr;
+    DuplicateHash duplicateHash = nullptr;
     DestroyHash destroyHash = nullptr;
     Release release = nullptr;
 
     bool Complete() const {
-        return acquire && createHash && hashData && getHashParam && destroyHash && release;
+        return acquire && createHash && hashData && getHashParam && duplicateHash && destroyHash &&
+               release;
     }
 };
 
@@ -73,6 +79,7 @@ const CngCalls& Cng() {
         c.createHash = Lookup<CngCalls::CreateHash>(bcrypt, "BCryptCreateHash");
         c.hashData = Lookup<CngCalls::HashData>(bcrypt, "BCryptHashData");
         c.finishHash = Lookup<CngCalls::FinishHash>(bcrypt, "BCryptFinishHash");
+        c.duplicateHash = Lookup<CngCalls::DuplicateHash>(bcrypt, "BCryptDuplicateHash");
         c.destroyHash = Lookup<CngCalls::DestroyHash>(bcrypt, "BCryptDestroyHash");
         c.close = Lookup<CngCalls::Close>(bcrypt, "BCryptCloseAlgorithmProvider");
         return c;
@@ -88,6 +95,7 @@ const CryptoApiCalls& CryptoApi() {
         c.createHash = Lookup<CryptoApiCalls::CreateHash>(advapi, "CryptCreateHash");
         c.hashData = Lookup<CryptoApiCalls::HashData>(advapi, "CryptHashData");
         c.getHashParam = Lookup<CryptoApiCalls::GetHashParam>(advapi, "CryptGetHashParam");
+        c.duplicateHash = Lookup<CryptoApiCalls::DuplicateHash>(advapi, "CryptDuplicateHash");
         c.destroyHash = Lookup<CryptoApiCalls::DestroyHash>(advapi, "CryptDestroyHash");
         c.release = Lookup<CryptoApiCalls::Release>(advapi, "CryptReleaseContext");
         return c;
@@ -111,6 +119,16 @@ std::string HexDigits(const unsigned char* bytes, size_t size) {
         text += digits[bytes[i] & 15];
     }
     return text;
+}
+
+bool FinishCng(void* hash, unsigned char (&digest)[kDigestBytes]) {
+    return Cng().finishHash(hash, digest, kDigestBytes, 0) >= 0;
+}
+
+bool FinishCryptoApi(void* hash, unsigned char (&digest)[kDigestBytes]) {
+    DWORD size = kDigestBytes;
+    return CryptoApi().getHashParam(AsHash(hash), HP_HASHVAL, digest, &size, 0) &&
+           size == kDigestBytes;
 }
 
 } // namespace
@@ -175,15 +193,33 @@ void Sha256::Add(const void* bytes, size_t size) {
 std::optional<std::string> Sha256::Finish() {
     if (!ready_) return std::nullopt;
     unsigned char digest[kDigestBytes] = {};
-    bool done = false;
-    if (source_ == Sha256Source::Cng) {
-        done = Cng().finishHash(hash_, digest, kDigestBytes, 0) >= 0;
-    } else {
-        DWORD size = kDigestBytes;
-        done = CryptoApi().getHashParam(AsHash(hash_), HP_HASHVAL, digest, &size, 0) &&
-               size == kDigestBytes;
-    }
+    const bool done =
+        source_ == Sha256Source::Cng ? FinishCng(hash_, digest) : FinishCryptoApi(hash_, digest);
     Release();
+    if (!done) return std::nullopt;
+    return HexDigits(digest, kDigestBytes);
+}
+
+std::optional<std::string> Sha256::Peek() const {
+    if (!ready_) return std::nullopt;
+    unsigned char digest[kDigestBytes] = {};
+    bool done = false;
+    // The digest of a copy of the state: the original goes on untouched.
+    if (source_ == Sha256Source::Cng) {
+        std::string object(object_.size(), '\0');
+        void* copy = nullptr;
+        if (Cng().duplicateHash(hash_, &copy, reinterpret_cast<UCHAR*>(object.data()),
+                                static_cast<ULONG>(object.size()), 0) >= 0) {
+            done = FinishCng(copy, digest);
+            Cng().destroyHash(copy);
+        }
+    } else {
+        HCRYPTHASH copy = 0;
+        if (CryptoApi().duplicateHash(AsHash(hash_), nullptr, 0, &copy)) {
+            done = FinishCryptoApi(reinterpret_cast<void*>(copy), digest);
+            CryptoApi().destroyHash(copy);
+        }
+    }
     if (!done) return std::nullopt;
     return HexDigits(digest, kDigestBytes);
 }

@@ -21,6 +21,9 @@ class Sha256 {
     // The 64 lowercase hex digits of everything added; nothing when the system failed.
     // The digest is used up: a fresh one is needed for further bytes.
     std::optional<std::string> Finish();
+    // The digits of everything added so far, while the digest goes on; nothing when the
+    // system failed.
+    std::optional<std::string> Peek() const;
 
   private:
     void Release();

@@ -96,9 +96,12 @@ class Splitter {
     }
 
     // Without a SHA-256 from the system (older than Windows XP SP3) the set has no check file.
+    // The piece lane rests through piece 1: piece 1 starts the file, so its digits are the
+    // whole file's digest so far, and those bytes are hashed once.
     void StartHashing() {
         if (!HasSha256()) return;
         feed_ = std::make_unique<HashFeed>(2, CopyBufferSize());
+        feed_->Begin(kWholeLane);
         if (!feed_->Ready()) feed_.reset();
     }
 
@@ -115,10 +118,8 @@ class Splitter {
 
     // Adds the line of a piece written in full, or (name_) of the whole file; false after
     // telling the user.
-    bool NoteDigest(int lane, const std::string& name, const std::string& path) {
-        if (!feed_) return true;
-        const std::optional<std::string> digits = feed_->Finish(lane);
-        feed_->Begin(lane);
+    bool NoteDigest(const std::optional<std::string>& digits, const std::string& name,
+                    const std::string& path) {
         if (!digits) {
             hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + path + "!");
             return false;
@@ -128,10 +129,18 @@ class Splitter {
         return false;
     }
 
-    bool NotePiece(int64_t n) { return NoteDigest(kPieceLane, PieceName(name_, n), PieceAt(n)); }
+    // The piece lane begins at piece 2 and anew at every later piece.
+    bool NotePiece(int64_t n) {
+        if (!feed_) return true;
+        const std::optional<std::string> digits =
+            n == 1 ? feed_->Peek(kWholeLane) : feed_->Finish(kPieceLane);
+        feed_->Begin(kPieceLane);
+        return NoteDigest(digits, PieceName(name_, n), PieceAt(n));
+    }
 
     bool NoteWhole() {
-        if (!NoteDigest(kWholeLane, name_, request_.sourcePath)) return false;
+        if (feed_ && !NoteDigest(feed_->Finish(kWholeLane), name_, request_.sourcePath))
+            return false;
         // The user may take the disk out at once: the line that completes the set must be on it.
         if (feed_ && !check_.Flush()) {
             hooks_.ShowMessage("Невозможно записать файл " + check_.Path() + " полностью!");

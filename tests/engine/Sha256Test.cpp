@@ -30,8 +30,18 @@ TEST_P(BothSources, KnownDigestsInOneCallAndStreamed) {
         streamed.Add(million.data() + at, size);
         at += size;
     }
+    // A look at the digits on the way leaves the digest going on.
+    EXPECT_EQ(streamed.Peek(), kMillionA);
+    EXPECT_EQ(streamed.Peek(), kMillionA);
     EXPECT_EQ(streamed.Finish(), kMillionA);
     EXPECT_FALSE(streamed.Ready()) << "a finished digest is used up";
+    EXPECT_EQ(streamed.Peek(), std::nullopt);
+    Sha256 growing(GetParam());
+    EXPECT_EQ(growing.Peek(), kEmpty);
+    growing.Add("ab", 2);
+    EXPECT_EQ(growing.Peek(), Sha256Of("ab", 2));
+    growing.Add("c", 1);
+    EXPECT_EQ(growing.Finish(), kAbc);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sha256, BothSources,
@@ -45,19 +55,23 @@ TEST(HashFeed, ACopyThroughTheFeedHashesWhatItWroteOnEveryLane) {
     for (uint32_t buffer : {997u, 65536u, 1u << 20}) {
         SCOPED_TRACE(buffer);
         HashFeed feed(2, buffer);
+        feed.Begin(1);
         ASSERT_TRUE(feed.Ready());
         FileStream source = OpenReadStream(folder / "src.bin");
-        // Lane 0 begins anew at every piece, lane 1 sees the whole file.
+        // As a split uses it: lane 1 sees the whole file and tells piece 1 on the way; lane 0
+        // rests through piece 1 and begins anew at every later piece.
         const int64_t pieceSize = 1000003;
         for (int64_t start = 0; start < static_cast<int64_t>(bytes.size()); start += pieceSize) {
             FileStream piece = OpenWriteStream(folder / "piece");
             const int64_t size = std::min<int64_t>(pieceSize, bytes.size() - start);
             EXPECT_EQ(CopyStreamBytes(piece, source, size, nullptr, &feed).written, size);
             const std::string part = bytes.substr(start, size);
-            EXPECT_EQ(feed.Finish(0), Sha256Of(part.data(), part.size()));
+            EXPECT_EQ(start == 0 ? feed.Peek(1) : feed.Finish(0),
+                      Sha256Of(part.data(), part.size()));
             feed.Begin(0);
         }
         EXPECT_EQ(feed.Finish(1), whole);
+        EXPECT_EQ(feed.Peek(1), std::nullopt) << "a finished lane rests";
     }
 }
 
@@ -66,6 +80,8 @@ TEST(HashFeed, EndsCleanlyWithBuffersStillQueuedAndNothingFinished) {
     WriteWholeFile(folder / "src.bin", PatternBytes(1 << 20, 6));
     for (int round = 0; round < 20; ++round) {
         HashFeed feed(2, 4096);
+        feed.Begin(0);
+        feed.Begin(1);
         FileStream source = OpenReadStream(folder / "src.bin");
         FileStream target = OpenWriteStream(folder / "out.bin");
         // A copy stopped by its pace leaves the lanes with work; the feed goes at once.
