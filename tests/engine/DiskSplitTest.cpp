@@ -9,6 +9,7 @@
 
 #include "TestFiles.h"
 #include "engine/PieceSet.h"
+#include "engine/Sha256.h"
 #include "engine/Split.h"
 
 namespace {
@@ -62,17 +63,20 @@ class SwappedDisks : public ProgressHooks {
         return ok;
     }
 
+    // Piece n from whichever disk holds it; empty when none does.
+    std::string Piece(int64_t n) const {
+        std::string piece;
+        for (size_t d = 0; d <= current_ && piece.empty(); ++d)
+            piece = ReadWholeFile(PiecePath(Shelf(d), "src.bin", n));
+        if (piece.empty()) piece = ReadWholeFile(PiecePath(Target(), "src.bin", n));
+        return piece;
+    }
+
     // Every piece from every disk, in number order.
     std::string Rebuilt() const {
         std::string bytes;
-        for (int64_t n = 1;; ++n) {
-            std::string piece;
-            for (size_t d = 0; d <= current_ && piece.empty(); ++d)
-                piece = ReadWholeFile(PiecePath(Shelf(d), "src.bin", n));
-            if (piece.empty()) piece = ReadWholeFile(PiecePath(Target(), "src.bin", n));
-            if (piece.empty()) return bytes;
-            bytes += piece;
-        }
+        for (int64_t n = 1; !Piece(n).empty(); ++n) bytes += Piece(n);
+        return bytes;
     }
 
     std::vector<size_t> measured;
@@ -162,6 +166,24 @@ TEST(DiskSwaps, ADiskThatTakesLessThanItSaidGetsNoPieceAndTheNextDiskGoesOn) {
     EXPECT_EQ(disks.Rebuilt(), bytes);
     EXPECT_EQ(disks.Of("ask").size(), 4u);
     EXPECT_EQ(disks.Of("message"), Texts{kDone});
+}
+
+TEST(DiskSwaps, AFirstDiskThatTakesNothingLeavesPiece1AndItsCheckLineToTheNext) {
+    SwappedDisks disks(std::vector<Disk>{{0}, {4000, "NTFS", 0, true}, {4000}, {4000}, {4000}});
+    disks.pieceNumber = 1;
+    const std::string bytes = PatternBytes(10000, 4);
+    WriteWholeFile(disks.Source(), bytes);
+    Split(disks);
+    ASSERT_EQ(disks.Rebuilt(), bytes);
+    EXPECT_EQ(disks.Of("message"), Texts{kDone});
+    // The last disk's check file has every piece as it stands on its disk, then the file.
+    std::string expected;
+    for (int64_t n = 1; !disks.Piece(n).empty(); ++n) {
+        const std::string piece = disks.Piece(n);
+        expected += *Sha256Of(piece.data(), piece.size()) + "  " + PieceName("src.bin", n) + "\r\n";
+    }
+    expected += *Sha256Of(bytes.data(), bytes.size()) + "  src.bin\r\n";
+    EXPECT_EQ(ReadWholeFile(disks.Target() + "src.bin.sha256"), expected);
 }
 
 TEST(DiskSwaps, AFatDiskGetsNoPieceOrCopyOf4GiBOrMore) {
