@@ -175,28 +175,26 @@ void HashFeed::Begin(int lane) {
     l.digest = std::make_unique<Sha256>();
 }
 
-std::optional<std::string> HashFeed::Finish(int lane) {
+Sha256* HashFeed::Hashed(int lane) {
     State& s = *state_;
     State::Lane& l = s.lanes[lane];
-    if (!s.ready || !l.digest) return std::nullopt;
-    {
-        Locked locked(s.lock);
-        s.Drain(locked, l);
-    }
-    std::optional<std::string> digits = l.digest->Finish();
-    l.digest.reset();
+    if (!s.ready || !l.digest) return nullptr;
+    Locked locked(s.lock);
+    s.Drain(locked, l);
+    return l.digest.get();
+}
+
+std::optional<std::string> HashFeed::Finish(int lane) {
+    Sha256* digest = Hashed(lane);
+    if (!digest) return std::nullopt;
+    std::optional<std::string> digits = digest->Finish();
+    state_->lanes[lane].digest.reset();
     return digits;
 }
 
 std::optional<std::string> HashFeed::Peek(int lane) {
-    State& s = *state_;
-    State::Lane& l = s.lanes[lane];
-    if (!s.ready || !l.digest) return std::nullopt;
-    {
-        Locked locked(s.lock);
-        s.Drain(locked, l);
-    }
-    return l.digest->Peek();
+    Sha256* digest = Hashed(lane);
+    return digest ? digest->Peek() : std::nullopt;
 }
 
 uint32_t HashFeed::BufferSize() const { return state_->bufferSize; }

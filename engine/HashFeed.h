@@ -8,6 +8,8 @@
 
 #include "engine/FileServices.h"
 
+class Sha256;
+
 class HashFeed : public CopyFeed {
   public:
     // lanes digests side by side (a split's piece and whole file), over buffers of bufferSize.
@@ -34,6 +36,9 @@ class HashFeed : public CopyFeed {
     void Pass(char* buffer, uint32_t size) override;
 
   private:
+    // Waits until the lane has hashed everything passed to it; its digest, none if resting.
+    Sha256* Hashed(int lane);
+
     struct State;
     std::unique_ptr<State> state_;
 };
