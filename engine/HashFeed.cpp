@@ -9,9 +9,10 @@
 
 namespace {
 
-// A few buffers: enough for the copy to read one while the lanes hash the others, few enough
-// to keep the memory small.
-constexpr int kBuffers = 8;
+// A few buffers: enough for the copy to read one while the lanes hash the others, and for
+// one lane to fall a little behind while the other goes on (two lanes on two processors run
+// at unequal speeds from moment to moment); few enough to keep the memory small.
+constexpr int kBuffers = 12;
 // A copy that waits for a buffer is woken only once this many are free: each wake is a trip
 // through the system that costs as much as copying a buffer, and the lanes have the other
 // buffers to hash meanwhile.
