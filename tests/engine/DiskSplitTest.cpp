@@ -75,8 +75,11 @@ class SwappedDisks : public ProgressHooks {
     // Every piece from every disk, in number order.
     std::string Rebuilt() const {
         std::string bytes;
-        for (int64_t n = 1; !Piece(n).empty(); ++n) bytes += Piece(n);
-        return bytes;
+        for (int64_t n = 1;; ++n) {
+            const std::string piece = Piece(n);
+            if (piece.empty()) return bytes;
+            bytes += piece;
+        }
     }
 
     std::vector<size_t> measured;
@@ -178,10 +181,9 @@ TEST(DiskSwaps, AFirstDiskThatTakesNothingLeavesPiece1AndItsCheckLineToTheNext) 
     EXPECT_EQ(disks.Of("message"), Texts{kDone});
     // The last disk's check file has every piece as it stands on its disk, then the file.
     std::string expected;
-    for (int64_t n = 1; !disks.Piece(n).empty(); ++n) {
-        const std::string piece = disks.Piece(n);
+    std::string piece;
+    for (int64_t n = 1; !(piece = disks.Piece(n)).empty(); ++n)
         expected += *Sha256Of(piece.data(), piece.size()) + "  " + PieceName("src.bin", n) + "\r\n";
-    }
     expected += *Sha256Of(bytes.data(), bytes.size()) + "  src.bin\r\n";
     EXPECT_EQ(ReadWholeFile(disks.Target() + "src.bin.sha256"), expected);
 }
