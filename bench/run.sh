@@ -4,7 +4,8 @@
 # Settings (environment): BENCH_SIZE_MIB (1024), BENCH_RUNS (8), BENCH_DIR (bench/out; to compare
 #   engines use a tmpfs folder such as /dev/shm/varnok-bench, which takes the disk's noise away),
 #   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own), BENCH_EXE (another build of
-#   varnok_bench.exe, to compare engines).
+#   varnok_bench.exe, to compare engines), BENCH_ONLY=check (only the operations of the check's
+#   goal, so that more runs of them fit in the same time).
 # Every tool works on the same file with its data in the page cache, writes into a folder
 # emptied and synced before the run, and is not followed by a sync: the figures are what a
 # user waits for. Varnok's time is taken inside the program around the engine call, so
@@ -17,6 +18,8 @@ runs=${BENCH_RUNS:-8}
 dir=${BENCH_DIR:-$root/bench/out}
 buffer=${BENCH_BUFFER:-}
 exe=${BENCH_EXE:-$build/win/bench/varnok_bench.exe}
+only=${BENCH_ONLY:-}
+case $only in '' | check) ;; *) echo "bench: BENCH_ONLY is empty or check" >&2; exit 2;; esac
 prefix=$build/win/wineprefix
 [ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
 
@@ -61,8 +64,14 @@ timed() {
   awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN {printf "%.6f\n", b - a}'
 }
 
-declare -A times
-add() { times[$1]="${times[$1]:-} $2"; }
+declare -A times peaks
+# add KEY "SECONDS [PEAK_WS START_WS]": keeps the time, and the largest peak working set of KEY.
+add() {
+  local seconds peak
+  read -r seconds peak _ <<<"$2"
+  times[$1]="${times[$1]:-} $seconds"
+  [ -z "$peak" ] || [ "$peak" -le "${peaks[$1]:-0}" ] || peaks[$1]=$peak
+}
 # 100 MiB pieces (ten of a smaller source), and for the memory figures one piece of up to 1 GiB.
 piece=$((100 * 1048576))
 [ "$bytes" -gt "$piece" ] || piece=$((bytes / 10))
@@ -82,12 +91,12 @@ grep -q "^$digits  source.bin" "$dir/v_set/source.bin.sha256" || fail "the check
 mapfile -t list < <(pieces "$dir/c_set")
 
 # One timed operation each; every one writes into an emptied, synced folder and removes it.
-op_v_size() { r=$(varnok split-size "$src" "$dir/out" $piece); add v_size "${r%% *}"; }
+op_v_size() { r=$(varnok split-size "$src" "$dir/out" $piece); add v_size "$r"; }
 op_c_size() { r=$(timed split -b $piece -a 3 -d "$src" "$dir/out/source.bin_"); add c_size "$r"; }
-op_v_count() { r=$(varnok split-count "$src" "$dir/out" 10); add v_count "${r%% *}"; }
+op_v_count() { r=$(varnok split-count "$src" "$dir/out" 10); add v_count "$r"; }
 op_c_count() { r=$(timed split -n 10 -a 3 -d "$src" "$dir/out/source.bin_"); add c_count "$r"; }
 op_v_join() {
-  r=$(varnok join "$dir/v_set/source.bin_1.brf" "$dir/out"); add v_join "${r%% *}"
+  r=$(varnok join "$dir/v_set/source.bin_1.brf" "$dir/out"); add v_join "$r"
   cmp "$src" "$dir/out/source.bin" || fail "the joined file differs from the source"
 }
 op_c_join() {
@@ -108,7 +117,7 @@ op_c_joinrw() {
 }
 op_cp() { r=$(timed cp "$src" "$dir/out/source.bin"); add cp "$r"; }
 op_v_join_plain() {
-  r=$(varnok join "$dir/p_set/source.bin_1.brf" "$dir/out"); add v_join_plain "${r%% *}"
+  r=$(varnok join "$dir/p_set/source.bin_1.brf" "$dir/out"); add v_join_plain "$r"
   cmp "$src" "$dir/out/source.bin" || fail "the joined file differs from the source"
 }
 # The system's SHA-256 alone over the same bytes, on one thread: the hashing limit.
@@ -124,15 +133,16 @@ op_v_sha2() {
   add v_sha2 "$(echo "$r" | awk '{print $2}')"
 }
 # The same Varnok operations without the yields inside a copy and the progress at them.
-op_v_size_still() { r=$(PACE=none varnok split-size "$src" "$dir/out" $piece); add v_size_still "${r%% *}"; }
+op_v_size_still() { r=$(PACE=none varnok split-size "$src" "$dir/out" $piece); add v_size_still "$r"; }
 op_v_join_still() {
-  r=$(PACE=none varnok join "$dir/v_set/source.bin_1.brf" "$dir/out"); add v_join_still "${r%% *}"
+  r=$(PACE=none varnok join "$dir/v_set/source.bin_1.brf" "$dir/out"); add v_join_still "$r"
 }
 
 # How fast a run goes depends on what ran just before it as much as on the tool (on this
 # virtual machine), so each run takes the operations in another order, shuffled repeatably.
 ops=(v_size c_size v_count c_count v_join c_join c_joinsync c_joinrw cp v_size_still v_join_still
   v_join_plain v_sha v_sha2)
+[ "$only" = check ] && ops=(v_sha v_sha2 v_join_plain v_size v_count v_join)
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
   for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
@@ -175,25 +185,27 @@ row() { # name varnokKey nativeKey nativeName
     "rotational=$(cat "/sys/block/$(basename "$disk")/queue/rotational" 2>/dev/null || echo unknown),"
   echo "$(/usr/lib/wine/wine64 --version 2>/dev/null || wine --version), $(bash "$root/scripts/win-arch.sh") build, $(split --version | head -1), $(uname -r)."
   echo "Source: $sizeMiB MiB of random bytes; median of $runs runs (fastest-slowest in brackets); MB = 10^6 bytes."
-  echo "Reproduce: make bench BENCH_DIR=$dir BENCH_SIZE_MIB=$sizeMiB BENCH_RUNS=$runs"
+  echo "Reproduce: make bench BENCH_DIR=$dir BENCH_SIZE_MIB=$sizeMiB BENCH_RUNS=$runs${only:+ BENCH_ONLY=$only}"
   echo
-  echo "| operation | Varnok | Varnok MB/s | coreutils | coreutils MB/s | Varnok / coreutils (medians) | the same, fastest runs | Varnok / cp |"
-  echo "|---|---|---|---|---|---|---|---|"
-  row "split by size, $((piece / 1048576)) MiB pieces" v_size c_size "split -b $((piece / 1048576))M"
-  row "split by count, 10 pieces" v_count c_count "split -n 10"
-  row "join of those pieces" v_join c_join "cat"
-  row "join of those pieces" v_join c_joinsync "cat, then sync of the file"
-  row "join of those pieces" v_join c_joinrw "dd bs=256K of each piece (read and write)"
-  printf '| cp of the whole file | | | cp: %.3f s (%s) | %s | | | 1.00 |\n' "${med[cp]}" "$(spread "${times[cp]}")" "$(mbs "${med[cp]}")"
-  echo
-  echo "| yields and progress inside a copy | with (median, fastest) | without (median, fastest) | time with / without, fastest runs |"
-  echo "|---|---|---|---|"
-  for k in size join; do
-    printf '| %s | %.3f s, %.3f s | %.3f s, %.3f s | %s |\n' "$k" "${med[v_$k]}" "$(fastest "${times[v_$k]}")" \
-      "${med[v_${k}_still]}" "$(fastest "${times[v_${k}_still]}")" \
-      "$(ratio "$(fastest "${times[v_${k}_still]}")" "$(fastest "${times[v_$k]}")")"
-  done
-  echo
+  if [ "$only" != check ]; then
+    echo "| operation | Varnok | Varnok MB/s | coreutils | coreutils MB/s | Varnok / coreutils (medians) | the same, fastest runs | Varnok / cp |"
+    echo "|---|---|---|---|---|---|---|---|"
+    row "split by size, $((piece / 1048576)) MiB pieces" v_size c_size "split -b $((piece / 1048576))M"
+    row "split by count, 10 pieces" v_count c_count "split -n 10"
+    row "join of those pieces" v_join c_join "cat"
+    row "join of those pieces" v_join c_joinsync "cat, then sync of the file"
+    row "join of those pieces" v_join c_joinrw "dd bs=256K of each piece (read and write)"
+    printf '| cp of the whole file | | | cp: %.3f s (%s) | %s | | | 1.00 |\n' "${med[cp]}" "$(spread "${times[cp]}")" "$(mbs "${med[cp]}")"
+    echo
+    echo "| yields and progress inside a copy | with (median, fastest) | without (median, fastest) | time with / without, fastest runs |"
+    echo "|---|---|---|---|"
+    for k in size join; do
+      printf '| %s | %.3f s, %.3f s | %.3f s, %.3f s | %s |\n' "$k" "${med[v_$k]}" "$(fastest "${times[v_$k]}")" \
+        "${med[v_${k}_still]}" "$(fastest "${times[v_${k}_still]}")" \
+        "$(ratio "$(fastest "${times[v_${k}_still]}")" "$(fastest "${times[v_$k]}")")"
+    done
+    echo
+  fi
   echo "Every Varnok split writes source.bin.sha256 and hashes each byte twice (piece, whole file), on a thread each;"
   echo "the join above hashes each piece while it copies it. The copy without a check is the join of the same pieces"
   echo "without their check file; goal: with check <= 1.25 x the larger of that copy and SHA-256 alone (fastest runs)."
@@ -223,4 +235,6 @@ row() { # name varnokKey nativeKey nativeName
   echo "|---|---|---|"
   echo "| split into $(mib "$bigPiece") pieces | $(mib "$splitPeak") | $(mib "$splitStart") |"
   echo "| join of that set | $(mib "$joinPeak") | $(mib "$joinStart") |"
+  echo
+  echo "Largest peak working set of the timed runs: split by size $(mib "${peaks[v_size]}"), by count $(mib "${peaks[v_count]}"), join with check $(mib "${peaks[v_join]}")."
 } | tee "$build/bench-results.md"
