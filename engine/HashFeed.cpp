@@ -1,28 +1,35 @@
 #include "engine/HashFeed.h"
 
-#include <windows.h>
-
+#include <condition_variable>
 #include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "engine/Sha256.h"
 
+// One lock guards every queue, count and buffer list below. Why a lane cannot miss a buffer:
+// Pass queues a job for every begun lane under the lock, and a lane's thread goes to sleep
+// only after seeing its queue empty under the same lock, so a job queued is either seen
+// before the sleep or wakes it. Why a buffer is not overwritten while a lane reads it: a
+// buffer goes back on the free list only when the last lane holding it has done its job.
+
 namespace {
 
-// A few buffers: enough for the copy to read one while the lanes hash the others, and for
+// A few buffers: enough for the copy to read one while the lanes work on the others, and for
 // one lane to fall a little behind while the other goes on (two lanes on two processors run
 // at unequal speeds from moment to moment); few enough to keep the memory small. Ten keep a
-// split's peak working set under 16 MiB under Wine with half a MiB to spare, and split within
-// about 1% of the speed of twelve.
-constexpr int kBuffers = 10;
+// split's peak working set under 16 MiB under Wine.
+constexpr size_t kBuffers = 10;
 // A copy that waits for a buffer is woken only once this many are free: each wake is a trip
 // through the system that costs as much as copying a buffer, and the lanes have the other
-// buffers to hash meanwhile.
+// buffers to work on meanwhile.
 constexpr size_t kWakeCopyAt = kBuffers / 2;
 
 struct Block {
     std::unique_ptr<char[]> bytes;
-    int users = 0; // lanes that still have to hash it
+    int users = 0; // lanes that still have to do their job on it
 };
 
 struct Job {
@@ -30,78 +37,49 @@ struct Job {
     uint32_t size;
 };
 
-// Holds the feed's lock for one scope; Wait lets it go while waiting.
-class Locked {
+// A lane's SHA-256, as work for the lane.
+class DigestWork : public FeedWork {
   public:
-    explicit Locked(CRITICAL_SECTION& lock) : lock_(lock) { EnterCriticalSection(&lock_); }
-    ~Locked() { LeaveCriticalSection(&lock_); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-    // Marks the caller as waiting, lets the lock go until event is set, and takes it again.
-    void Wait(bool& waiting, HANDLE event) {
-        waiting = true;
-        LeaveCriticalSection(&lock_);
-        WaitForSingleObject(event, INFINITE);
-        EnterCriticalSection(&lock_);
-    }
-
-  private:
-    CRITICAL_SECTION& lock_;
+    void Add(const char* bytes, uint32_t size) override { digest.Add(bytes, size); }
+    Sha256 digest;
 };
-
-// Wakes a thread that marked itself waiting (called with the lock held). Threads are woken
-// only when they wait, so that a busy pipeline makes no calls into the system at all.
-void Wake(bool& waiting, HANDLE event) {
-    if (!waiting) return;
-    waiting = false;
-    SetEvent(event);
-}
 
 } // namespace
 
 struct HashFeed::State {
     struct Lane {
-        State* feed = nullptr;
-        HANDLE thread = nullptr;
-        HANDLE work = nullptr;    // wakes the lane's thread for a job or for the end
-        HANDLE drained = nullptr; // wakes a caller waiting for the lane to finish its jobs
-        bool threadWaits = false;
-        bool callerWaits = false;
+        std::thread thread;
+        std::condition_variable hasJob;  // the lane's thread waits for a job or the end
+        std::condition_variable drained; // a caller waits for the lane's jobs to be done
         std::deque<Job> jobs;
-        int pending = 0; // jobs queued or being hashed
-        std::unique_ptr<Sha256> digest;
+        int pending = 0;          // jobs queued or being done
+        FeedWork* work = nullptr; // none while the lane rests
+        std::unique_ptr<DigestWork> digest;
     };
 
-    CRITICAL_SECTION lock;
-    HANDLE room = nullptr; // wakes a copy waiting for a free buffer
-    bool copyWaits = false;
+    std::mutex lock;
+    std::condition_variable room; // a copy waits for free buffers
     std::vector<Block> blocks;
     std::vector<Block*> free;
-    std::vector<Lane> lanes;
+    std::deque<Lane> lanes; // a deque: lanes stay where they are while threads refer to them
     uint32_t bufferSize = 0;
     bool ending = false;
     bool ready = true;
 
-    static DWORD WINAPI Hash(void* parameter) {
-        Lane& lane = *static_cast<Lane*>(parameter);
-        State& feed = *lane.feed;
-        Locked locked(feed.lock);
+    void Work(Lane& lane) {
+        std::unique_lock<std::mutex> held(lock);
         for (;;) {
-            if (feed.ending) return 0;
-            if (lane.jobs.empty()) {
-                locked.Wait(lane.threadWaits, lane.work);
-                continue;
-            }
+            lane.hasJob.wait(held, [&] { return ending || !lane.jobs.empty(); });
+            if (ending) return;
             const Job job = lane.jobs.front();
             lane.jobs.pop_front();
-            // The buffer is not written while any lane still holds it, and the digest is not
-            // touched by the caller while a job is pending, so the lock can go meanwhile.
-            LeaveCriticalSection(&feed.lock);
-            lane.digest->Add(job.block->bytes.get(), job.size);
-            EnterCriticalSection(&feed.lock);
-            feed.Release(job.block);
-            if (--lane.pending == 0) Wake(lane.callerWaits, lane.drained);
+            // The buffer is not written while any lane holds it, and the caller does not
+            // touch the lane's work while a job is pending, so the lock can go meanwhile.
+            held.unlock();
+            lane.work->Add(job.block->bytes.get(), job.size);
+            held.lock();
+            Release(job.block);
+            if (--lane.pending == 0) lane.drained.notify_all();
         }
     }
 
@@ -109,18 +87,17 @@ struct HashFeed::State {
     void Release(Block* block) {
         if (--block->users > 0) return;
         free.push_back(block);
-        if (free.size() >= kWakeCopyAt) Wake(copyWaits, room);
+        if (free.size() == kWakeCopyAt) room.notify_one();
     }
 
-    // Waits, with the lock held, until the lane has hashed everything passed to it.
-    void Drain(Locked& locked, Lane& lane) {
-        while (lane.pending > 0) locked.Wait(lane.callerWaits, lane.drained);
+    // Waits until the lane has done everything passed to it; returns with the lock held.
+    void Drain(std::unique_lock<std::mutex>& held, Lane& lane) {
+        lane.drained.wait(held, [&] { return lane.pending == 0; });
     }
 };
 
 HashFeed::HashFeed(int lanes, uint32_t bufferSize) : state_(std::make_unique<State>()) {
     State& s = *state_;
-    InitializeCriticalSection(&s.lock);
     s.bufferSize = bufferSize;
     s.blocks.resize(kBuffers);
     for (Block& block : s.blocks) {
@@ -128,84 +105,83 @@ HashFeed::HashFeed(int lanes, uint32_t bufferSize) : state_(std::make_unique<Sta
         if (!block.bytes) s.ready = false;
         s.free.push_back(&block);
     }
-    s.room = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    s.lanes.resize(lanes);
+    s.lanes.resize(static_cast<size_t>(lanes));
     for (State::Lane& lane : s.lanes) {
-        lane.feed = &s;
-        lane.work = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        lane.drained = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        if (lane.work && lane.drained)
-            lane.thread = CreateThread(nullptr, 0, &State::Hash, &lane, 0, nullptr);
-        if (!lane.thread) s.ready = false;
+        try {
+            lane.thread = std::thread([&s, &lane] { s.Work(lane); });
+        } catch (const std::system_error&) {
+            s.ready = false;
+        }
     }
-    if (!s.room) s.ready = false;
 }
 
 HashFeed::~HashFeed() {
     State& s = *state_;
     {
-        Locked locked(s.lock);
+        std::lock_guard<std::mutex> held(s.lock);
         s.ending = true;
     }
-    // Each thread ends at its next look at the queue, after the buffer it hashes now (if any);
-    // an event left set by this is never waited for again.
+    // Each thread ends at its next look at the queue, after the job it does now (if any).
+    for (State::Lane& lane : s.lanes) lane.hasJob.notify_one();
     for (State::Lane& lane : s.lanes)
-        if (lane.thread) SetEvent(lane.work);
-    for (State::Lane& lane : s.lanes) {
-        if (lane.thread) {
-            WaitForSingleObject(lane.thread, INFINITE);
-            CloseHandle(lane.thread);
-        }
-        if (lane.work) CloseHandle(lane.work);
-        if (lane.drained) CloseHandle(lane.drained);
-    }
-    if (s.room) CloseHandle(s.room);
-    DeleteCriticalSection(&s.lock);
+        if (lane.thread.joinable()) lane.thread.join();
 }
 
-bool HashFeed::Ready() const {
-    if (!state_->ready) return false;
-    for (const State::Lane& lane : state_->lanes)
-        if (lane.digest && !lane.digest->Ready()) return false;
-    return true;
+bool HashFeed::Ready() const { return state_->ready; }
+
+bool HashFeed::Begin(int lane) {
+    State::Lane& l = state_->lanes[lane];
+    auto digest = std::make_unique<DigestWork>();
+    const bool made = digest->digest.Ready();
+    std::unique_lock<std::mutex> held(state_->lock);
+    state_->Drain(held, l);
+    l.digest = made ? std::move(digest) : nullptr;
+    l.work = l.digest.get();
+    return made;
 }
 
-void HashFeed::Begin(int lane) {
-    State& s = *state_;
-    State::Lane& l = s.lanes[lane];
-    Locked locked(s.lock);
-    s.Drain(locked, l);
-    l.digest = std::make_unique<Sha256>();
+void HashFeed::Begin(int lane, FeedWork& work) {
+    State::Lane& l = state_->lanes[lane];
+    std::unique_lock<std::mutex> held(state_->lock);
+    state_->Drain(held, l);
+    l.digest.reset();
+    l.work = &work;
 }
 
-Sha256* HashFeed::Hashed(int lane) {
-    State& s = *state_;
-    State::Lane& l = s.lanes[lane];
-    if (!s.ready || !l.digest) return nullptr;
-    Locked locked(s.lock);
-    s.Drain(locked, l);
-    return l.digest.get();
+void HashFeed::Drain(int lane) {
+    std::unique_lock<std::mutex> held(state_->lock);
+    state_->Drain(held, state_->lanes[lane]);
+}
+
+void HashFeed::Rest(int lane) {
+    std::unique_lock<std::mutex> held(state_->lock);
+    state_->Drain(held, state_->lanes[lane]);
+    state_->lanes[lane].work = nullptr;
 }
 
 std::optional<std::string> HashFeed::Finish(int lane) {
-    Sha256* digest = Hashed(lane);
-    if (!digest) return std::nullopt;
-    std::optional<std::string> digits = digest->Finish();
-    state_->lanes[lane].digest.reset();
-    return digits;
+    State::Lane& l = state_->lanes[lane];
+    Rest(lane);
+    // Rested and drained: no thread touches the digest any more.
+    std::unique_ptr<DigestWork> digest = std::move(l.digest);
+    if (!state_->ready || !digest) return std::nullopt;
+    return digest->digest.Finish();
 }
 
 std::optional<std::string> HashFeed::Peek(int lane) {
-    Sha256* digest = Hashed(lane);
-    return digest ? digest->Peek() : std::nullopt;
+    State::Lane& l = state_->lanes[lane];
+    Drain(lane);
+    // Drained, and only this thread passes buffers: the lane's thread is idle until the next.
+    if (!state_->ready || !l.digest) return std::nullopt;
+    return l.digest->digest.Peek();
 }
 
 uint32_t HashFeed::BufferSize() const { return state_->bufferSize; }
 
 char* HashFeed::TakeBuffer() {
     State& s = *state_;
-    Locked locked(s.lock);
-    while (s.free.empty()) locked.Wait(s.copyWaits, s.room);
+    std::unique_lock<std::mutex> held(s.lock);
+    if (s.free.empty()) s.room.wait(held, [&] { return s.free.size() >= kWakeCopyAt; });
     Block* block = s.free.back();
     s.free.pop_back();
     return block->bytes.get();
@@ -213,7 +189,7 @@ char* HashFeed::TakeBuffer() {
 
 void HashFeed::Pass(char* buffer, uint32_t size) {
     State& s = *state_;
-    Locked locked(s.lock);
+    std::lock_guard<std::mutex> held(s.lock);
     Block* block = nullptr;
     for (Block& b : s.blocks)
         if (b.bytes.get() == buffer) block = &b;
@@ -221,11 +197,11 @@ void HashFeed::Pass(char* buffer, uint32_t size) {
     block->users = 1; // the feed's own hold, let go below once every lane has its job
     if (size > 0 && s.ready) {
         for (State::Lane& lane : s.lanes) {
-            if (!lane.digest) continue; // resting until it begins
+            if (!lane.work) continue; // resting until it begins
             ++block->users;
             lane.jobs.push_back({block, size});
             ++lane.pending;
-            Wake(lane.threadWaits, lane.work);
+            lane.hasJob.notify_one();
         }
     }
     s.Release(block);

@@ -1,5 +1,6 @@
-// Copy buffers shared with hashing threads: each buffer a copy has written is hashed by every
-// lane of the feed, each lane on a thread of its own, while the copy goes on with the next one.
+// Copy buffers shared with worker threads: each buffer a copy has written is handed to every
+// lane of the feed that is begun, each lane on a thread of its own, while the copy goes on
+// with the next one. A lane hashes with SHA-256, or hands the bytes to work of the caller's.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -8,25 +9,37 @@
 
 #include "engine/FileServices.h"
 
-class Sha256;
+// What a lane does with the buffers passed to it, in order, on the lane's own thread.
+class FeedWork {
+  public:
+    virtual ~FeedWork() = default;
+    virtual void Add(const char* bytes, uint32_t size) = 0;
+};
 
 class HashFeed : public CopyFeed {
   public:
-    // lanes digests side by side (a split's piece and whole file), over buffers of bufferSize.
+    // lanes workers side by side (a split's piece and whole file), over buffers of bufferSize.
     // A lane takes no buffers until it begins.
     HashFeed(int lanes, uint32_t bufferSize);
-    // Ends the threads on every way out; digests not finished are dropped.
+    // Ends the threads on every way out; work not finished is dropped.
     ~HashFeed() override;
     HashFeed(const HashFeed&) = delete;
     HashFeed& operator=(const HashFeed&) = delete;
 
-    // Whether the threads run and the system gave every lane begun a digest.
+    // Whether the buffers and the threads were made; fixed from construction on.
     bool Ready() const;
-    // Starts the lane's digest anew, after it has hashed what it was given.
-    void Begin(int lane);
-    // Waits until the lane has hashed everything passed to it; the digits of the bytes passed
-    // since it began, nothing when the system failed. The lane then takes no buffers until
-    // it begins again.
+    // Starts a fresh SHA-256 on the lane, after it has done what it was given; false when the
+    // system gave no digest (the lane then rests).
+    bool Begin(int lane);
+    // Hands every buffer passed from now on to work, after the lane has done what it was
+    // given, until the lane rests. work must outlive that.
+    void Begin(int lane, FeedWork& work);
+    // Waits until the lane has done everything passed to it; its work may then be read.
+    void Drain(int lane);
+    // Drains the lane; it then takes no buffers until it begins again.
+    void Rest(int lane);
+    // Drains a SHA-256 lane and rests it: the digits of the bytes passed since it began,
+    // nothing when the system failed.
     std::optional<std::string> Finish(int lane);
     // The same digits while the lane goes on hashing what follows.
     std::optional<std::string> Peek(int lane);
@@ -36,9 +49,6 @@ class HashFeed : public CopyFeed {
     void Pass(char* buffer, uint32_t size) override;
 
   private:
-    // Waits until the lane has hashed everything passed to it; its digest, none if resting.
-    Sha256* Hashed(int lane);
-
     struct State;
     std::unique_ptr<State> state_;
 };

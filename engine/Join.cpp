@@ -182,8 +182,7 @@ class Joiner {
         std::unique_ptr<HashFeed> feed;
         if (check_) {
             feed = std::make_unique<HashFeed>(1, CopyBufferSize());
-            feed->Begin(0);
-            if (!feed->Ready()) {
+            if (!feed->Ready() || !feed->Begin(0)) {
                 hooks_.ShowMessage("Невозможно проверить части по " + check_->name +
                                    ": в системе нет вычисления SHA-256.");
                 return false;

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+
+#include "engine/ShaInstructions.h"
 
 namespace {
 
@@ -105,8 +108,12 @@ const CryptoApiCalls& CryptoApi() {
 
 Sha256Source Resolve(Sha256Source source) {
     if (source != Sha256Source::Best) return source;
+    if (HasShaInstructions()) return Sha256Source::Processor;
     return Cng().Complete() ? Sha256Source::Cng : Sha256Source::CryptoApi;
 }
+
+constexpr uint32_t kInitialState[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 
 HCRYPTPROV AsProvider(void* handle) { return reinterpret_cast<HCRYPTPROV>(handle); }
 HCRYPTHASH AsHash(void* handle) { return reinterpret_cast<HCRYPTHASH>(handle); }
@@ -134,6 +141,11 @@ bool FinishCryptoApi(void* hash, unsigned char (&digest)[kDigestBytes]) {
 } // namespace
 
 Sha256::Sha256(Sha256Source source) : source_(Resolve(source)) {
+    if (source_ == Sha256Source::Processor) {
+        ready_ = HasShaInstructions();
+        std::memcpy(state_, kInitialState, sizeof state_);
+        return;
+    }
     if (source_ == Sha256Source::Cng) {
         const CngCalls& cng = Cng();
         if (!cng.Complete() || cng.open(&provider_, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) {
@@ -168,7 +180,7 @@ void Sha256::Release() {
     if (source_ == Sha256Source::Cng) {
         if (hash_) Cng().destroyHash(hash_);
         if (provider_) Cng().close(provider_, 0);
-    } else {
+    } else if (source_ == Sha256Source::CryptoApi) {
         if (hash_) CryptoApi().destroyHash(AsHash(hash_));
         if (provider_) CryptoApi().release(AsProvider(provider_), 0);
     }
@@ -176,8 +188,48 @@ void Sha256::Release() {
     ready_ = false;
 }
 
+void Sha256::AddToOwn(const unsigned char* at, size_t size) {
+    length_ += size;
+    if (blockUsed_ > 0) {
+        const size_t taken = std::min(size, sizeof block_ - blockUsed_);
+        std::memcpy(block_ + blockUsed_, at, taken);
+        blockUsed_ += taken;
+        at += taken;
+        size -= taken;
+        if (blockUsed_ < sizeof block_) return;
+        CompressWithShaInstructions(state_, block_, 1);
+        blockUsed_ = 0;
+    }
+    const size_t whole = size / 64;
+    if (whole > 0) CompressWithShaInstructions(state_, at, whole);
+    std::memcpy(block_, at + whole * 64, size % 64);
+    blockUsed_ = size % 64;
+}
+
+// The padding goes onto copies, so that the digest itself can go on.
+bool Sha256::FinishOwn(unsigned char (&digest)[kDigestBytes]) const {
+    uint32_t state[8];
+    std::memcpy(state, state_, sizeof state);
+    unsigned char tail[128] = {};
+    std::memcpy(tail, block_, blockUsed_);
+    tail[blockUsed_] = 0x80;
+    const size_t tailSize = blockUsed_ < 56 ? 64 : 128;
+    const uint64_t bits = length_ * 8;
+    for (int i = 0; i < 8; ++i)
+        tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
+    CompressWithShaInstructions(state, tail, tailSize / 64);
+    for (int i = 0; i < 8; ++i)
+        for (int b = 0; b < 4; ++b)
+            digest[4 * i + b] = static_cast<unsigned char>(state[i] >> (24 - 8 * b));
+    return true;
+}
+
 void Sha256::Add(const void* bytes, size_t size) {
     auto* at = static_cast<const unsigned char*>(bytes);
+    if (source_ == Sha256Source::Processor) {
+        if (ready_ && size > 0) AddToOwn(at, size);
+        return;
+    }
     while (ready_ && size > 0) {
         const size_t run = std::min(size, kLargestRun);
         const ULONG count = static_cast<ULONG>(run);
@@ -193,8 +245,12 @@ void Sha256::Add(const void* bytes, size_t size) {
 std::optional<std::string> Sha256::Finish() {
     if (!ready_) return std::nullopt;
     unsigned char digest[kDigestBytes] = {};
-    const bool done =
-        source_ == Sha256Source::Cng ? FinishCng(hash_, digest) : FinishCryptoApi(hash_, digest);
+    bool done = false;
+    if (source_ == Sha256Source::Processor)
+        done = FinishOwn(digest);
+    else
+        done = source_ == Sha256Source::Cng ? FinishCng(hash_, digest)
+                                            : FinishCryptoApi(hash_, digest);
     Release();
     if (!done) return std::nullopt;
     return HexDigits(digest, kDigestBytes);
@@ -205,7 +261,9 @@ std::optional<std::string> Sha256::Peek() const {
     unsigned char digest[kDigestBytes] = {};
     bool done = false;
     // The digest of a copy of the state: the original goes on untouched.
-    if (source_ == Sha256Source::Cng) {
+    if (source_ == Sha256Source::Processor) {
+        done = FinishOwn(digest);
+    } else if (source_ == Sha256Source::Cng) {
         std::string object(object_.size(), '\0');
         void* copy = nullptr;
         if (Cng().duplicateHash(hash_, &copy, reinterpret_cast<UCHAR*>(object.data()),

@@ -1,11 +1,13 @@
-// SHA-256 from the system: CNG (bcrypt.dll) where it is, else CryptoAPI's AES provider, both
-// looked up at run time, so that the program still starts on Windows XP SP3.
+// SHA-256 on the processor's SHA extensions where it has them; else from the system: CNG
+// (bcrypt.dll) where it is, else CryptoAPI's AES provider, both looked up at run time, so that
+// the program still starts on Windows XP SP3.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
-enum class Sha256Source { Best, Cng, CryptoApi };
+enum class Sha256Source { Best, Processor, Cng, CryptoApi };
 
 // One digest in progress. Any one thread may use it at a time.
 class Sha256 {
@@ -15,7 +17,8 @@ class Sha256 {
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;
 
-    // Whether the system gave a digest to work with; false also after a failed Add.
+    // Whether the system gave a digest to work with; false also after a failed Add. Asked by
+    // the thread that adds, like every other call.
     bool Ready() const { return ready_; }
     void Add(const void* bytes, size_t size);
     // The 64 lowercase hex digits of everything added; nothing when the system failed.
@@ -27,15 +30,22 @@ class Sha256 {
 
   private:
     void Release();
+    void AddToOwn(const unsigned char* at, size_t size);
+    bool FinishOwn(unsigned char (&digest)[32]) const;
 
     Sha256Source source_;
     bool ready_ = false;
     void* provider_ = nullptr; // CNG algorithm handle, or CryptoAPI provider
     void* hash_ = nullptr;     // CNG hash handle, or CryptoAPI hash
     std::string object_;       // the hash object CNG works in
+    // The program's own digest, on the processor's SHA extensions.
+    uint32_t state_[8] = {};
+    unsigned char block_[64] = {}; // a block begun, of blockUsed_ bytes
+    size_t blockUsed_ = 0;
+    uint64_t length_ = 0;
 };
 
-// Whether the system has the given SHA-256 at all.
+// Whether the processor or the system has the given SHA-256 at all.
 bool HasSha256(Sha256Source source = Sha256Source::Best);
 
 // The digits of bytes in one call.

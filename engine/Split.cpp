@@ -101,8 +101,7 @@ class Splitter {
     void StartHashing() {
         if (!HasSha256()) return;
         feed_ = std::make_unique<HashFeed>(2, CopyBufferSize());
-        feed_->Begin(kWholeLane);
-        if (!feed_->Ready()) feed_.reset();
+        if (!feed_->Ready() || !feed_->Begin(kWholeLane)) feed_.reset();
     }
 
     // Writes the check file with the lines so far (a fresh one at the start, the earlier

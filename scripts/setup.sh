@@ -9,7 +9,8 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok ins
 packages=(cmake make g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-          wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick locales googletest)
+          wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick locales googletest
+          openssl par2 coreutils)
 for p in "${packages[@]}"; do have "$p" || need+=("$p"); done
 
 locale_ok() { locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; }
