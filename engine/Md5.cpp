@@ -1,0 +1,118 @@
+#include "engine/Md5.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kSines[64] = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
+constexpr int kShifts[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+
+constexpr uint32_t Rotate(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+
+uint32_t Word(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+           static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+// One step of round R: the round's function of b, c, d, then the word, the sine and the turn.
+template <int R>
+inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t word, int i) {
+    uint32_t f;
+    if constexpr (R == 0)
+        f = d ^ (b & (c ^ d));
+    else if constexpr (R == 1)
+        f = c ^ (d & (b ^ c));
+    else if constexpr (R == 2)
+        f = b ^ c ^ d;
+    else
+        f = c ^ (b | ~d);
+    a = b + Rotate(a + f + word + kSines[i], kShifts[R][i & 3]);
+}
+
+// The sixteen steps of round R; the word of step i is x[(first + i * stride) mod 16].
+template <int R>
+inline void Round(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t* x, int first,
+                  int stride) {
+    for (int i = 0; i < 16; i += 4) {
+        const int base = R * 16 + i;
+        Step<R>(a, b, c, d, x[(first + i * stride) & 15], base);
+        Step<R>(d, a, b, c, x[(first + (i + 1) * stride) & 15], base + 1);
+        Step<R>(c, d, a, b, x[(first + (i + 2) * stride) & 15], base + 2);
+        Step<R>(b, c, d, a, x[(first + (i + 3) * stride) & 15], base + 3);
+    }
+}
+
+} // namespace
+
+Md5::Md5() : state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
+
+void Md5::Blocks(const uint8_t* at, size_t blocks) {
+    uint32_t x[16];
+    for (; blocks > 0; --blocks, at += 64) {
+        for (int i = 0; i < 16; ++i) x[i] = Word(at + 4 * i);
+        uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+        Round<0>(a, b, c, d, x, 0, 1);
+        Round<1>(a, b, c, d, x, 1, 5);
+        Round<2>(a, b, c, d, x, 5, 3);
+        Round<3>(a, b, c, d, x, 0, 7);
+        state_[0] += a;
+        state_[1] += b;
+        state_[2] += c;
+        state_[3] += d;
+    }
+}
+
+void Md5::Add(const void* bytes, size_t size) {
+    const uint8_t* at = static_cast<const uint8_t*>(bytes);
+    length_ += size;
+    if (used_ > 0) {
+        const size_t take = size < 64 - used_ ? size : 64 - used_;
+        std::memcpy(block_ + used_, at, take);
+        used_ += take;
+        at += take;
+        size -= take;
+        if (used_ < 64) return;
+        Blocks(block_, 1);
+        used_ = 0;
+    }
+    Blocks(at, size / 64);
+    at += size / 64 * 64;
+    used_ = size % 64;
+    if (used_ > 0) std::memcpy(block_, at, used_);
+}
+
+void Md5::AddZeros(uint64_t count) {
+    static const uint8_t zeros[4096] = {};
+    while (count > 0) {
+        const size_t take = count < sizeof zeros ? static_cast<size_t>(count) : sizeof zeros;
+        Add(zeros, take);
+        count -= take;
+    }
+}
+
+Md5Digest Md5::Finish() const {
+    Md5 last = *this;
+    const uint64_t bits = length_ * 8;
+    uint8_t tail[72] = {0x80};
+    const size_t pad = (used_ < 56 ? 56 : 120) - used_;
+    for (int i = 0; i < 8; ++i) tail[pad + i] = static_cast<uint8_t>(bits >> (8 * i));
+    last.Add(tail, pad + 8);
+    Md5Digest digest;
+    for (int i = 0; i < 16; ++i)
+        digest[i] = static_cast<uint8_t>(last.state_[i / 4] >> (8 * (i % 4)));
+    return digest;
+}
+
+Md5Digest Md5Of(const void* bytes, size_t size) {
+    Md5 md5;
+    md5.Add(bytes, size);
+    return md5.Finish();
+}
