@@ -9,6 +9,7 @@
 #include "engine/PieceSet.h"
 #include "engine/Sha256.h"
 #include "engine/SplitLimits.h"
+#include "engine/SplitRecovery.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ class Splitter {
   public:
     Splitter(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system)
         : request_(request), hooks_(hooks), system_(system),
-          name_(FileNamePart(request.sourcePath)), check_(request.targetFolder, name_) {}
+          name_(FileNamePart(request.sourcePath)), check_(request.targetFolder, name_),
+          recovery_(request.targetFolder, name_) {}
 
     void Run() {
         if (!IsExistingFile(request_.sourcePath)) {
@@ -100,7 +102,8 @@ class Splitter {
     // whole file's digest so far, and those bytes are hashed once.
     void StartHashing() {
         if (!HasSha256()) return;
-        feed_ = std::make_unique<HashFeed>(2, CopyBufferSize());
+        feed_ = std::make_unique<HashFeed>(request_.recovery ? SplitRecovery::FeedLanes : 2,
+                                           CopyBufferSize());
         if (!feed_->Ready() || !feed_->Begin(kWholeLane)) feed_.reset();
     }
 
@@ -134,6 +137,7 @@ class Splitter {
         const std::optional<std::string> digits =
             n == 1 ? feed_->Peek(kWholeLane) : feed_->Finish(kPieceLane);
         feed_->Begin(kPieceLane);
+        recovery_.EndPiece(*feed_, n);
         return NoteDigest(digits, PieceName(name_, n), PieceAt(n));
     }
 
@@ -188,6 +192,7 @@ class Splitter {
         open.Close();
         for (int64_t n = 1; n <= last; ++n) RemoveFile(PieceAt(n));
         RemoveCheckFile();
+        recovery_.Drop();
         return false;
     }
 
@@ -240,8 +245,9 @@ class Splitter {
     // the size method after it is opened.
     bool WritePieces(const PiecePlan& plan, bool byCount) {
         FileStream source, piece;
-        if (byCount && !YieldToWindow(0)) return false;
-        if (!OpenSource(source)) return false;
+        if (request_.recovery) recovery_.BeginBeside(hooks_, feed_.get(), plan.count);
+        if (byCount && !YieldToWindow(0)) return Discard(0, piece);
+        if (!OpenSource(source)) return Discard(0, piece);
         int64_t done = 0;
         for (int64_t n = 1; n <= plan.count; ++n) {
             if (byCount && !YieldToWindow(done)) return Discard(n - 1, piece);
@@ -266,6 +272,7 @@ class Splitter {
         if (byCount && !YieldToWindow(done)) return Discard(plan.count, piece);
         RemoveStaleRun(plan.count + 1);
         if (!NoteWhole()) return Discard(plan.count, piece);
+        recovery_.FinishBeside(hooks_);
         return true;
     }
 
@@ -416,6 +423,8 @@ class Splitter {
     const std::string name_;
     int64_t fileSize_ = 0;
     CheckFileWriter check_;
+    // Before the feed: the feed's threads, which may still work for it, end first.
+    SplitRecovery recovery_;
     std::unique_ptr<HashFeed> feed_; // none when the system has no SHA-256
     bool checkMade_ = false;         // on the disk in the drive
 };

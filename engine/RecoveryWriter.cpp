@@ -1,0 +1,221 @@
+#include "engine/RecoveryWriter.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/Crc32.h"
+#include "engine/Md5.h"
+#include "engine/Par2.h"
+#include "engine/Utf8.h"
+
+namespace {
+
+// The recovery packet comes first, so that its slice's bytes lie at a fixed offset while they
+// build up; its header is written once the set is known.
+constexpr uint64_t kDataOffset = Par2HeaderSize + Par2ExponentSize;
+
+// A file read and written at given offsets.
+class WorkFile {
+  public:
+    explicit WorkFile(const std::string& path)
+        : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~WorkFile() { Close(); }
+    WorkFile(const WorkFile&) = delete;
+    WorkFile& operator=(const WorkFile&) = delete;
+
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool ReadAt(uint64_t offset, void* bytes, uint32_t size) {
+        DWORD done = 0;
+        OVERLAPPED at = Place(offset);
+        return IsOpen() && ReadFile(handle_, bytes, size, &done, &at) && done == size;
+    }
+    bool WriteAt(uint64_t offset, const void* bytes, uint32_t size) {
+        DWORD done = 0;
+        OVERLAPPED at = Place(offset);
+        return IsOpen() && WriteFile(handle_, bytes, size, &done, &at) && done == size;
+    }
+    // The file ends at size; bytes added are zeros.
+    bool EndAt(uint64_t size) {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(size);
+        return IsOpen() && SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) &&
+               SetEndOfFile(handle_);
+    }
+    bool Flush() { return IsOpen() && FlushFileBuffers(handle_); }
+    void Close() {
+        if (IsOpen()) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+  private:
+    static OVERLAPPED Place(uint64_t offset) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        return at;
+    }
+    HANDLE handle_;
+};
+
+// The digests of the piece being written: the whole, its first bytes and its slice checksum.
+class PieceDigests : public FeedWork {
+  public:
+    void Add(const char* bytes, uint32_t size) override {
+        whole.Add(bytes, size);
+        if (length < Par2FirstBytes)
+            first.Add(bytes,
+                      static_cast<size_t>(std::min<uint64_t>(size, Par2FirstBytes - length)));
+        crc = Crc32Add(crc, bytes, size);
+        length += size;
+    }
+    Md5 whole, first;
+    uint32_t crc = 0;
+    uint64_t length = 0;
+};
+
+// The XOR of every piece so far, at the start of the slice's bytes in the work file: the
+// bytes of a piece are XORed into what the earlier pieces left there, or written as they are
+// beyond the longest of them.
+class Parity : public FeedWork {
+  public:
+    Parity(WorkFile& file, uint32_t bufferSize) : file_(file), scratch_(bufferSize) {}
+
+    void Add(const char* bytes, uint32_t size) override {
+        uint64_t at = pieceDone_;
+        pieceDone_ += size;
+        while (size > 0 && !failed) {
+            uint32_t run = size;
+            if (at < length) {
+                run =
+                    static_cast<uint32_t>(std::min<uint64_t>({size, length - at, scratch_.size()}));
+                char* mixed = scratch_.data();
+                failed = !file_.ReadAt(kDataOffset + at, mixed, run);
+                if (failed) return;
+                for (uint32_t i = 0; i < run; ++i) mixed[i] ^= bytes[i];
+                failed = !file_.WriteAt(kDataOffset + at, mixed, run);
+            } else {
+                failed = !file_.WriteAt(kDataOffset + at, bytes, run);
+            }
+            at += run;
+            bytes += run;
+            size -= run;
+        }
+        length = std::max(length, pieceDone_);
+    }
+    void NextPiece() { pieceDone_ = 0; }
+
+    bool failed = false;
+    uint64_t length = 0; // of the longest piece so far
+
+  private:
+    WorkFile& file_;
+    std::vector<char> scratch_;
+    uint64_t pieceDone_ = 0;
+};
+
+struct Ended {
+    std::string name; // UTF-8
+    Md5 whole;        // running, to be continued over the slice's padding
+    Md5Digest first{};
+    uint32_t crc = 0;
+    uint64_t length = 0;
+};
+
+} // namespace
+
+struct RecoveryWriter::State {
+    explicit State(const std::string& path) : workPath(path), file(path) {}
+    std::string workPath;
+    WorkFile file;
+    std::unique_ptr<PieceDigests> digests = std::make_unique<PieceDigests>();
+    std::unique_ptr<Parity> parity;
+    int digestLane = -1, parityLane = -1;
+    std::vector<Ended> pieces;
+    uint64_t fileBytes = 0;
+};
+
+RecoveryWriter::RecoveryWriter(const std::string& workPath)
+    : state_(std::make_unique<State>(workPath)) {}
+
+RecoveryWriter::~RecoveryWriter() = default;
+
+bool RecoveryWriter::Ready() const {
+    return state_->file.IsOpen() && !(state_->parity && state_->parity->failed);
+}
+
+const std::string& RecoveryWriter::WorkPath() const { return state_->workPath; }
+
+void RecoveryWriter::Start(HashFeed& feed, int digestLane, int parityLane) {
+    State& s = *state_;
+    s.parity = std::make_unique<Parity>(s.file, feed.BufferSize());
+    s.digestLane = digestLane;
+    s.parityLane = parityLane;
+    feed.Begin(digestLane, *s.digests);
+    feed.Begin(parityLane, *s.parity);
+}
+
+void RecoveryWriter::EndPiece(HashFeed& feed, const std::string& pieceName) {
+    State& s = *state_;
+    if (!s.parity) return;
+    // Until both lanes have done the piece's buffers, its digests and XOR are not complete.
+    feed.Drain(s.digestLane);
+    feed.Drain(s.parityLane);
+    Ended piece;
+    piece.name = Utf8FromCp1251(pieceName);
+    piece.whole = s.digests->whole;
+    piece.first = s.digests->first.Finish();
+    piece.crc = s.digests->crc;
+    piece.length = s.digests->length;
+    s.pieces.push_back(std::move(piece));
+    *s.digests = PieceDigests();
+    s.parity->NextPiece();
+}
+
+int64_t RecoveryWriter::Pieces() const { return static_cast<int64_t>(state_->pieces.size()); }
+
+uint64_t RecoveryWriter::FileBytes() const { return state_->fileBytes; }
+
+bool RecoveryWriter::Complete() {
+    State& s = *state_;
+    if (!Ready() || !s.parity || s.pieces.empty()) return false;
+    const uint64_t slice = Par2SliceSize(s.parity->length);
+    // The slice is the XOR of the pieces zero-padded to its size: the bytes past the longest
+    // piece are zeros.
+    if (!s.file.EndAt(kDataOffset + slice)) return false;
+    std::vector<Par2Piece> described;
+    described.reserve(s.pieces.size());
+    for (Ended& ended : s.pieces) {
+        Par2Piece piece;
+        piece.name = ended.name;
+        piece.length = ended.length;
+        piece.whole = ended.whole.Finish();
+        piece.first = ended.first;
+        ended.whole.AddZeros(slice - ended.length);
+        piece.slice = ended.whole.Finish();
+        piece.sliceCrc = Crc32AddZeros(ended.crc, slice - ended.length);
+        described.push_back(std::move(piece));
+    }
+    const Par2Description set = DescribeSet(slice, described, RecoveryCreator);
+    // The slice's digest needs its final bytes: they are read back once, from the work file.
+    Md5 body = RecoveryBodyDigest(set.setId);
+    std::vector<char> run(1u << 16);
+    for (uint64_t at = 0; at < slice;) {
+        const uint32_t size = static_cast<uint32_t>(std::min<uint64_t>(run.size(), slice - at));
+        if (!s.file.ReadAt(kDataOffset + at, run.data(), size)) return false;
+        body.Add(run.data(), size);
+        at += size;
+    }
+    const std::string head = RecoveryPacketHead(set.setId, slice, body.Finish());
+    if (!s.file.WriteAt(0, head.data(), static_cast<uint32_t>(head.size())) ||
+        !s.file.WriteAt(kDataOffset + slice, set.packets.data(),
+                        static_cast<uint32_t>(set.packets.size())) ||
+        !s.file.Flush())
+        return false;
+    s.fileBytes = kDataOffset + slice + set.packets.size();
+    return true;
+}
+
+void RecoveryWriter::Close() { state_->file.Close(); }

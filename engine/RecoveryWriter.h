@@ -1,0 +1,45 @@
+// The recovery file a split writes beside its pieces when asked: it takes the bytes of every
+// piece from the copy's buffers on two lanes of the split's feed (the digests on one, the XOR
+// of the pieces on the other) and never reads a piece back. The XOR builds up in a work file,
+// which ends up as the whole recovery file, "<file name>.par2", ready to take its name.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/HashFeed.h"
+
+// What the recovery file names as its maker.
+inline constexpr const char* RecoveryCreator = "Varnok 0.97";
+
+class RecoveryWriter {
+  public:
+    // The work file at workPath is made afresh.
+    explicit RecoveryWriter(const std::string& workPath);
+    ~RecoveryWriter();
+    RecoveryWriter(const RecoveryWriter&) = delete;
+    RecoveryWriter& operator=(const RecoveryWriter&) = delete;
+
+    // Whether the work file could be made; false also once a write to it failed.
+    bool Ready() const;
+    const std::string& WorkPath() const;
+    // From now on the buffers the feed is passed go to its lanes digestLane and parityLane,
+    // as bytes of the first piece.
+    void Start(HashFeed& feed, int digestLane, int parityLane);
+    // The bytes passed since the last call are the piece of that name (CP1251); the next
+    // bytes start the next piece.
+    void EndPiece(HashFeed& feed, const std::string& pieceName);
+    // The pieces ended so far.
+    int64_t Pieces() const;
+    // The bytes the finished file holds.
+    uint64_t FileBytes() const;
+    // Makes the work file the whole recovery file of the pieces ended, written to the disk;
+    // false when it cannot be.
+    bool Complete();
+    // Closes the work file; it stays where it is.
+    void Close();
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};

@@ -1,0 +1,50 @@
+// The split's side of the recovery file: made when the user asked for it and the set can have
+// one, fed with every piece as it is written, and given its name beside the set once the check
+// file is complete. It is a wish: whatever keeps it from being made, the split goes on.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/HashFeed.h"
+#include "engine/Hooks.h"
+#include "engine/RecoveryWriter.h"
+
+class SplitRecovery {
+  public:
+    // The feed lanes the recovery file takes beside the split's two, and the feed's lane count
+    // with them.
+    static constexpr int DigestLane = 2;
+    static constexpr int ParityLane = 3;
+    static constexpr int FeedLanes = 4;
+
+    SplitRecovery(const std::string& folder, const std::string& fileName)
+        : folder_(folder), fileName_(fileName) {}
+    // Removes a work file left; the feed's threads have ended by then.
+    ~SplitRecovery();
+    SplitRecovery(const SplitRecovery&) = delete;
+    SplitRecovery& operator=(const SplitRecovery&) = delete;
+
+    // Starts building the file up in workPath when a set of pieceCount pieces can have one;
+    // the user is told when it cannot. feed is the split's (none without a check file).
+    void Begin(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount, const std::string& workPath);
+    // Starts it for a set of pieces beside each other, in the set's folder.
+    void BeginBeside(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount);
+    bool Active() const { return writer_ != nullptr; }
+    // The piece of that number was written in full.
+    void EndPiece(HashFeed& feed, int64_t pieceNumber);
+    // Completes the file and gives it its name beside the set; tells the user when it cannot.
+    void FinishBeside(SplitHooks& hooks);
+    // Stops the feed's lanes that work for it, then closes and removes the work file.
+    void Drop();
+
+    std::string FinalPath() const;
+    RecoveryWriter* Writer() const { return writer_.get(); }
+    // Drops the file and tells the user why the set goes on without it.
+    void GiveUp(SplitHooks& hooks, const std::string& text);
+
+  private:
+    const std::string folder_, fileName_;
+    std::unique_ptr<RecoveryWriter> writer_;
+    HashFeed* feed_ = nullptr; // whose lanes work for the writer
+};

@@ -1,0 +1,54 @@
+// Makes piece sets with recovery files for the outside repair tool: `varnok_par2_sets FOLDER`
+// (a Windows path) splits generated files into one subfolder per case, one line per case on
+// the standard output: the subfolder's name and the file's. par2-check.sh then has `par2`
+// verify and repair them.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "TestFiles.h"
+#include "engine/Split.h"
+
+namespace {
+
+int failures = 0;
+
+// Splits a file of size bytes named name into folder\caseName\.
+void Make(const std::string& folder, const std::string& caseName, const std::string& name,
+          size_t size, SplitMethod method, int64_t number, const SplitSystem& system = {}) {
+    const std::string target = folder + caseName + "\\";
+    const std::string sourceFolder = folder + caseName + ".in\\";
+    MakeFolder(target);
+    MakeFolder(sourceFolder);
+    WriteWholeFile(sourceFolder + name, PatternBytes(size, static_cast<uint32_t>(size)));
+    SplitRequest request = SplitRequestFor(sourceFolder + name, target, method, number);
+    request.recovery = true;
+    RecordingHooks hooks;
+    SplitFile(request, hooks, system);
+    RemoveTree(sourceFolder);
+    const std::vector<std::string> messages = hooks.Of("message");
+    if (messages != std::vector<std::string>{"Разделение файла " + name + " завершенно"}) {
+        std::fprintf(stderr, "%s: the split said:\n", caseName.c_str());
+        for (const std::string& m : messages) std::fprintf(stderr, "  %s\n", m.c_str());
+        ++failures;
+    }
+    std::printf("%s\n", caseName.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
+    std::string folder = argv[1];
+    if (folder.back() != '\\') folder += '\\';
+    // Pieces of 30000 bytes and a shorter last one.
+    Make(folder, "by-size", "film.avi", 100000, SplitMethod::BySize, 30000);
+    // Pieces of 14286 bytes, not a multiple of 4, and a last one of 14287.
+    Make(folder, "by-count", "data.tar.gz", 100003, SplitMethod::ByCount, 7);
+    // A piece name that is not ASCII: UTF-8 in the packets, as the file system names it.
+    Make(folder, "cyrillic", "отчёт.doc", 50001, SplitMethod::ByCount, 3);
+    // A set of one piece.
+    Make(folder, "one-piece", "one.bin", 20000, SplitMethod::BySize, 20000);
+    return failures == 0 ? 0 : 1;
+}
