@@ -9,6 +9,7 @@
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
 #include "engine/PieceSet.h"
+#include "engine/Rebuild.h"
 #include "engine/SetCheck.h"
 
 namespace {
@@ -65,6 +66,7 @@ class Joiner {
         baseName_ = name.substr(0, cut);
         outputPath_ = targetFolder_ + baseName_;
         gatherPath_ = GatheringPath(outputPath_);
+        rebuild_ = std::make_unique<PieceRebuild>(hooks_, pieceFolder_, baseName_, outputPath_);
         const std::set<int64_t> numbers = FindPieceNumbers();
         if (stopped_) return;
         if (numbers.empty()) {
@@ -85,6 +87,7 @@ class Joiner {
         for (int64_t n = 1; n <= count; ++n) paths.push_back(PiecePath(pieceFolder_, baseName_, n));
         hooks_.ShowPieceList(paths);
         if (!OutputReplaceable()) return;
+        if (missingRebuilt_ && !rebuild_->Rebuild(missingRebuilt_, *check_, missingText_)) return;
         if (!Gather(paths)) {
             RemoveFile(gatherPath_);
             return;
@@ -96,7 +99,8 @@ class Joiner {
         }
         const std::string completed =
             "Востановление файла " + targetFolder_ + baseName_ + " завершенно";
-        hooks_.ShowMessage(check_ ? completed + "\r\n" + CheckedLine(*check_) : completed);
+        hooks_.ShowMessage(check_ ? completed + "\r\n" + CheckedLine(*check_) + rebuild_->DoneLine()
+                                  : completed);
         hooks_.SetStatus(completed);
     }
 
@@ -125,16 +129,25 @@ class Joiner {
         for (int64_t n = 1; n <= count && missing.size() <= kMissingNamed; ++n)
             if (!numbers.count(n)) missing.push_back(n);
         if (missing.empty()) return true;
+        const bool rebuildable = check_ && rebuild_->Possible();
         if (missing.size() == 1) {
-            hooks_.ShowMessage("Часть " + PiecePath(pieceFolder_, baseName_, missing[0]) +
-                               " не найдена!");
+            const std::string text =
+                "Часть " + PiecePath(pieceFolder_, baseName_, missing[0]) + " не найдена!";
+            // One piece missing from a checked set: the recovery file beside it rebuilds it.
+            if (rebuildable) {
+                missingRebuilt_ = missing[0];
+                missingText_ = text;
+                return true;
+            }
+            hooks_.ShowMessage(text);
             return false;
         }
         std::string text = "Части ";
         for (size_t i = 0; i < missing.size() && i < kMissingNamed; ++i)
             text += (i == 0 ? "" : ", ") + PiecePath(pieceFolder_, baseName_, missing[i]);
         if (missing.size() > kMissingNamed) text += ", ...";
-        hooks_.ShowMessage(text + " не найдены!");
+        text += " не найдены!";
+        hooks_.ShowMessage(rebuildable ? text + "\r\n" + rebuild_->OnlyOneText() : text);
         return false;
     }
 
@@ -190,16 +203,21 @@ class Joiner {
         }
         int64_t done = 0;
         for (size_t i = 0; i < paths.size(); ++i) {
-            const std::string& path = paths[i];
+            const int64_t n = static_cast<int64_t>(i) + 1;
+            const std::string& path = rebuild_->PathFor(n, paths[i]);
             hooks_.SetStatus("Востановление файла " + targetFolder_ + baseName_ + " из части " +
                              path);
             if (!YieldToWindow(done)) return false;
-            if (!AppendPiece(output, path, done, feed.get())) return false;
-            if (feed && feed->Finish(0) != check_->digits[i]) {
-                hooks_.ShowMessage(DamagedPieceText(path, *check_));
-                return false;
-            }
+            const int64_t start = done;
+            faultText_.clear();
+            const bool appended = AppendPiece(output, path, done, feed.get());
+            if (!appended && faultText_.empty()) return false;
+            const bool intact = appended && (!feed || feed->Finish(0) == check_->digits[i]);
             if (feed) feed->Begin(0);
+            if (intact) continue;
+            if (faultText_.empty()) faultText_ = DamagedPieceText(path, *check_);
+            if (!RebuildInPlace(n, output, start, done)) return false;
+            --i; // the rebuilt piece is appended in its place and checked
         }
         if (!output.Flush()) return ShowWriteFailed();
         return true;
@@ -214,7 +232,7 @@ class Joiner {
         const int64_t size = piece.Size();
         // A split never writes an empty piece; one that is empty was cut short.
         if (size <= 0) {
-            hooks_.ShowMessage("Часть " + path + " пуста!");
+            faultText_ = "Часть " + path + " пуста!";
             return false;
         }
         const int64_t start = done;
@@ -225,10 +243,28 @@ class Joiner {
         if (copied.stopped) return false;
         if (copied.written == size) return true;
         if (copied.sourceShort) {
-            hooks_.ShowMessage("Невозможно прочитать часть " + path + " полностью!");
+            faultText_ = "Невозможно прочитать часть " + path + " полностью!";
             return false;
         }
         return ShowWriteFailed();
+    }
+
+    // Piece n was found cut short or damaged while appended from start on: it is rebuilt from
+    // the recovery file when the set has one, and the output goes back to the piece's start.
+    // false after telling the user.
+    bool RebuildInPlace(int64_t n, FileStream& output, int64_t start, int64_t& done) {
+        if (rebuild_->IsRebuilt(n)) {
+            hooks_.ShowMessage(rebuild_->MismatchText(*check_));
+            return false;
+        }
+        if (!check_ || !rebuild_->Possible()) {
+            hooks_.ShowMessage(check_ && rebuild_->AnyRebuilt() ? rebuild_->SecondFaultText(n)
+                                                                : faultText_);
+            return false;
+        }
+        if (!rebuild_->Rebuild(n, *check_, faultText_)) return false;
+        done = start;
+        return output.Seek(start, SeekOrigin::FromBeginning) == start;
     }
 
     bool ShowWriteFailed() {
@@ -247,6 +283,10 @@ class Joiner {
     int64_t total_ = 0;
     bool stopped_ = false;
     std::optional<SetCheck> check_;
+    std::unique_ptr<PieceRebuild> rebuild_;
+    int64_t missingRebuilt_ = 0; // the one piece missing, to be rebuilt before the gathering
+    std::string missingText_;
+    std::string faultText_; // what the join says of the piece just found cut short
 };
 
 } // namespace

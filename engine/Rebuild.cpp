@@ -1,0 +1,229 @@
+#include "engine/Rebuild.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <map>
+
+#include "engine/FileServices.h"
+#include "engine/Par2.h"
+#include "engine/Par2Reader.h"
+#include "engine/PieceSet.h"
+#include "engine/Sha256.h"
+#include "engine/Text.h"
+#include "engine/Utf8.h"
+
+namespace {
+
+// Names the same but for the case of ASCII letters, as the file system sees them.
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) {
+                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+               };
+               return lower(x) == lower(y);
+           });
+}
+
+// A file read and written at given offsets.
+class ScratchFile {
+  public:
+    explicit ScratchFile(const std::string& path)
+        : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~ScratchFile() {
+        if (IsOpen()) CloseHandle(handle_);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool ReadAt(uint64_t offset, void* bytes, uint32_t size) {
+        DWORD done = 0;
+        OVERLAPPED at = Place(offset);
+        return ReadFile(handle_, bytes, size, &done, &at) && done == size;
+    }
+    bool WriteAt(uint64_t offset, const void* bytes, uint32_t size) {
+        DWORD done = 0;
+        OVERLAPPED at = Place(offset);
+        return WriteFile(handle_, bytes, size, &done, &at) && done == size;
+    }
+
+  private:
+    static OVERLAPPED Place(uint64_t offset) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        return at;
+    }
+    HANDLE handle_;
+};
+
+} // namespace
+
+PieceRebuild::PieceRebuild(JoinHooks& hooks, const std::string& pieceFolder,
+                           const std::string& baseName, const std::string& outputPath)
+    : hooks_(hooks), pieceFolder_(pieceFolder), baseName_(baseName),
+      recoveryName_(RecoveryFileName(baseName)), recoveryPath_(pieceFolder + recoveryName_),
+      rebuiltPath_(outputPath + ".~piece") {}
+
+PieceRebuild::~PieceRebuild() {
+    if (IsExistingFile(rebuiltPath_)) RemoveFile(rebuiltPath_);
+}
+
+bool PieceRebuild::Possible() const { return rebuilt_ == 0 && IsExistingFile(recoveryPath_); }
+
+std::string PieceRebuild::PieceAt(int64_t n) const { return PiecePath(pieceFolder_, baseName_, n); }
+
+const std::string& PieceRebuild::PathFor(int64_t n, const std::string& piecePath) const {
+    return n == rebuilt_ ? rebuiltPath_ : piecePath;
+}
+
+std::string PieceRebuild::DoneLine() const {
+    if (rebuilt_ == 0) return {};
+    return "\r\nЧасть " + DecimalText(rebuilt_) + " восстановлена по " + recoveryName_ + ".";
+}
+
+std::string PieceRebuild::MismatchText(const SetCheck& check) const {
+    return "Часть " + PieceAt(rebuilt_) + ", восстановленная по " + recoveryName_ +
+           ", не совпадает со строкой в " + check.name +
+           ": файл восстановления не от этого набора частей. Соединение прервано.";
+}
+
+std::string PieceRebuild::OnlyOneText() const {
+    return "Файл восстановления " + recoveryName_ + " восстанавливает только одну часть.";
+}
+
+std::string PieceRebuild::SecondFaultText(int64_t n) const {
+    return FaultsText({{rebuilt_, false}, {n, false}});
+}
+
+std::string PieceRebuild::FaultsText(std::vector<Fault> faults) const {
+    std::sort(faults.begin(), faults.end(),
+              [](const Fault& a, const Fault& b) { return a.number < b.number; });
+    std::string text;
+    for (const Fault& fault : faults)
+        text += "Часть " + PieceAt(fault.number) +
+                (fault.missing ? " не найдена." : " повреждена или изменена после разделения.") +
+                "\r\n";
+    return text + OnlyOneText() + " Соединение прервано.";
+}
+
+bool PieceRebuild::KeepGoing() {
+    const DWORD now = GetTickCount();
+    if (static_cast<DWORD>(now - paced_) < CopyPaceInterval()) return true;
+    paced_ = now;
+    hooks_.KeepResponsive();
+    return !hooks_.StopRequested();
+}
+
+bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& faultText) {
+    hooks_.SetStatus("Восстановление части " + PieceAt(n) + " по " + recoveryName_);
+    paced_ = GetTickCount();
+    const RecoveryFileReading reading =
+        ReadRecoveryFile(recoveryPath_, [&] { return KeepGoing(); });
+    if (reading.stopped) return false;
+    const int64_t count = static_cast<int64_t>(check.digits.size());
+    const std::string unused = faultText + "\r\nФайл восстановления " + recoveryPath_;
+    if (!reading.set) {
+        hooks_.ShowMessage(unused + " повреждён и не использован.");
+        return false;
+    }
+    // Piece k's length, as the recovery file describes it, at k - 1.
+    std::vector<uint64_t> lengths;
+    for (int64_t k = 1; k <= count && reading.set->pieces.size() == check.digits.size(); ++k) {
+        const std::string name = Utf8FromCp1251(PieceName(baseName_, k));
+        for (const Par2Piece& piece : reading.set->pieces)
+            if (SameName(piece.name, name)) lengths.push_back(piece.length);
+        if (lengths.size() != static_cast<size_t>(k)) break;
+    }
+    const std::string otherSet =
+        unused + " описывает другие части, чем " + check.name + ", и не использован.";
+    if (lengths.size() != check.digits.size()) {
+        hooks_.ShowMessage(otherSet);
+        return false;
+    }
+    const uint64_t length = lengths[n - 1];
+    ScratchFile rebuilt(rebuiltPath_);
+    if (!rebuilt.IsOpen()) {
+        hooks_.ShowMessage("Невозможно создание файла " + rebuiltPath_ + "!");
+        return false;
+    }
+    std::vector<char> run(CopyBufferSize()), mixed(CopyBufferSize());
+    const std::string readFailed = "Невозможно прочитать файл " + recoveryPath_ + " полностью!";
+    // The recovery slice's first bytes, then every other piece XORed into them.
+    {
+        FileStream recovery = OpenReadStream(recoveryPath_);
+        if (recovery.Seek(static_cast<int64_t>(reading.set->recoveryOffset),
+                          SeekOrigin::FromBeginning) < 0) {
+            hooks_.ShowMessage(readFailed);
+            return false;
+        }
+        for (uint64_t at = 0; at < length;) {
+            const uint32_t take =
+                static_cast<uint32_t>(std::min<uint64_t>(run.size(), length - at));
+            if (recovery.Read(run.data(), take) != take) {
+                hooks_.ShowMessage(readFailed);
+                return false;
+            }
+            if (!rebuilt.WriteAt(at, run.data(), take)) {
+                hooks_.ShowMessage("Невозможно записать файл " + rebuiltPath_ + " полностью!");
+                return false;
+            }
+            at += take;
+        }
+    }
+    std::vector<Fault> faults;
+    faults.push_back({n, !IsExistingFile(PieceAt(n))});
+    bool otherLengths = false;
+    for (int64_t k = 1; k <= count; ++k) {
+        if (k == n) continue;
+        hooks_.SetStatus("Восстановление части " + PieceAt(n) + " по " + recoveryName_ +
+                         ": чтение части " + PieceAt(k));
+        if (!KeepGoing()) return false;
+        FileStream piece = OpenReadStream(PieceAt(k));
+        if (!piece.IsOpen()) {
+            faults.push_back({k, !IsExistingFile(PieceAt(k))});
+            continue;
+        }
+        const int64_t size = piece.Size();
+        // A piece of another length is read all the same: its digest tells whether the piece
+        // or the recovery file is at fault.
+        const bool fits = size == static_cast<int64_t>(lengths[k - 1]);
+        Sha256 digest;
+        uint64_t at = 0;
+        for (;;) {
+            const uint32_t got = piece.Read(run.data(), static_cast<uint32_t>(run.size()));
+            if (got == 0) break;
+            digest.Add(run.data(), got);
+            const uint32_t overlap =
+                fits && at < length ? static_cast<uint32_t>(std::min<uint64_t>(got, length - at))
+                                    : 0;
+            if (overlap > 0) {
+                if (!rebuilt.ReadAt(at, mixed.data(), overlap)) {
+                    hooks_.ShowMessage("Невозможно прочитать файл " + rebuiltPath_ + " полностью!");
+                    return false;
+                }
+                for (uint32_t i = 0; i < overlap; ++i) mixed[i] ^= run[i];
+                if (!rebuilt.WriteAt(at, mixed.data(), overlap)) {
+                    hooks_.ShowMessage("Невозможно записать файл " + rebuiltPath_ + " полностью!");
+                    return false;
+                }
+            }
+            at += got;
+            if (!KeepGoing()) return false;
+        }
+        const bool intact = digest.Finish() == check.digits[k - 1];
+        if (!intact) faults.push_back({k, false});
+        otherLengths = otherLengths || (intact && !fits);
+    }
+    if (faults.size() > 1) {
+        hooks_.ShowMessage(FaultsText(faults));
+        return false;
+    }
+    if (otherLengths) {
+        hooks_.ShowMessage(otherSet);
+        return false;
+    }
+    rebuilt_ = n;
+    return true;
+}

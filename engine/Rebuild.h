@@ -1,0 +1,52 @@
+// The join's use of the recovery file beside a checked set: one piece missing, cut short or
+// damaged is rebuilt from the recovery slice and every other piece into a temporary file in
+// the target folder, which the join then reads in the piece's place. The user's set is left
+// as it was; the temporary file goes when the join ends, however it ends.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/Hooks.h"
+#include "engine/SetCheck.h"
+
+class PieceRebuild {
+  public:
+    PieceRebuild(JoinHooks& hooks, const std::string& pieceFolder, const std::string& baseName,
+                 const std::string& outputPath);
+    ~PieceRebuild();
+    PieceRebuild(const PieceRebuild&) = delete;
+    PieceRebuild& operator=(const PieceRebuild&) = delete;
+
+    // Whether a recovery file lies beside the set and no piece has been rebuilt yet.
+    bool Possible() const;
+    // Rebuilds piece n of the set that check describes. false after telling the user why not
+    // (faultText, what the join would have said of the piece, comes first) or on a stop.
+    bool Rebuild(int64_t n, const SetCheck& check, const std::string& faultText);
+    // The file to read as piece n: the rebuilt one, or piecePath.
+    const std::string& PathFor(int64_t n, const std::string& piecePath) const;
+    bool IsRebuilt(int64_t n) const { return rebuilt_ == n; }
+    bool AnyRebuilt() const { return rebuilt_ != 0; }
+    // The line the completion text gains; empty when nothing was rebuilt.
+    std::string DoneLine() const;
+    // What the join says when the rebuilt piece differs from its line.
+    std::string MismatchText(const SetCheck& check) const;
+    // The line added to a refusal of two or more missing pieces.
+    std::string OnlyOneText() const;
+    // What the join says when piece n is found damaged after another was rebuilt.
+    std::string SecondFaultText(int64_t n) const;
+
+  private:
+    struct Fault {
+        int64_t number;
+        bool missing;
+    };
+    std::string PieceAt(int64_t n) const;
+    std::string FaultsText(std::vector<Fault> faults) const;
+    bool KeepGoing();
+
+    JoinHooks& hooks_;
+    const std::string pieceFolder_, baseName_, recoveryName_, recoveryPath_, rebuiltPath_;
+    int64_t rebuilt_ = 0;
+    uint32_t paced_ = 0;
+};

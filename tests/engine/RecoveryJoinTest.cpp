@@ -1,0 +1,225 @@
+// Sets with a recovery file: the split writes it only whole, the join rebuilds any one piece
+// missing, cut short or changed (leaving the user's set as it was and no file of its own), and
+// refuses two faults, a damaged recovery file and one of another set.
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+#include "engine/Join.h"
+#include "engine/PieceSet.h"
+#include "engine/Split.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// 10000 bytes in pieces of 2600, 2600, 2600 and 2200: the last one shorter, none a multiple of
+// the slice's 4 bytes but the slice itself.
+struct RecoveryJoin : ::testing::Test {
+    TempFolder pieces, target;
+    const std::string bytes = PatternBytes(10000, 41);
+    static constexpr int64_t kCount = 4;
+
+    void SetUp() override {
+        WriteWholeFile(pieces / "film.avi", bytes);
+        SplitRequest request =
+            SplitRequestFor(pieces / "film.avi", pieces.Path(), SplitMethod::BySize, 2600);
+        request.recovery = true;
+        RecordingHooks split;
+        SplitFile(request, split);
+        ASSERT_EQ(split.Of("message"), Texts{"Разделение файла film.avi завершенно"});
+        RemoveFile(pieces / "film.avi");
+        ASSERT_EQ(FolderEntries(pieces.Path()),
+                  (Texts{"film.avi.par2", "film.avi.sha256", "film.avi_1.brf", "film.avi_2.brf",
+                         "film.avi_3.brf", "film.avi_4.brf"}));
+    }
+
+    std::string Piece(int64_t n) const { return PiecePath(pieces.Path(), "film.avi", n); }
+    std::string Recovery() const { return pieces / "film.avi.par2"; }
+    std::string Done() const {
+        return "Востановление файла " + target.Path() +
+               "film.avi завершенно\r\nВсе части проверены по film.avi.sha256.";
+    }
+
+    Texts Join() {
+        RecordingHooks hooks;
+        JoinPieces(Piece(1), target.Path(), hooks);
+        return hooks.Of("message");
+    }
+
+    // Joins the set with a fault; the output must be whole, the set as the fault left it and
+    // the target folder free of the rebuilt piece.
+    void ExpectRebuilt(int64_t n, const std::string& why) {
+        SCOPED_TRACE(why + " piece " + std::to_string(n));
+        const Texts before = FolderEntries(pieces.Path());
+        const std::string left = ReadWholeFile(Piece(n));
+        EXPECT_EQ(Join(), Texts{Done() + "\r\nЧасть " + std::to_string(n) +
+                                " восстановлена по film.avi.par2."});
+        EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+        EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"});
+        EXPECT_EQ(FolderEntries(pieces.Path()), before);
+        EXPECT_TRUE(ReadWholeFile(Piece(n)) == left);
+        RemoveFile(target / "film.avi");
+    }
+
+    // Joins and expects the one refusal, with nothing in the target folder.
+    void ExpectRefused(const std::string& text) {
+        EXPECT_EQ(Join(), Texts{text});
+        EXPECT_TRUE(FolderEntries(target.Path()).empty());
+    }
+};
+
+} // namespace
+
+TEST_F(RecoveryJoin, AnyOnePieceMissingCutShortOrChangedIsRebuilt) {
+    for (int64_t n = 1; n <= kCount; ++n) {
+        const std::string original = ReadWholeFile(Piece(n));
+        RemoveFile(Piece(n));
+        ExpectRebuilt(n, "missing");
+        WriteWholeFile(Piece(n), original.substr(0, original.size() - 1));
+        ExpectRebuilt(n, "cut short");
+        WriteWholeFile(Piece(n), "");
+        ExpectRebuilt(n, "empty");
+        std::string changed = original;
+        changed[changed.size() / 3] ^= 0x20;
+        WriteWholeFile(Piece(n), changed);
+        ExpectRebuilt(n, "one byte changed");
+        WriteWholeFile(Piece(n), original + "x");
+        ExpectRebuilt(n, "one byte longer");
+        WriteWholeFile(Piece(n), original);
+    }
+    // A whole set is joined without the recovery file's help.
+    EXPECT_EQ(Join(), Texts{Done()});
+}
+
+TEST_F(RecoveryJoin, TwoFaultsAreRefusedAndBothNamed) {
+    const std::string onlyOne =
+        "Файл восстановления film.avi.par2 восстанавливает только одну часть.";
+    const std::string second = ReadWholeFile(Piece(2));
+    RemoveFile(Piece(2));
+    RemoveFile(Piece(4));
+    ExpectRefused("Части " + Piece(2) + ", " + Piece(4) + " не найдены!\r\n" + onlyOne);
+    WriteWholeFile(Piece(4), PatternBytes(2200, 1));
+    ExpectRefused("Часть " + Piece(2) + " не найдена.\r\nЧасть " + Piece(4) +
+                  " повреждена или изменена после разделения.\r\n" + onlyOne +
+                  " Соединение прервано.");
+    // Both found while the set is read: the first is rebuilt from the others, which names the
+    // second.
+    WriteWholeFile(Piece(2), second.substr(0, 100));
+    ExpectRefused("Часть " + Piece(2) + " повреждена или изменена после разделения.\r\nЧасть " +
+                  Piece(4) + " повреждена или изменена после разделения.\r\n" + onlyOne +
+                  " Соединение прервано.");
+}
+
+TEST_F(RecoveryJoin, ADamagedRecoveryFileOrOneOfAnotherSetIsNotUsed) {
+    RemoveFile(Piece(3));
+    const std::string missing =
+        "Часть " + Piece(3) + " не найдена!\r\nФайл восстановления " + Recovery();
+    const std::string recovery = ReadWholeFile(Recovery());
+    // One byte of each part of the file: the recovery slice, a file description, the end.
+    for (size_t at : {size_t{10}, size_t{100}, size_t{2700}, recovery.size() - 5}) {
+        SCOPED_TRACE(at);
+        std::string flipped = recovery;
+        flipped[at] ^= 0x01;
+        WriteWholeFile(Recovery(), flipped);
+        ExpectRefused(missing + " повреждён и не использован.");
+    }
+    WriteWholeFile(Recovery(), recovery.substr(0, recovery.size() - 100));
+    ExpectRefused(missing + " повреждён и не использован.");
+    // The recovery file of a split of another file of the same name into five pieces.
+    TempFolder other;
+    WriteWholeFile(other / "film.avi", PatternBytes(10000, 42));
+    SplitRequest request =
+        SplitRequestFor(other / "film.avi", other.Path(), SplitMethod::ByCount, 5);
+    request.recovery = true;
+    RecordingHooks split;
+    SplitFile(request, split);
+    WriteWholeFile(Recovery(), ReadWholeFile(other / "film.avi.par2"));
+    ExpectRefused(missing + " описывает другие части, чем film.avi.sha256, и не использован.");
+    // The same pieces' names and count, other bytes: the rebuilt piece fails its check line.
+    WriteWholeFile(other / "film.avi", PatternBytes(10000, 43));
+    request.method = SplitMethod::BySize;
+    request.sizeValue = 2600;
+    SplitFile(request, split);
+    WriteWholeFile(Recovery(), ReadWholeFile(other / "film.avi.par2"));
+    RecordingHooks hooks;
+    JoinPieces(Piece(1), target.Path(), hooks);
+    ASSERT_EQ(hooks.Of("message").size(), 1u);
+    EXPECT_NE(hooks.Of("message")[0].find(" не совпадает со строкой в film.avi.sha256"),
+              std::string::npos)
+        << hooks.Of("message")[0];
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+}
+
+TEST_F(RecoveryJoin, WithoutACheckFileTheSetJoinsAsItAlwaysDid) {
+    RemoveFile(pieces / "film.avi.sha256");
+    std::string changed = ReadWholeFile(Piece(2));
+    changed[7] ^= 1;
+    WriteWholeFile(Piece(2), changed);
+    EXPECT_EQ(Join(), Texts{"Востановление файла " + target.Path() + "film.avi завершенно"});
+    EXPECT_EQ(ReadWholeFile(target / "film.avi").substr(2600, 2600), changed);
+}
+
+TEST(RecoverySplit, AStoppedOrFailedSplitLeavesNoRecoveryFile) {
+    TempFolder folder;
+    WriteWholeFile(folder / "src.bin", PatternBytes(300000, 5));
+    CopyBufferScope small(4096);
+    PaceEveryBuffer everyBuffer;
+    for (int stopAt : {1, 3, 40}) {
+        SCOPED_TRACE(stopAt);
+        SplitRequest request =
+            SplitRequestFor(folder / "src.bin", folder / "out\\", SplitMethod::ByCount, 3);
+        request.recovery = true;
+        ProgressHooks hooks;
+        hooks.stopAtYield = stopAt;
+        SplitFile(request, hooks);
+        EXPECT_TRUE(hooks.Of("message").empty());
+        EXPECT_TRUE(FolderEntries(folder / "out\\").empty());
+    }
+    // The last piece cannot be written: the split fails and takes everything with it.
+    MakeFolder(folder / "out\\");
+    FullDeviceLink full(folder / "out\\", "src.bin_3.brf");
+    ASSERT_TRUE(full.Made());
+    SplitRequest request =
+        SplitRequestFor(folder / "src.bin", folder / "out\\", SplitMethod::ByCount, 3);
+    request.recovery = true;
+    RecordingHooks hooks;
+    SplitFile(request, hooks);
+    EXPECT_EQ(FolderEntries(folder / "out\\"), Texts{"src.bin_3.brf"}) << "only the link";
+}
+
+TEST(RecoverySplit, MoreThan32768PiecesAreSplitWithoutARecoveryFileAndTheUserIsTold) {
+    TempFolder folder;
+    WriteWholeFile(folder / "s", PatternBytes(32769, 6));
+    SplitRequest request = SplitRequestFor(folder / "s", folder / "out\\", SplitMethod::BySize, 1);
+    request.recovery = true;
+    ProgressHooks hooks;
+    // A whole split of 32,769 pieces takes ten minutes under Wine: the split is looked at
+    // while it writes them, and stopped.
+    Texts seen;
+    hooks.onKeep = [&] {
+        if (hooks.yields == 200) seen = FolderEntries(folder / "out\\");
+    };
+    hooks.stopAtYield = 201;
+    SplitFile(request, hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Файл восстановления s.par2 не будет создан: в наборе 32769 частей, а формат "
+                    "PAR2 описывает не более 32768. Разделение пойдёт без него."});
+    EXPECT_GT(seen.size(), 100u);
+    for (const std::string& name : seen) EXPECT_EQ(name.find(".par2"), std::string::npos) << name;
+}
+
+TEST(RecoverySplit, ASetSplitAgainWithoutOneLosesTheOldRecoveryFile) {
+    TempFolder folder;
+    WriteWholeFile(folder / "s", PatternBytes(3000, 6));
+    SplitRequest request = SplitRequestFor(folder / "s", folder.Path(), SplitMethod::ByCount, 3);
+    request.recovery = true;
+    RecordingHooks hooks;
+    SplitFile(request, hooks);
+    ASSERT_TRUE(FileExists(folder / "s.par2"));
+    // It would "repair" the new pieces back into the old ones.
+    WriteWholeFile(folder / "s", PatternBytes(3000, 7));
+    request.recovery = false;
+    SplitFile(request, hooks);
+    EXPECT_FALSE(FileExists(folder / "s.par2"));
+    EXPECT_EQ(hooks.Of("message"), Texts(2, "Разделение файла s завершенно"));
+}
