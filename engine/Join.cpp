@@ -211,15 +211,30 @@ class Joiner {
             const int64_t start = done;
             faultText_.clear();
             const bool appended = AppendPiece(output, path, done, feed.get());
-            if (!appended && faultText_.empty()) return false;
-            const bool intact = appended && (!feed || feed->Finish(0) == check_->digits[i]);
-            if (feed) feed->Begin(0);
-            if (intact) continue;
-            if (faultText_.empty()) faultText_ = DamagedPieceText(path, *check_);
+            if (appended && (!feed || PieceMatches(*feed, path, check_->digits[i]))) continue;
+            // Told already, or stopped; else the piece is cut short or damaged.
+            if (faultText_.empty()) return false;
+            if (!appended && feed) feed->Begin(0);
             if (!RebuildInPlace(n, output, start, done)) return false;
             --i; // the rebuilt piece is appended in its place and checked
         }
         if (!output.Flush()) return ShowWriteFailed();
+        return true;
+    }
+
+    // Whether the piece just appended has the digits of its line; false after a message, or
+    // with faultText_ telling the damage. The feed's lane then begins anew for the next piece.
+    bool PieceMatches(HashFeed& feed, const std::string& path, const std::string& listed) {
+        const std::optional<std::string> digits = feed.Finish(0);
+        if (!digits) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + path + "!");
+            return false;
+        }
+        feed.Begin(0);
+        if (*digits != listed) {
+            faultText_ = DamagedPieceText(path, *check_);
+            return false;
+        }
         return true;
     }
 
