@@ -320,6 +320,7 @@ class Splitter {
         if (!hooks_.AskOkCancel(InsertDiskText())) return false;
         DiskRoom disk = PrepareDisk(1);
         if (disk.HoldsWhole(fileSize_)) return CopyWholeFile();
+        if (request_.recovery) recovery_.BeginInTemp(hooks_, feed_.get());
 
         FileStream source;
         if (!OpenSource(source)) return false;
@@ -334,7 +335,7 @@ class Splitter {
             if (*taken > 0) {
                 written += *taken;
                 if (!NotePiece(n)) return false;
-                if (written == fileSize_) return NoteWhole();
+                if (written == fileSize_) return NoteWhole() && FinishRecoveryOnDisks();
                 if (!FlushCheckFile()) return false;
                 checkMade_ = false; // the next disk has none of this split's yet
                 ++n;
@@ -342,6 +343,20 @@ class Splitter {
             if (!hooks_.AskOkCancel(InsertDiskText())) return false;
             disk = PrepareDisk(n);
         }
+    }
+
+    // The recovery file onto the last disk, or one more; false on a stop.
+    bool FinishRecoveryOnDisks() {
+        const auto room = [this] {
+            if (!IsExistingFolder(request_.targetFolder)) system_.makeFolder(request_.targetFolder);
+            const std::string root = Letter() + ":\\";
+            const uint64_t free = system_.freeSpace(root).value_or(0);
+            return std::min(free, LargestFileOn(system_.fileSystem(root)).value_or(free));
+        };
+        return recovery_.FinishOnDisks(hooks_, {Letter(), room, [this] {
+                                                    hooks_.KeepResponsive();
+                                                    return !hooks_.StopRequested();
+                                                }});
     }
 
     // Asks for another disk while the one in the drive has no room; false on Cancel.

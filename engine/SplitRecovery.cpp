@@ -1,5 +1,7 @@
 #include "engine/SplitRecovery.h"
 
+#include <windows.h>
+
 #include "engine/FileServices.h"
 #include "engine/Par2.h"
 #include "engine/PieceSet.h"
@@ -43,8 +45,27 @@ void SplitRecovery::BeginBeside(SplitHooks& hooks, HashFeed* feed, int64_t piece
     Begin(hooks, feed, pieceCount, FinalPath() + ".~part");
 }
 
+void SplitRecovery::BeginInTemp(SplitHooks& hooks, HashFeed* feed) {
+    char folder[MAX_PATH + 1] = {}, path[MAX_PATH + 1] = {};
+    // The pieces go onto removable disks; the XOR builds up on the computer meanwhile.
+    if (!GetTempPathA(sizeof folder, folder) || !GetTempFileNameA(folder, "vnk", 0, path)) {
+        hooks.ShowMessage("Невозможно создание временного файла для файла восстановления " +
+                          RecoveryFileName(fileName_) + ". Разделение пойдёт без него.");
+        return;
+    }
+    Begin(hooks, feed, 0, path);
+    // GetTempFileNameA made the file; without a writer nobody else removes it.
+    if (!writer_) RemoveFile(path);
+}
+
 void SplitRecovery::EndPiece(HashFeed& feed, int64_t pieceNumber) {
-    if (writer_) writer_->EndPiece(feed, PieceName(fileName_, pieceNumber));
+    if (!writer_) return;
+    if (pieceNumber > Par2MostPieces) {
+        tooMany_ = true;
+        Drop();
+        return;
+    }
+    writer_->EndPiece(feed, PieceName(fileName_, pieceNumber));
 }
 
 void SplitRecovery::FinishBeside(SplitHooks& hooks) {
@@ -84,4 +105,63 @@ std::string SplitRecovery::FinalPath() const { return folder_ + RecoveryFileName
 void SplitRecovery::GiveUp(SplitHooks& hooks, const std::string& text) {
     Drop();
     hooks.ShowMessage(text);
+}
+
+bool SplitRecovery::CopyOnto(const Disks& disks, bool& stopped) {
+    const std::string part = FinalPath() + ".~part";
+    FileStream source = OpenReadStream(writer_->WorkPath());
+    FileStream target = OpenWriteStream(part);
+    const int64_t size = static_cast<int64_t>(writer_->FileBytes());
+    const CopyResult copied =
+        CopyStreamBytes(target, source, size, [&](int64_t) { return disks.keepGoing(); });
+    stopped = copied.stopped;
+    const bool whole = !copied.stopped && copied.written == size && target.Flush();
+    target.Close();
+    if (whole && ReplaceFileWith(part, FinalPath())) return true;
+    RemoveFile(part);
+    return false;
+}
+
+bool SplitRecovery::FinishOnDisks(SplitHooks& hooks, const Disks& disks) {
+    const std::string name = RecoveryFileName(fileName_);
+    const std::string without =
+        "Набор частей полон и проверяется по файлу проверки, но файла восстановления " + name +
+        " у него нет.";
+    if (tooMany_) {
+        hooks.ShowMessage("Файл восстановления " + name + " не записан: частей больше " +
+                          DecimalText(Par2MostPieces) + ", а формат PAR2 больше не описывает. " +
+                          without);
+        return true;
+    }
+    if (!writer_) return true;
+    feed_->Rest(DigestLane);
+    feed_->Rest(ParityLane);
+    if (!writer_->Complete()) {
+        GiveUp(hooks, "Невозможно записать файл " + writer_->WorkPath() + ". " + without);
+        return true;
+    }
+    writer_->Close();
+    const uint64_t size = writer_->FileBytes();
+    for (bool lastDisk = true;; lastDisk = false) {
+        if (!lastDisk) {
+            const std::string ask =
+                "Вставте другой диск " + disks.letter + " для записи файла восстановления " + name +
+                " (" + DecimalText(static_cast<int64_t>(size)) + " байт) и нажмите Ок.";
+            if (!hooks.AskOkCancel(ask)) {
+                GiveUp(hooks, "Файл восстановления " + name + " не записан. " + without);
+                return true;
+            }
+        }
+        if (disks.room() < size) continue;
+        bool stopped = false;
+        if (CopyOnto(disks, stopped)) {
+            Drop();
+            return true;
+        }
+        if (stopped) {
+            Drop();
+            return false;
+        }
+        // The disk took less than it said: another one may take it.
+    }
 }

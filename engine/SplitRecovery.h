@@ -3,7 +3,9 @@
 // file is complete. It is a wish: whatever keeps it from being made, the split goes on.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/HashFeed.h"
@@ -35,6 +37,20 @@ class SplitRecovery {
     void EndPiece(HashFeed& feed, int64_t pieceNumber);
     // Completes the file and gives it its name beside the set; tells the user when it cannot.
     void FinishBeside(SplitHooks& hooks);
+    // The disk method's end, after the check file's whole-file line: the file goes onto the
+    // disk in the drive when it holds it, else onto one more disk the user is asked for.
+    // Cancel keeps the set without it, and the user is told. room gives the bytes the disk in
+    // the drive takes for one file (its target folder made first); keepGoing lets the window
+    // run during the copy and is false on a stop. false on a stop.
+    struct Disks {
+        std::string letter;
+        std::function<uint64_t()> room;
+        std::function<bool()> keepGoing;
+    };
+    bool FinishOnDisks(SplitHooks& hooks, const Disks& disks);
+    // Starts it for a set spread over disks, in the system's temporary folder.
+    void BeginInTemp(SplitHooks& hooks, HashFeed* feed);
+
     // Stops the feed's lanes that work for it, then closes and removes the work file.
     void Drop();
 
@@ -47,4 +63,8 @@ class SplitRecovery {
     const std::string folder_, fileName_;
     std::unique_ptr<RecoveryWriter> writer_;
     HashFeed* feed_ = nullptr; // whose lanes work for the writer
+    bool tooMany_ = false;     // the disks took more pieces than the file can describe
+
+    // Writes the finished work file onto the disk in the drive; false when it cannot.
+    bool CopyOnto(const Disks& disks, bool& stopped);
 };

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "TestFiles.h"
@@ -36,6 +37,19 @@ void Make(const std::string& folder, const std::string& caseName, const std::str
     std::printf("%s\n", caseName.c_str());
 }
 
+// Disks with these free bytes in turn, besides the room their check file keeps; the pieces
+// all land in the one folder.
+SplitSystem Disks(const std::vector<uint64_t>& figures) {
+    auto next = std::make_shared<size_t>(0);
+    SplitSystem system =
+        ScriptedSystem([figures, next](const std::string&) -> std::optional<uint64_t> {
+            const uint64_t figure = *next < figures.size() ? figures[(*next)++] : 0;
+            return figure + kTestCluster;
+        });
+    system.fileSystem = [](const std::string&) { return std::string("NTFS"); };
+    return system;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -50,5 +64,11 @@ int main(int argc, char** argv) {
     Make(folder, "cyrillic", "отчёт.doc", 50001, SplitMethod::ByCount, 3);
     // A set of one piece.
     Make(folder, "one-piece", "one.bin", 20000, SplitMethod::BySize, 20000);
+    // Onto disks of 30000 bytes each and a large last one, which takes the recovery file too.
+    Make(folder, "disks", "film.mkv", 100000, SplitMethod::OntoDisks, 0,
+         Disks({30000, 30000, 30000, 1u << 30, 1u << 30}));
+    // The last disk full with its piece: the recovery file goes onto one more disk.
+    Make(folder, "disks-one-more", "film.mkv", 99999, SplitMethod::OntoDisks, 0,
+         Disks({40000, 40000, 19999, 100, 1u << 30}));
     return failures == 0 ? 0 : 1;
 }

@@ -1,6 +1,8 @@
 // Sets with a recovery file: the split writes it only whole, the join rebuilds any one piece
 // missing, cut short or changed (leaving the user's set as it was and no file of its own), and
 // refuses two faults, a damaged recovery file and one of another set.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
@@ -222,4 +224,94 @@ TEST(RecoverySplit, ASetSplitAgainWithoutOneLosesTheOldRecoveryFile) {
     SplitFile(request, hooks);
     EXPECT_FALSE(FileExists(folder / "s.par2"));
     EXPECT_EQ(hooks.Of("message"), Texts(2, "Разделение файла s завершенно"));
+}
+
+namespace {
+
+// Scripted disks whose pieces all land in one folder: free bytes of each disk in turn, besides
+// the room its check file keeps.
+struct DiskScript {
+    std::vector<uint64_t> figures;
+    size_t next = 0;
+    SplitSystem System() {
+        SplitSystem system = ScriptedSystem([this](const std::string&) -> std::optional<uint64_t> {
+            return (next < figures.size() ? figures[next++] : 0) + kTestCluster;
+        });
+        system.fileSystem = [](const std::string&) { return std::string("NTFS"); };
+        return system;
+    }
+};
+
+// The files GetTempFileNameA made for recovery files in the temporary folder.
+size_t TemporaryWorkFiles() {
+    char temp[MAX_PATH + 1];
+    GetTempPathA(sizeof temp, temp);
+    size_t count = 0;
+    for (const std::string& name : FolderEntries(temp))
+        if (name.rfind("vnk", 0) == 0) ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(RecoveryOnDisks, TheLastDiskOrOneMoreTakesItAndCancelKeepsTheSetWithoutIt) {
+    TempFolder folder;
+    const std::string bytes = PatternBytes(25000, 9);
+    WriteWholeFile(folder / "src.bin", bytes);
+    const size_t workFiles = TemporaryWorkFiles();
+    const std::string insert = "Вставте другой диск " + folder.Path().substr(0, 1) +
+                               " для записи части src.bin и нажмите Ок.";
+    const std::string done = "Разделение файла src.bin завершенно";
+    struct Case {
+        std::vector<uint64_t> disks;
+        std::deque<bool> answers;
+        Texts asks, messages;
+        bool written;
+    };
+    const std::string oneMore = "Вставте другой диск " + folder.Path().substr(0, 1) +
+                                " для записи файла восстановления src.bin.par2 (10976 байт) и "
+                                "нажмите Ок.";
+    const std::string without =
+        "Файл восстановления src.bin.par2 не записан. Набор частей полон и проверяется по файлу "
+        "проверки, но файла восстановления src.bin.par2 у него нет.";
+    const std::vector<Case> cases = {
+        // The last disk holds the rest of the file and the recovery file.
+        {{10000, 10000, 1u << 20, 1u << 20}, {}, {insert, insert, insert}, {done}, true},
+        // The last disk is full with its piece: one more is asked for, and then another.
+        {{10000, 10000, 5000, 100, 10000, 1u << 20},
+         {},
+         {insert, insert, insert, oneMore, oneMore},
+         {done},
+         true},
+        // Cancel there keeps the set, complete and checkable, without it.
+        {{10000, 10000, 5000, 100},
+         {true, true, true, false},
+         {insert, insert, insert, oneMore},
+         {without, done},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asks.size());
+        TempFolder disk;
+        DiskScript script{c.disks};
+        SplitRequest request =
+            SplitRequestFor(folder / "src.bin", disk.Path(), SplitMethod::OntoDisks, 0);
+        request.recovery = true;
+        RecordingHooks hooks;
+        hooks.answers = c.answers;
+        SplitFile(request, hooks, script.System());
+        EXPECT_EQ(hooks.Of("ask"), c.asks);
+        EXPECT_EQ(hooks.Of("message"), c.messages);
+        EXPECT_EQ(FileExists(disk / "src.bin.par2"), c.written);
+        EXPECT_EQ(TemporaryWorkFiles(), workFiles);
+        // The set joins, and with a piece missing it is rebuilt when the file was written.
+        RemoveFile(disk / "src.bin_2.brf");
+        TempFolder target;
+        RecordingHooks join;
+        JoinPieces(disk / "src.bin_1.brf", target.Path(), join);
+        ASSERT_EQ(join.Of("message").size(), 1u);
+        EXPECT_EQ(join.Of("message")[0].find("Часть 2 восстановлена") != std::string::npos,
+                  c.written);
+        EXPECT_EQ(ReadWholeFile(target / "src.bin") == bytes, c.written);
+    }
 }
