@@ -63,6 +63,8 @@ void BuildSplitPage(MainWindow* w) {
     w->TargetFolderBox = OnWindowBackground(Place(CreateEditBox(page, 0), 8, 72, 569, 22));
     w->SourceBrowseButton = WithFontHeight(Place(CreateButton(page, "..."), 576, 24, 24, 22), -1);
     w->TargetBrowseButton = WithFontHeight(Place(CreateButton(page, "..."), 576, 72, 24, 22), -1);
+    // In the page's font, in the free room left of the button it goes with.
+    w->RecoveryBox = Place(CreateCheckBox(page, "Файл восстановления (.par2)"), 8, 198, 250, 22);
     w->SplitButton =
         WithCharset(Place(CreateButton(page, "Разделить"), 472, 198, 129, 22), AnsiCharset);
     w->MethodGroup =

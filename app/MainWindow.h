@@ -72,6 +72,7 @@ struct MainWindow : BaseObject {
     Control* SourceBrowseButton = nullptr;
     Control* TargetBrowseButton = nullptr;
     Control* SplitButton = nullptr;
+    Control* RecoveryBox = nullptr; // "<file name>.par2" beside the pieces
     Control* MethodGroup = nullptr;
     Control* PiecesWordLabel = nullptr;
     Control* DiskRadio = nullptr;

@@ -106,6 +106,7 @@ void StartSplit(MainWindow* w, Control*) {
     request.count = ParseDecimalWide(GetText(w->CountBox));
     request.sizeValue = ParseDecimalWide(GetText(w->SizeBox));
     request.unitMultiplier = CurrentUnitMultiplier(w);
+    request.recovery = IsChecked(w->RecoveryBox);
     OperationGuard guard(w);
     WindowHooks hooks(w);
     SplitFile(request, hooks);

@@ -34,5 +34,7 @@ Control* CreateButton(Control* parent, const std::string& caption);
 Control* CreateGroupBox(Control* parent, const std::string& caption);
 // All radio boxes of one parent form one group; the first one made starts checked.
 Control* CreateRadioBox(Control* parent, const std::string& caption);
+// Starts clear; a click turns its mark over (IsChecked tells it).
+Control* CreateCheckBox(Control* parent, const std::string& caption);
 Control* CreateComboBox(Control* parent, OptionSet options);
 Control* CreateListBox(Control* parent, OptionSet options);

@@ -26,6 +26,7 @@ const Expected Layout[] = {
     {"obj_EDIT", 0, 8, 72, 569, 22, ""},
     {"obj_BUTTON", 0, 576, 24, 24, 22, "..."},
     {"obj_BUTTON", 0, 576, 72, 24, 22, "..."},
+    {"obj_BUTTON", 0, 8, 198, 250, 22, "Файл восстановления (.par2)"},
     {"obj_BUTTON", 0, 472, 198, 129, 22, "Разделить"},
     {"obj_BUTTON", 0, 8, 96, 401, 97, "Метод разделения"},
     {"obj_STATIC", -1, 215, 74, 138, 12, "частей"},
@@ -58,6 +59,8 @@ int CaptionFrame(HWND control) {
     switch (GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) {
     case BS_RADIOBUTTON:
     case BS_AUTORADIOBUTTON:
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
         return GetSystemMetrics(SM_CXMENUCHECK) + 4;
     case BS_GROUPBOX:
         return 2 * 8;

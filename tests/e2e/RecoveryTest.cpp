@@ -1,0 +1,92 @@
+// The recovery file on the running program: the check box on the split page as laid out, and
+// a set split with it whose lost piece the join from the window rebuilds.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "Driver.h"
+#include "SplitPage.h"
+#include "TestFiles.h"
+
+namespace {
+
+// The menu's "Соединить" under "&Файл".
+constexpr int JoinMenuItem = 2;
+
+RECT ScreenRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+} // namespace
+
+TEST(Recovery, TheCheckBoxSitsLeftOfTheSplitButtonClearAndInThePagesFont) {
+    VarnokProcess varnok;
+    HWND page = varnok.Page(0);
+    HWND box = varnok.FindByText("obj_BUTTON", "Файл восстановления (.par2)");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetParent(box), page);
+    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_UNCHECKED) << "off at start";
+    const LONG style = GetWindowLongA(box, GWL_STYLE);
+    EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX);
+    EXPECT_TRUE(style & WS_TABSTOP);
+    EXPECT_TRUE(IsWindowEnabled(box));
+    // The same font as the page's own labels.
+    HWND label = varnok.Find("obj_STATIC", 8, 50, page);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(SendMessageA(box, WM_GETFONT, 0, 0), SendMessageA(label, WM_GETFONT, 0, 0));
+    // Inside the page, overlapping none of its other controls.
+    RECT pageArea{};
+    GetClientRect(page, &pageArea);
+    const RECT place = VarnokProcess::PlaceInParent(box);
+    EXPECT_TRUE(place.left >= 0 && place.top >= 0 && place.right <= pageArea.right &&
+                place.bottom <= pageArea.bottom);
+    const RECT mine = ScreenRect(box);
+    for (HWND other = GetWindow(page, GW_CHILD); other; other = GetWindow(other, GW_HWNDNEXT)) {
+        if (other == box) continue;
+        RECT theirs = ScreenRect(other), common{};
+        EXPECT_FALSE(IntersectRect(&common, &mine, &theirs)) << VarnokProcess::Text(other);
+    }
+    // Its text fits beside the mark.
+    const ProbeCaption caption = varnok.MeasureCaption(box);
+    EXPECT_LE(caption.text.cx + GetSystemMetrics(SM_CXMENUCHECK) + 4, caption.client.right);
+}
+
+TEST(Recovery, ASetSplitWithTheBoxCheckedHasItsLostPieceRebuiltByTheJoin) {
+    TempFolder temp;
+    const std::string bytes = PatternBytes(30001, 26);
+    WriteWholeFile(temp / "film.avi", bytes);
+    VarnokProcess varnok;
+    SplitControls split(varnok);
+    HWND box = varnok.FindByText("obj_BUTTON", "Файл восстановления (.par2)");
+    ASSERT_NE(box, nullptr);
+    VarnokProcess::Click(box);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+    ASSERT_TRUE(split.PrepareByCount(temp / "film.avi", temp / "parts\\", "3"));
+    VarnokProcess::Click(split.split);
+    ShownBox done = varnok.WaitForBox();
+    EXPECT_EQ(done.text, "Разделение файла film.avi завершенно");
+    varnok.Answer(done, IDOK);
+    EXPECT_EQ(FolderEntries(temp / "parts\\"),
+              (std::vector<std::string>{"film.avi.par2", "film.avi.sha256", "film.avi_1.brf",
+                                        "film.avi_2.brf", "film.avi_3.brf"}));
+
+    // Piece 2 is lost; the join is started from the window.
+    ASSERT_TRUE(RemoveFile(temp / "parts\\film.avi_2.brf"));
+    varnok.ChooseMenuItem(varnok.ReadMenu().ids[JoinMenuItem]);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
+    JoinControls join(varnok);
+    VarnokProcess::Type(join.piece, temp / "parts\\film.avi_1.brf");
+    VarnokProcess::Type(join.folder, temp / "out\\");
+    VarnokProcess::Click(join.join);
+    ShownBox joined = varnok.WaitForBox(20000);
+    const std::string completed = "Востановление файла " + (temp / "out\\") + "film.avi завершенно";
+    EXPECT_EQ(joined.text, completed + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 2 "
+                                       "восстановлена по film.avi.par2.");
+    varnok.Answer(joined, IDOK);
+    EXPECT_EQ(varnok.StatusText(1), completed);
+    EXPECT_TRUE(ReadWholeFile(temp / "out\\film.avi") == bytes);
+    EXPECT_EQ(FolderEntries(temp / "out\\"), std::vector<std::string>{"film.avi"});
+    EXPECT_FALSE(FileExists(temp / "parts\\film.avi_2.brf")) << "the set is left as it was";
+}
