@@ -3,6 +3,8 @@
 //
 //   varnok_bench split-size SOURCE FOLDER PIECE_BYTES
 //   varnok_bench split-count SOURCE FOLDER COUNT
+//   varnok_bench split-size-recovery|split-count-recovery SOURCE FOLDER NUMBER   (the same, with
+//     the recovery file)
 //   varnok_bench join CHOSEN_PIECE FOLDER
 //   varnok_bench sha256 FILE DIGITS   (Varnok's SHA-256 alone, on one thread: the processor's SHA
 //     extensions where it has them, else the system's)
@@ -109,7 +111,8 @@ double TimeSeconds(const std::function<void()>& work) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: varnok_bench split-size|split-count SOURCE FOLDER\\ NUMBER\n"
+    std::fprintf(stderr, "usage: varnok_bench split-size|split-count[-recovery] SOURCE "
+                         "FOLDER\\ NUMBER\n"
                          "       varnok_bench join CHOSEN_PIECE FOLDER\\\n"
                          "       varnok_bench sha256|sha256-system|sha256-twice FILE DIGITS\n");
     return 2;
@@ -134,11 +137,13 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     QuietHooks hooks;
     std::function<void()> work;
-    if ((mode == "split-size" || mode == "split-count") && argc == 5) {
+    const bool recovery = mode == "split-size-recovery" || mode == "split-count-recovery";
+    if ((mode == "split-size" || mode == "split-count" || recovery) && argc == 5) {
         SplitRequest request;
         request.sourcePath = argv[2];
         request.targetFolder = argv[3];
-        if (mode == "split-size") {
+        request.recovery = recovery;
+        if (mode == "split-size" || mode == "split-size-recovery") {
             request.method = SplitMethod::BySize;
             request.sizeValue = ParseDecimalWide(argv[4]);
             request.unitMultiplier = 1;

@@ -5,7 +5,8 @@
 #   engines use a tmpfs folder such as /dev/shm/varnok-bench, which takes the disk's noise away),
 #   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own), BENCH_EXE (another build of
 #   varnok_bench.exe, to compare engines), BENCH_ONLY=check (only the operations of the check's
-#   goal, so that more runs of them fit in the same time).
+#   goal, so that more runs of them fit in the same time), BENCH_ONLY=recovery (only those of the
+#   recovery file's goal).
 # Every tool works on the same file with its data in the page cache, writes into a folder
 # emptied and synced before the run, and is not followed by a sync: the figures are what a
 # user waits for. Varnok's time is taken inside the program around the engine call, so
@@ -19,7 +20,7 @@ dir=${BENCH_DIR:-$root/bench/out}
 buffer=${BENCH_BUFFER:-}
 exe=${BENCH_EXE:-$build/win/bench/varnok_bench.exe}
 only=${BENCH_ONLY:-}
-case $only in '' | check) ;; *) echo "bench: BENCH_ONLY is empty or check" >&2; exit 2;; esac
+case $only in '' | check | recovery) ;; *) echo "bench: BENCH_ONLY is empty, check or recovery" >&2; exit 2;; esac
 prefix=$build/win/wineprefix
 [ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
 
@@ -89,6 +90,12 @@ cp -l "$dir/v_set"/*.brf "$dir/p_set/"
 digits=$(sha256sum "$src" | cut -c1-64)
 grep -q "^$digits  source.bin" "$dir/v_set/source.bin.sha256" || fail "the check file's whole-file line is wrong"
 mapfile -t list < <(pieces "$dir/c_set")
+# Ten pieces with their recovery file: whole (r_set), and with piece 3 gone (q_set).
+mkdir -p "$dir/r_set" "$dir/q_set"
+varnok split-count-recovery "$src" "$dir/r_set" 10 >/dev/null
+[ -f "$dir/r_set/source.bin.par2" ] || fail "the split wrote no recovery file"
+cp -l "$dir/r_set"/* "$dir/q_set/"
+rm "$dir/q_set/source.bin_3.brf"
 
 # One timed operation each; every one writes into an emptied, synced folder and removes it.
 op_v_size() { r=$(varnok split-size "$src" "$dir/out" $piece); add v_size "$r"; }
@@ -119,6 +126,16 @@ op_cp() { r=$(timed cp "$src" "$dir/out/source.bin"); add cp "$r"; }
 op_v_join_plain() {
   r=$(varnok join "$dir/p_set/source.bin_1.brf" "$dir/out"); add v_join_plain "$r"
   cmp "$src" "$dir/out/source.bin" || fail "the joined file differs from the source"
+}
+op_v_count_rec() { r=$(varnok split-count-recovery "$src" "$dir/out" 10); add v_count_rec "$r"; }
+op_v_join_whole10() {
+  r=$(varnok join "$dir/r_set/source.bin_1.brf" "$dir/out"); add v_join_whole10 "$r"
+  cmp "$src" "$dir/out/source.bin" || fail "the joined file differs from the source"
+}
+op_v_join_rebuild() {
+  r=$(varnok join "$dir/q_set/source.bin_1.brf" "$dir/out"); add v_join_rebuild "$r"
+  cmp "$src" "$dir/out/source.bin" || fail "the file joined with a rebuilt piece differs from the source"
+  [ "$(ls "$dir/out")" = source.bin ] || fail "the join left $(ls "$dir/out")"
 }
 # Varnok's SHA-256 alone over the same bytes, on one thread: its hashing limit.
 op_v_sha() {
@@ -153,8 +170,9 @@ op_v_join_still() {
 # How fast a run goes depends on what ran just before it as much as on the tool (on this
 # virtual machine), so each run takes the operations in another order, shuffled repeatably.
 ops=(v_size c_size v_count c_count v_join c_join c_joinsync c_joinrw cp v_size_still v_join_still
-  v_join_plain v_sha v_sha2 v_sha_system c_openssl)
+  v_join_plain v_sha v_sha2 v_sha_system c_openssl v_count_rec v_join_whole10 v_join_rebuild)
 [ "$only" = check ] && ops=(v_sha c_openssl v_sha2 v_join_plain v_size v_count v_join)
+[ "$only" = recovery ] && ops=(v_count v_count_rec v_join_whole10 v_join_rebuild)
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
   for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
@@ -163,7 +181,19 @@ for run in $(seq "$runs"); do
     rm -rf "$dir/out"
   done
 done
-rm -rf "$dir/v_set" "$dir/c_set" "$dir/p_set"
+rm -rf "$dir/v_set" "$dir/c_set" "$dir/p_set" "$dir/r_set" "$dir/q_set"
+
+# Peak working set of a split with its recovery file into a piece of up to 1 GiB and the rest,
+# and of the join that rebuilds that large piece.
+fresh v_bigrec
+r=$(varnok split-size-recovery "$src" "$dir/v_bigrec" $((bigPiece * 3 / 4)))
+read -r _ recSplitPeak _ <<<"$r"
+rm "$dir/v_bigrec/source.bin_1.brf"
+fresh v_bigrebuild
+r=$(varnok join "$dir/v_bigrec/source.bin_2.brf" "$dir/v_bigrebuild")
+read -r _ recJoinPeak _ <<<"$r"
+cmp "$src" "$dir/v_bigrebuild/source.bin" || fail "the file joined with a rebuilt piece differs from the source"
+rm -rf "$dir/v_bigrec" "$dir/v_bigrebuild"
 
 # Peak working set of the largest copies: a split into 1 GiB pieces and the join of that set.
 fresh v_big
@@ -199,7 +229,7 @@ row() { # name varnokKey nativeKey nativeName
   echo "Source: $sizeMiB MiB of random bytes; median of $runs runs (fastest-slowest in brackets); MB = 10^6 bytes."
   echo "Reproduce: make bench BENCH_DIR=$dir BENCH_SIZE_MIB=$sizeMiB BENCH_RUNS=$runs${only:+ BENCH_ONLY=$only}"
   echo
-  if [ "$only" != check ]; then
+  if [ -z "$only" ]; then
     echo "| operation | Varnok | Varnok MB/s | coreutils | coreutils MB/s | Varnok / coreutils (medians) | the same, fastest runs | Varnok / cp |"
     echo "|---|---|---|---|---|---|---|---|"
     row "split by size, $((piece / 1048576)) MiB pieces" v_size c_size "split -b $((piece / 1048576))M"
@@ -218,6 +248,7 @@ row() { # name varnokKey nativeKey nativeName
     done
     echo
   fi
+  if [ "$only" != recovery ]; then
   shaName=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
   shaExt=no; grep -qw sha_ni /proc/cpuinfo && shaExt=yes
   echo "Processor: $shaName; SHA extensions: $shaExt. $(openssl version)."
@@ -252,6 +283,28 @@ row() { # name varnokKey nativeKey nativeName
   twice=$(fastest "${times[v_sha2]}")
   echo "Split with its check / SHA-256 twice at once (fastest runs): by size $(ratio "$twice" "$(fastest "${times[v_size]}")"), by count $(ratio "$twice" "$(fastest "${times[v_count]}")"); SHA-256 twice at once / alone: $(ratio "$(fastest "${times[v_sha]}")" "$twice")."
   echo
+  fi
+  if [ "$only" != check ]; then
+    echo "The recovery file (source.bin.par2, one slice per piece and their XOR): the split by count into 10 pieces with it"
+    echo "against the same split without it, and the join of that set with piece 3 removed (rebuilt from the recovery file)"
+    echo "against the join of the whole set. Goals (fastest runs): split <= 1.8 x, join <= 2.5 x; peak working set < 24 MiB."
+    echo
+    echo "| recovery file | median | fastest | MB/s (median) | fastest / the same without (fastest runs) | largest peak working set |"
+    echo "|---|---|---|---|---|---|"
+    for pair in "v_count_rec v_count split by count, 10 pieces, with the recovery file" \
+      "v_join_rebuild v_join_whole10 join with piece 3 removed, rebuilt"; do
+      read -r k base label <<<"$pair"
+      printf '| %s | %.3f s | %.3f s | %s | %s | %s |\n' "$label" "${med[$k]}" "$(fastest "${times[$k]}")" \
+        "$(mbs "${med[$k]}")" "$(ratio "$(fastest "${times[$base]}")" "$(fastest "${times[$k]}")")" "$(mib "${peaks[$k]}")"
+    done
+    for k in v_count v_join_whole10; do
+      case $k in v_count) label="split by count, 10 pieces, without it";; *) label="join of the whole set of 10 pieces";; esac
+      printf '| %s | %.3f s | %.3f s | %s | | %s |\n' "$label" "${med[$k]}" "$(fastest "${times[$k]}")" "$(mbs "${med[$k]}")" "$(mib "${peaks[$k]}")"
+    done
+    echo
+    echo "Peak working set with the recovery file at its largest: split into a piece of $(mib $((bigPiece * 3 / 4))) and the rest $(mib "$recSplitPeak"); the join rebuilding that piece $(mib "$recJoinPeak")."
+    echo
+  fi
   echo "| Varnok process | peak working set | working set before the operation |"
   echo "|---|---|---|"
   echo "| split into $(mib "$bigPiece") pieces | $(mib "$splitPeak") | $(mib "$splitStart") |"
