@@ -22,9 +22,14 @@ uint32_t Word(const uint8_t* at) {
            static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
-// One step of round R: the round's function of b, c, d, then the word, the sine and the turn.
-template <int R>
-inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t word, int i) {
+// The word step s of round r takes.
+constexpr int WordOf(int r, int s) {
+    return r == 0 ? s : r == 1 ? (1 + 5 * s) & 15 : r == 2 ? (5 + 3 * s) & 15 : (7 * s) & 15;
+}
+
+// Step s of round R, everything but the four registers known when it is compiled.
+template <int R, int S>
+inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, const uint32_t* x) {
     uint32_t f;
     if constexpr (R == 0)
         f = d ^ (b & (c ^ d));
@@ -34,20 +39,24 @@ inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t word,
         f = b ^ c ^ d;
     else
         f = c ^ (b | ~d);
-    a = b + Rotate(a + f + word + kSines[i], kShifts[R][i & 3]);
+    a = b + Rotate(a + f + x[WordOf(R, S)] + kSines[R * 16 + S], kShifts[R][S & 3]);
 }
 
-// The sixteen steps of round R; the word of step i is x[(first + i * stride) mod 16].
+// Steps 4q .. 4q + 3 of round R, the registers turning one place each step.
+template <int R, int Q>
+inline void Quarter(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t* x) {
+    Step<R, 4 * Q>(a, b, c, d, x);
+    Step<R, 4 * Q + 1>(d, a, b, c, x);
+    Step<R, 4 * Q + 2>(c, d, a, b, x);
+    Step<R, 4 * Q + 3>(b, c, d, a, x);
+}
+
 template <int R>
-inline void Round(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t* x, int first,
-                  int stride) {
-    for (int i = 0; i < 16; i += 4) {
-        const int base = R * 16 + i;
-        Step<R>(a, b, c, d, x[(first + i * stride) & 15], base);
-        Step<R>(d, a, b, c, x[(first + (i + 1) * stride) & 15], base + 1);
-        Step<R>(c, d, a, b, x[(first + (i + 2) * stride) & 15], base + 2);
-        Step<R>(b, c, d, a, x[(first + (i + 3) * stride) & 15], base + 3);
-    }
+inline void Round(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t* x) {
+    Quarter<R, 0>(a, b, c, d, x);
+    Quarter<R, 1>(a, b, c, d, x);
+    Quarter<R, 2>(a, b, c, d, x);
+    Quarter<R, 3>(a, b, c, d, x);
 }
 
 } // namespace
@@ -59,10 +68,10 @@ void Md5::Blocks(const uint8_t* at, size_t blocks) {
     for (; blocks > 0; --blocks, at += 64) {
         for (int i = 0; i < 16; ++i) x[i] = Word(at + 4 * i);
         uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-        Round<0>(a, b, c, d, x, 0, 1);
-        Round<1>(a, b, c, d, x, 1, 5);
-        Round<2>(a, b, c, d, x, 5, 3);
-        Round<3>(a, b, c, d, x, 0, 7);
+        Round<0>(a, b, c, d, x);
+        Round<1>(a, b, c, d, x);
+        Round<2>(a, b, c, d, x);
+        Round<3>(a, b, c, d, x);
         state_[0] += a;
         state_[1] += b;
         state_[2] += c;

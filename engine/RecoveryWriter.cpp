@@ -60,7 +60,8 @@ class WorkFile {
     HANDLE handle_;
 };
 
-// The digests of the piece being written: the whole, its first bytes and its slice checksum.
+// The MD5 digests of the piece being written: the whole and its first bytes. The slowest work of
+// the recovery file, on a lane of its own.
 class PieceDigests : public FeedWork {
   public:
     void Add(const char* bytes, uint32_t size) override {
@@ -68,17 +69,15 @@ class PieceDigests : public FeedWork {
         if (length < Par2FirstBytes)
             first.Add(bytes,
                       static_cast<size_t>(std::min<uint64_t>(size, Par2FirstBytes - length)));
-        crc = Crc32Add(crc, bytes, size);
         length += size;
     }
     Md5 whole, first;
-    uint32_t crc = 0;
     uint64_t length = 0;
 };
 
 // The XOR of every piece so far, at the start of the slice's bytes in the work file: the
 // bytes of a piece are XORed into what the earlier pieces left there, or written as they are
-// beyond the longest of them.
+// beyond the longest of them. The piece's CRC-32 goes along.
 class Parity : public FeedWork {
   public:
     Parity(WorkFile& file, uint32_t bufferSize) : file_(file), scratch_(bufferSize) {}
@@ -86,6 +85,7 @@ class Parity : public FeedWork {
     void Add(const char* bytes, uint32_t size) override {
         uint64_t at = pieceDone_;
         pieceDone_ += size;
+        crc = Crc32Add(crc, bytes, size);
         while (size > 0 && !failed) {
             uint32_t run = size;
             if (at < length) {
@@ -105,8 +105,12 @@ class Parity : public FeedWork {
         }
         length = std::max(length, pieceDone_);
     }
-    void NextPiece() { pieceDone_ = 0; }
+    void NextPiece() {
+        pieceDone_ = 0;
+        crc = 0;
+    }
 
+    uint32_t crc = 0; // of the piece so far
     bool failed = false;
     uint64_t length = 0; // of the longest piece so far
 
@@ -167,7 +171,7 @@ void RecoveryWriter::EndPiece(HashFeed& feed, const std::string& pieceName) {
     piece.name = Utf8FromCp1251(pieceName);
     piece.whole = s.digests->whole;
     piece.first = s.digests->first.Finish();
-    piece.crc = s.digests->crc;
+    piece.crc = s.parity->crc;
     piece.length = s.digests->length;
     s.pieces.push_back(std::move(piece));
     *s.digests = PieceDigests();
