@@ -402,9 +402,7 @@ class Splitter {
                 return DropDiskPiece(piece, path);
             }
             if (copied.written == 0) {
-                piece.Close();
-                RemoveFile(path);
-                RemoveCheckFile();
+                DropDiskPiece(piece, path);
                 return 0;
             }
         }
@@ -423,8 +421,9 @@ class Splitter {
         return piece.Size() == size;
     }
 
-    // A piece that cannot be told right goes, with the check file on its disk, so that no
-    // check passes a set it would spoil. Always nothing, for the caller to return.
+    // Removes the piece and the check file on the disk in the drive: a piece that took nothing,
+    // or one that cannot be told right, so that no check passes a set it would spoil. Always
+    // nothing, for the caller to return.
     std::optional<int64_t> DropDiskPiece(FileStream& piece, const std::string& path) {
         piece.Close();
         RemoveFile(path);

@@ -145,3 +145,29 @@ TEST(HashFeed, EndsCleanlyWithBuffersStillQueuedAndNothingFinished) {
     }
     // Reaching here means every thread ended: a feed that hung would never return.
 }
+
+// A lane of the caller's own work gets every buffer in order while it is begun, and none
+// while it rests; a SHA-256 lane beside it goes on as usual.
+TEST(HashFeed, AWorkLaneSeesEveryBufferInOrderWhileBegun) {
+    struct Gather : FeedWork {
+        std::string bytes;
+        void Add(const char* data, uint32_t size) override { bytes.append(data, size); }
+    } gathered;
+    TempFolder folder;
+    const std::string bytes = PatternBytes(1000003, 7);
+    WriteWholeFile(folder / "src.bin", bytes);
+    HashFeed feed(2, 4099);
+    ASSERT_TRUE(feed.Ready());
+    ASSERT_TRUE(feed.Begin(0));
+    feed.Begin(1, gathered);
+    FileStream source = OpenReadStream(folder / "src.bin");
+    FileStream target = OpenWriteStream(folder / "out.bin");
+    EXPECT_EQ(CopyStreamBytes(target, source, 600000, nullptr, &feed).written, 600000);
+    feed.Drain(1);
+    EXPECT_TRUE(gathered.bytes == bytes.substr(0, 600000));
+    feed.Rest(1);
+    EXPECT_EQ(CopyStreamBytes(target, source, 400003, nullptr, &feed).written, 400003);
+    feed.Drain(1);
+    EXPECT_EQ(gathered.bytes.size(), 600000u) << "a resting lane takes nothing";
+    EXPECT_EQ(feed.Finish(0), Sha256Of(bytes.data(), bytes.size()));
+}
