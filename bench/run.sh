@@ -310,5 +310,6 @@ row() { # name varnokKey nativeKey nativeName
   echo "| split into $(mib "$bigPiece") pieces | $(mib "$splitPeak") | $(mib "$splitStart") |"
   echo "| join of that set | $(mib "$joinPeak") | $(mib "$joinStart") |"
   echo
-  echo "Largest peak working set of the timed runs: split by size $(mib "${peaks[v_size]}"), by count $(mib "${peaks[v_count]}"), join with check $(mib "${peaks[v_join]}")."
+  [ "$only" = recovery ] ||
+    echo "Largest peak working set of the timed runs: split by size $(mib "${peaks[v_size]}"), by count $(mib "${peaks[v_count]}"), join with check $(mib "${peaks[v_join]}")."
 } | tee "$build/bench-results.md"
