@@ -1,7 +1,8 @@
 // The recovery file a split writes beside its pieces when asked: it takes the bytes of every
-// piece from the copy's buffers on two lanes of the split's feed (the digests on one, the XOR
-// of the pieces on the other) and never reads a piece back. The XOR builds up in a work file,
-// which ends up as the whole recovery file, "<file name>.par2", ready to take its name.
+// piece from the copy's buffers on two lanes of the split's feed (the MD5 digests on one, the
+// CRC-32 and the XOR of the pieces on the other) and never reads a piece back. The XOR builds up in
+// a work file, which ends up as the whole recovery file, "<file name>.par2", ready to take its
+// name.
 #pragma once
 #include <cstdint>
 #include <memory>
