@@ -1,5 +1,6 @@
 #include "engine/Par2Reader.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/FileServices.h"

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <map>
 
 #include "engine/FileServices.h"
 #include "engine/Par2.h"
