@@ -65,6 +65,7 @@ struct DiskJoin : ::testing::Test {
 } // namespace
 
 TEST_F(DiskJoin, EachDiskIsAskedForInTurnAndTheFileComesBackWhole) {
+    PaceEveryBuffer pace;
     drive.Insert(1);
     DiskSwapHooks hooks(drive, {2, 3});
     Join(hooks);
