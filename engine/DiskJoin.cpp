@@ -202,7 +202,12 @@ class DiskJoiner {
             return false;
         }
         done_ += size;
-        if (feed_->Finish(0) != known_.digits[static_cast<size_t>(n - 1)]) {
+        const std::optional<std::string> digits = feed_->Finish(0);
+        if (!digits) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + path + "!");
+            return false;
+        }
+        if (*digits != known_.digits[static_cast<size_t>(n - 1)]) {
             hooks_.ShowMessage(DamagedPieceText(path, known_));
             return false;
         }

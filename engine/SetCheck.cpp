@@ -42,6 +42,12 @@ CheckLines ReadCheckLines(const std::string& pieceFolder, const std::string& bas
                         " не в виде «сумма SHA-256, два пробела, имя файла».";
         return lines;
     }
+    if (parsed.foreignLine != 0) {
+        lines.refusal = "Файл проверки " + path + " не подходит: в строке " +
+                        DecimalText(static_cast<int64_t>(parsed.foreignLine)) +
+                        " указан файл, имя которого нельзя записать в кодировке Windows-1251.";
+        return lines;
+    }
     lines.check = {name, {}};
     for (const CheckEntry& entry : parsed.entries) {
         const int64_t next = static_cast<int64_t>(lines.check.digits.size()) + 1;
