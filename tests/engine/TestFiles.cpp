@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "engine/PieceSet.h"
 #include "engine/Text.h"
@@ -166,6 +167,20 @@ bool AwaitEntry(const std::string& folder, const std::string& name, bool present
 }
 
 } // namespace
+
+int RunUnixShell(const std::string& script, const std::string& folder) {
+    // Wine does not wait for a Unix program: it leaves its exit code in a file when it ends.
+    const std::string codeFile = "unix-exit-code.txt";
+    RemoveFile(folder + codeFile);
+    if (!StartUnixProgram(UnixPathOnZ("/bin/sh") + " -c \"" + script + "; echo $? >" + codeFile +
+                              ".part; mv " + codeFile + ".part " + codeFile + "\"",
+                          folder))
+        return -1;
+    for (int i = 0; i < 3000 && !HasEntry(folder, codeFile); ++i) Sleep(10);
+    const std::string code = ReadWholeFile(folder + codeFile);
+    RemoveFile(folder + codeFile);
+    return code.empty() ? -1 : std::atoi(code.c_str());
+}
 
 FullDeviceLink::FullDeviceLink(const std::string& folder, const std::string& name)
     : folder_(folder), name_(name) {

@@ -59,6 +59,10 @@ struct CopyBufferScope {
 // The Windows path of a Unix path, through the Z: drive that Wine maps to "/".
 std::string UnixPathOnZ(const std::string& unixPath);
 
+// Runs a command line with the system's /bin/sh in the folder and waits up to 30 s for it to
+// end: its exit code, or -1 when it did not end in time.
+int RunUnixShell(const std::string& script, const std::string& folder);
+
 // A split request as the split page fills it: number is the count box's or the size box's.
 SplitRequest SplitRequestFor(const std::string& source, const std::string& folder,
                              SplitMethod method, int64_t number, int64_t multiplier = 1);
