@@ -1,5 +1,7 @@
 #include "engine/CheckFile.h"
 
+#include "engine/Utf8.h"
+
 namespace {
 
 constexpr size_t kDigits = 64;
@@ -31,7 +33,7 @@ std::string CheckFileName(std::string_view fileName) { return std::string(fileNa
 std::string CheckLine(std::string_view digits, std::string_view name) {
     std::string line(digits);
     line += "  ";
-    line += name;
+    line += Utf8FromCp1251(name);
     line += "\r\n";
     return line;
 }
@@ -51,6 +53,16 @@ ParsedCheckFile ParseCheckFile(std::string_view text) {
             return parsed;
         }
         parsed.entries.push_back(std::move(entry));
+    }
+    for (const CheckEntry& entry : parsed.entries)
+        if (!IsUtf8(entry.name)) return parsed;
+    for (size_t i = 0; i < parsed.entries.size(); ++i) {
+        std::optional<std::string> name = Cp1251FromUtf8(parsed.entries[i].name);
+        if (!name) {
+            parsed.foreignLine = i + 1;
+            return parsed;
+        }
+        parsed.entries[i].name = std::move(*name);
     }
     return parsed;
 }

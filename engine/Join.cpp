@@ -195,13 +195,25 @@ class Joiner {
                              path);
             if (!YieldToWindow(done)) return false;
             if (!AppendPiece(output, path, done, feed.get())) return false;
-            if (feed && feed->Finish(0) != check_->digits[i]) {
-                hooks_.ShowMessage(DamagedPieceText(path, *check_));
-                return false;
-            }
-            if (feed) feed->Begin(0);
+            if (feed && !PieceMatches(*feed, path, check_->digits[i])) return false;
         }
         if (!output.Flush()) return ShowWriteFailed();
+        return true;
+    }
+
+    // Whether the piece just appended has the digits of its line; false after a message. The
+    // feed's lane then begins anew for the next piece.
+    bool PieceMatches(HashFeed& feed, const std::string& path, const std::string& listed) {
+        const std::optional<std::string> digits = feed.Finish(0);
+        if (!digits) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + path + "!");
+            return false;
+        }
+        if (*digits != listed) {
+            hooks_.ShowMessage(DamagedPieceText(path, *check_));
+            return false;
+        }
+        feed.Begin(0);
         return true;
     }
 

@@ -44,6 +44,10 @@ SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& 
         return Refuse("Файл проверки " + path + " повреждён: строка " +
                       DecimalText(static_cast<int64_t>(parsed.badLine)) +
                       " не в виде «сумма SHA-256, два пробела, имя файла».");
+    if (parsed.foreignLine != 0)
+        return Refuse("Файл проверки " + path + " не подходит: в строке " +
+                      DecimalText(static_cast<int64_t>(parsed.foreignLine)) +
+                      " указан файл, имя которого нельзя записать в кодировке Windows-1251.");
     SetCheck check{name, {}};
     bool whole = false;
     for (const CheckEntry& entry : parsed.entries) {

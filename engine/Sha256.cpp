@@ -140,7 +140,14 @@ bool FinishCryptoApi(void* hash, unsigned char (&digest)[kDigestBytes]) {
 
 } // namespace
 
-Sha256::Sha256(Sha256Source source) : source_(Resolve(source)) {
+namespace {
+// Read by every digest made; set only by tests, before the threads that hash are started.
+std::optional<uint64_t> scriptedFailure;
+} // namespace
+
+void FailSha256After(std::optional<uint64_t> limit) { scriptedFailure = limit; }
+
+Sha256::Sha256(Sha256Source source) : source_(Resolve(source)), failAfter_(scriptedFailure) {
     if (source_ == Sha256Source::Processor) {
         ready_ = HasShaInstructions();
         std::memcpy(state_, kInitialState, sizeof state_);
@@ -189,7 +196,6 @@ void Sha256::Release() {
 }
 
 void Sha256::AddToOwn(const unsigned char* at, size_t size) {
-    length_ += size;
     if (blockUsed_ > 0) {
         const size_t taken = std::min(size, sizeof block_ - blockUsed_);
         std::memcpy(block_ + blockUsed_, at, taken);
@@ -226,10 +232,14 @@ bool Sha256::FinishOwn(unsigned char (&digest)[kDigestBytes]) const {
 
 void Sha256::Add(const void* bytes, size_t size) {
     auto* at = static_cast<const unsigned char*>(bytes);
+    if (failAfter_ && length_ + size > *failAfter_) ready_ = false;
+    if (!ready_) return;
     if (source_ == Sha256Source::Processor) {
-        if (ready_ && size > 0) AddToOwn(at, size);
+        AddToOwn(at, size);
+        length_ += size;
         return;
     }
+    length_ += size;
     while (ready_ && size > 0) {
         const size_t run = std::min(size, kLargestRun);
         const ULONG count = static_cast<ULONG>(run);

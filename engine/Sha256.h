@@ -43,7 +43,12 @@ class Sha256 {
     unsigned char block_[64] = {}; // a block begun, of blockUsed_ bytes
     size_t blockUsed_ = 0;
     uint64_t length_ = 0;
+    std::optional<uint64_t> failAfter_; // scripted by tests
 };
+
+// Lets tests script a failing digest: every digest made from now on fails once it is given
+// more than limit bytes; nothing makes them as usual again.
+void FailSha256After(std::optional<uint64_t> limit);
 
 // Whether the processor or the system has the given SHA-256 at all.
 bool HasSha256(Sha256Source source = Sha256Source::Best);

@@ -33,6 +33,17 @@ struct DiskRoom {
     bool HoldsWhole(int64_t size) const { return static_cast<uint64_t>(size) <= PieceRoom(); }
 };
 
+// Where the window gets its turn between pieces, and the status bar's word between the names.
+// The two methods have always differed here, and users know them so: the count method lets the
+// window run before the source and each piece are opened and once after the last, and says
+// " to "; the size method lets it run right after each piece is opened, and says " в ".
+struct PieceSteps {
+    bool yieldBeforeOpening;
+    const char* statusWord;
+};
+constexpr PieceSteps kCountSteps{true, " to "};
+constexpr PieceSteps kSizeSteps{false, " в "};
+
 // One split in progress: the request as it was at the click, the hooks and the source's name.
 class Splitter {
   public:
@@ -213,6 +224,11 @@ class Splitter {
         if (feed_ && !NoteDigest(feed_->Finish(kWholeLane), name_, request_.sourcePath))
             return false;
         // The user may take the disk out at once: the line that completes the set must be on it.
+        return FlushCheckFile();
+    }
+
+    // Puts the check file's lines onto the disk and closes it; false after telling the user.
+    bool FlushCheckFile() {
         if (feed_ && !check_.Flush()) {
             hooks_.ShowMessage("Невозможно записать файл " + check_.Path() + " полностью!");
             return false;
@@ -229,7 +245,7 @@ class Splitter {
     }
 
     bool OpenSource(FileStream& source) {
-        source = OpenReadStream(request_.sourcePath);
+        source = system_.openSource(request_.sourcePath);
         if (source.IsOpen()) return true;
         hooks_.ShowMessage("Невозможно открыть файл " + name_ + " для чтения!");
         return false;
@@ -273,7 +289,7 @@ class Splitter {
         const int64_t count = request_.count;
         switch (JudgeCount(count, fileSize_)) {
         case SplitNumber::Splittable:
-            return WritePieces(PlanByCount(fileSize_, count), true);
+            return WritePieces(PlanByCount(fileSize_, count), kCountSteps);
         case SplitNumber::OnePiece:
         case SplitNumber::TooSmall:
             hooks_.ShowMessage("Количество частей меньше или равно 1");
@@ -292,7 +308,7 @@ class Splitter {
         const int64_t value = request_.sizeValue, unit = request_.unitMultiplier;
         switch (JudgeSize(value, unit, fileSize_)) {
         case SplitNumber::Splittable:
-            return WritePieces(PlanBySize(fileSize_, PieceBytes(value, unit)), false);
+            return WritePieces(PlanBySize(fileSize_, PieceBytes(value, unit)), kSizeSteps);
         case SplitNumber::TooLarge:
             hooks_.ShowMessage("Размер части слишком велик");
             return false;
@@ -307,26 +323,24 @@ class Splitter {
         return false;
     }
 
-    // Writes the planned pieces; a failure or a stop removes every piece written. The count
-    // method yields before each piece is opened (and before the first and after the last),
-    // the size method after it is opened.
-    bool WritePieces(const PiecePlan& plan, bool byCount) {
+    // Writes the planned pieces; a failure or a stop removes every piece written.
+    bool WritePieces(const PiecePlan& plan, const PieceSteps& steps) {
         FileStream source, piece;
         KeptPieces kept;
         if (!OfferResume(plan, kept)) return false;
-        if (byCount && !YieldToWindow(0)) return false;
+        if (steps.yieldBeforeOpening && !YieldToWindow(0)) return false;
         if (!OpenSource(source)) return false;
         int64_t done = 0;
         if (!CheckKeptPieces(plan, source, kept, done)) return false;
         for (int64_t n = kept.Count() + 1; n <= plan.count; ++n) {
-            if (byCount && !YieldToWindow(done)) return Discard(n - 1, piece);
+            if (steps.yieldBeforeOpening && !YieldToWindow(done)) return Discard(n - 1, piece);
             const std::string path = PieceAt(n);
             if (!OpenPiece(piece, path)) return Discard(n - 1, piece);
-            // Made once piece 1 can be, and before a byte of it is written.
+            // Made once piece 1 can be (the first piece still to write when resuming), and
+            // before a byte of it is written.
             if (n == kept.Count() + 1 && !SaveCheckFile(kept)) return Discard(n, piece);
-            if (!byCount && !YieldToWindow(done)) return Discard(n, piece);
-            hooks_.SetStatus("Разделение файла " + name_ + (byCount ? " to " : " в ") +
-                             PieceName(name_, n));
+            if (!steps.yieldBeforeOpening && !YieldToWindow(done)) return Discard(n, piece);
+            hooks_.SetStatus("Разделение файла " + name_ + steps.statusWord + PieceName(name_, n));
             const int64_t size = plan.SizeOf(n);
             const CopyResult copied = CopyPiece(piece, source, size, done, false);
             if (copied.stopped || copied.written != size) {
@@ -338,7 +352,7 @@ class Splitter {
             if (!NotePiece(n)) return Discard(n, piece);
             done += size;
         }
-        if (byCount && !YieldToWindow(done)) return Discard(plan.count, piece);
+        if (steps.yieldBeforeOpening && !YieldToWindow(done)) return Discard(plan.count, piece);
         RemoveStaleRun(plan.count + 1);
         if (!NoteWhole()) return Discard(plan.count, piece);
         return true;
@@ -347,7 +361,8 @@ class Splitter {
     // Makes the target folder on the disk in the drive when it lacks it, and only then
     // measures the disk: on FAT the new folder takes a cluster of the free space. Room for
     // the check file with piece n's line and the whole file's is kept, whole clusters of it.
-    DiskRoom PrepareDisk(const std::string& root, int64_t n) {
+    DiskRoom PrepareDisk(int64_t n) {
+        const std::string root = Letter() + ":\\";
         if (!IsExistingFolder(request_.targetFolder)) system_.makeFolder(request_.targetFolder);
         DiskRoom disk;
         // A failed measurement counts as a disk without free space.
@@ -362,81 +377,117 @@ class Splitter {
         return disk;
     }
 
-    bool OntoDisks() {
-        const std::string letter = request_.targetFolder.substr(0, 1);
-        const std::string root = letter + ":\\";
-        const std::string insertDisk =
-            "Вставте другой диск " + letter + " для записи части " + name_ + " и нажмите Ок.";
-        const std::string noSpace = "Свободное место на диске " + letter + ":\\" + " отсутствует." +
-                                    "\n\r" + "Вставте другой диск и нажмите Ок.";
-        if (!hooks_.AskOkCancel(insertDisk)) return false;
-        DiskRoom disk = PrepareDisk(root, 1);
-        if (disk.HoldsWhole(fileSize_)) return CopyWholeFile(letter);
+    std::string InsertDiskText() const {
+        return "Вставте другой диск " + Letter() + " для записи части " + name_ + " и нажмите Ок.";
+    }
 
-        FileStream source, piece;
+    std::string Letter() const { return request_.targetFolder.substr(0, 1); }
+
+    // Asks for one disk after another, writes onto each a piece as large as it holds, and
+    // notes each piece in the check file on its disk.
+    bool OntoDisks() {
+        if (!hooks_.AskOkCancel(InsertDiskText())) return false;
+        DiskRoom disk = PrepareDisk(1);
+        if (disk.HoldsWhole(fileSize_)) return CopyWholeFile();
+
+        FileStream source;
         if (!OpenSource(source)) return false;
         int64_t written = 0;
-        bool firstDisk = true;
-        for (int64_t n = 1; written < fileSize_; firstDisk = false) {
-            if (!firstDisk) {
-                if (!hooks_.AskOkCancel(insertDisk)) return false;
-                disk = PrepareDisk(root, n);
-            }
-            while (disk.PieceRoom() == 0) {
-                if (!hooks_.AskOkCancel(noSpace)) return false;
-                disk = PrepareDisk(root, n);
-            }
+        for (int64_t n = 1;;) {
+            if (!WaitForRoom(disk, n)) return false;
             const int64_t size = static_cast<int64_t>(
                 std::min<uint64_t>(disk.PieceRoom(), static_cast<uint64_t>(fileSize_ - written)));
-            if (!YieldToWindow(written, 0, size)) return StopOnDisk(n, piece, false);
-            // Whichever disk is read, its check file tells what is on the disks so far.
-            if (!SaveCheckFile()) return false;
-            const std::string path = PieceAt(n);
-            if (!OpenPiece(piece, path)) return false;
-            const CopyResult copied = CopyPiece(piece, source, size, written, true);
-            if (copied.stopped) return StopOnDisk(n, piece, true);
-            if (copied.written < size && copied.noRoom) {
-                // The disk took less than it said it had: the piece ends at the last byte it
-                // took, and the next disk gets the next byte of the source.
-                piece.Seek(copied.written, SeekOrigin::FromBeginning);
-                piece.Write(nullptr, 0);
-                written += copied.written;
-                source.Seek(written, SeekOrigin::FromBeginning);
-                if (copied.written == 0) {
-                    // Nothing went onto this disk: its piece number goes to the next one.
-                    piece.Close();
-                    RemoveFile(path);
-                    RemoveCheckFile();
-                    continue;
-                }
-            } else if (copied.written != size) {
-                ShowCopyFailure(copied, "Невозможно записать часть " + path + " полностью!");
-                return false;
-            } else {
-                written += size;
+            const std::optional<int64_t> taken = WriteDiskPiece(source, n, written, size);
+            if (!taken) return false;
+            // A disk that took nothing leaves its piece number to the next one.
+            if (*taken > 0) {
+                written += *taken;
+                if (!NotePiece(n)) return false;
+                if (written == fileSize_) return NoteWhole();
+                if (!FlushCheckFile()) return false;
+                checkMade_ = false; // the next disk has none of this split's yet
+                ++n;
             }
-            // The user takes the disk out right after: what the system holds must be on it.
-            if (!piece.Flush()) {
-                hooks_.ShowMessage("Невозможно записать часть " + path + " полностью!");
-                return false;
-            }
-            piece.Close();
-            if (!NotePiece(n)) return false;
-            if (written == fileSize_) return NoteWhole();
-            if (feed_ && !check_.Flush()) {
-                hooks_.ShowMessage("Невозможно записать файл " + check_.Path() + " полностью!");
-                return false;
-            }
-            check_.Close();
-            checkMade_ = false; // the next disk has none of this split's yet
-            ++n;
+            if (!hooks_.AskOkCancel(InsertDiskText())) return false;
+            disk = PrepareDisk(n);
+        }
+    }
+
+    // Asks for another disk while the one in the drive has no room; false on Cancel.
+    bool WaitForRoom(DiskRoom& disk, int64_t n) {
+        const std::string noSpace = "Свободное место на диске " + Letter() + ":\\" +
+                                    " отсутствует." + "\n\r" + "Вставте другой диск и нажмите Ок.";
+        while (disk.PieceRoom() == 0) {
+            if (!hooks_.AskOkCancel(noSpace)) return false;
+            disk = PrepareDisk(n);
         }
         return true;
     }
 
+    // Writes piece n, size bytes from byte start of the source, onto the disk in the drive.
+    // The bytes the disk took: fewer when it took less than it said (the piece ends there and
+    // the source goes back to the first byte it did not take), none when it took nothing (the
+    // piece and this disk's check file are gone). Nothing after a message or a stop.
+    std::optional<int64_t> WriteDiskPiece(FileStream& source, int64_t n, int64_t start,
+                                          int64_t size) {
+        FileStream piece;
+        if (!YieldToWindow(start, 0, size)) return StopOnDisk(n, piece, false);
+        // Whichever disk is read, its check file tells what is on the disks so far.
+        if (!SaveCheckFile()) return std::nullopt;
+        const std::string path = PieceAt(n);
+        if (!OpenPiece(piece, path)) return std::nullopt;
+        const CopyResult copied = CopyPiece(piece, source, size, start, true);
+        if (copied.stopped) return StopOnDisk(n, piece, true);
+        if (copied.written < size && !copied.noRoom) {
+            ShowCopyFailure(copied, "Невозможно записать часть " + path + " полностью!");
+            return std::nullopt;
+        }
+        if (copied.written < size) {
+            // Only the bytes the piece holds went to the digests: the next disk must start
+            // with the very next byte of the source, or the set would skip or repeat bytes.
+            const int64_t next = start + copied.written;
+            if (!CutPiece(piece, copied.written)) {
+                hooks_.ShowMessage("Невозможно записать часть " + path + " полностью!");
+                return DropDiskPiece(piece, path);
+            }
+            if (source.Seek(next, SeekOrigin::FromBeginning) != next) {
+                hooks_.ShowMessage("Невозможно прочитать файл " + name_ +
+                                   " с нужного места! Разделение прервано.");
+                return DropDiskPiece(piece, path);
+            }
+            if (copied.written == 0) {
+                DropDiskPiece(piece, path);
+                return 0;
+            }
+        }
+        // The user takes the disk out right after: what the system holds must be on it.
+        if (!piece.Flush()) {
+            hooks_.ShowMessage("Невозможно записать часть " + path + " полностью!");
+            return std::nullopt;
+        }
+        return copied.written;
+    }
+
+    // Ends the piece after its first size bytes; false when it does not end there.
+    static bool CutPiece(FileStream& piece, int64_t size) {
+        if (piece.Seek(size, SeekOrigin::FromBeginning) != size) return false;
+        piece.Write(nullptr, 0);
+        return piece.Size() == size;
+    }
+
+    // Removes the piece and the check file on the disk in the drive: a piece that took nothing,
+    // or one that cannot be told right, so that no check passes a set it would spoil. Always
+    // nothing, for the caller to return.
+    std::optional<int64_t> DropDiskPiece(FileStream& piece, const std::string& path) {
+        piece.Close();
+        RemoveFile(path);
+        RemoveCheckFile();
+        return std::nullopt;
+    }
+
     // A stop removes the piece on the disk in the drive; the pieces on the earlier disks stay
     // there, and the user is told that they make no whole set.
-    bool StopOnDisk(int64_t n, FileStream& piece, bool pieceOpened) {
+    std::nullopt_t StopOnDisk(int64_t n, FileStream& piece, bool pieceOpened) {
         piece.Close();
         if (pieceOpened) {
             RemoveFile(PieceAt(n));
@@ -445,10 +496,11 @@ class Splitter {
         if (n > 1)
             hooks_.ShowMessage(
                 "Разделение прервано. Части на предыдущих дисках не составляют полного набора.");
-        return false;
+        return std::nullopt;
     }
 
-    bool CopyWholeFile(const std::string& letter) {
+    bool CopyWholeFile() {
+        const std::string letter = Letter();
         if (!hooks_.AskOkCancel("Свободное место на диске " + letter + ":\\" +
                                 " ольше размера файла" + "\n\r" + "Копировать файл" + name_ +
                                 " без разделения?"))

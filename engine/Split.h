@@ -30,12 +30,17 @@ using FolderMaker = std::function<bool(const std::string& path)>;
 // The bytes of one cluster of the disk at a root; nothing when unknown.
 using ClusterQuery = std::function<std::optional<uint32_t>(const std::string& root)>;
 
-// What the split asks of the system about folders and disks, so that tests can script disks.
+// Opens the source for reading.
+using SourceOpener = std::function<FileStream(const std::string& path)>;
+
+// What the split asks of the system about the source, folders and disks, so that tests can
+// script disks and sources.
 struct SplitSystem {
     FreeSpaceQuery freeSpace = FreeDiskBytes;
     FileSystemQuery fileSystem = FileSystemName;
     FolderMaker makeFolder = MakeFolder;
     ClusterQuery clusterSize = ClusterBytes;
+    SourceOpener openSource = OpenReadStream;
 };
 
 // Does the whole split and tells every outcome through the hooks. Its texts are kept word for

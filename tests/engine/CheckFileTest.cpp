@@ -7,7 +7,9 @@
 #include "TestFiles.h"
 #include "engine/PieceSet.h"
 #include "engine/Sha256.h"
+#include "engine/Join.h"
 #include "engine/Split.h"
+#include "engine/Utf8.h"
 
 namespace {
 
@@ -16,16 +18,19 @@ using Texts = std::vector<std::string>;
 std::string Digits(const std::string& bytes) { return *Sha256Of(bytes.data(), bytes.size()); }
 
 // The check file as it must be for pieces of the given sizes, and the whole file's line when
-// complete.
+// complete; names in UTF-8, or in CP1251 as older versions wrote them.
 std::string Expected(const std::string& bytes, const std::string& name,
-                     const std::vector<size_t>& sizes, bool complete) {
+                     const std::vector<size_t>& sizes, bool complete, bool utf8 = true) {
+    const auto line = [&](const std::string& part, const std::string& file) {
+        return Digits(part) + "  " + (utf8 ? Utf8FromCp1251(file) : file) + "\r\n";
+    };
     std::string text;
     size_t at = 0;
     for (size_t n = 0; n < sizes.size(); ++n) {
-        text += Digits(bytes.substr(at, sizes[n])) + "  " + PieceName(name, n + 1) + "\r\n";
+        text += line(bytes.substr(at, sizes[n]), PieceName(name, n + 1));
         at += sizes[n];
     }
-    if (complete) text += Digits(bytes) + "  " + name + "\r\n";
+    if (complete) text += line(bytes, name);
     return text;
 }
 
@@ -65,6 +70,23 @@ TEST(CheckFileText, LinesAsSha256sumWritesAndReadsThem) {
              {"not a check file at all", 1}}) {
         EXPECT_EQ(ParseCheckFile(text).badLine, bad) << text;
     }
+}
+
+TEST(CheckFileText, NamesAreReadAsUtf8WhenAllAreAndAsTheCodePageOtherwise) {
+    const std::string digits(64, 'a');
+    const std::string utf8 = Utf8FromCp1251("Отчёт.dat");
+    ParsedCheckFile parsed =
+        ParseCheckFile(digits + "  " + utf8 + "_1.brf\r\n" + digits + "  " + utf8 + "\r\n");
+    ASSERT_EQ(parsed.entries.size(), 2u);
+    EXPECT_EQ(parsed.entries[0].name, "Отчёт.dat_1.brf");
+    EXPECT_EQ(parsed.entries[1].name, "Отчёт.dat");
+    // Older versions wrote the program's own bytes.
+    parsed = ParseCheckFile(digits + "  Отчёт.dat_1.brf\r\n" + digits + "  Отчёт.dat\r\n");
+    EXPECT_EQ(parsed.entries[0].name, "Отчёт.dat_1.brf");
+    EXPECT_EQ(parsed.foreignLine, 0u);
+    // A UTF-8 name the code page lacks a character of names no file this program can open.
+    parsed = ParseCheckFile(digits + "  a_1.brf\n" + digits + "  \xE6\x97\xA5.brf\n");
+    EXPECT_EQ(parsed.foreignLine, 2u);
 }
 
 TEST(SplitCheckFile, ExactBytesBySizeAndByCount) {
@@ -208,4 +230,43 @@ TEST(SplitCheckFile, CancelAtADiskPromptKeepsTheDisksAndTheirUnfinishedCheckFile
               ScriptedSystem([](const std::string&) { return std::optional<uint64_t>(4000); }));
     EXPECT_EQ(PieceSizes(folder / "A\\", "film.avi"), (std::vector<int64_t>{3488, 3488}));
     EXPECT_EQ(ReadWholeFile(hooks.checkPath), Expected(bytes, "film.avi", {3488, 3488}, false));
+}
+
+// A set with Cyrillic names as other tools see it: sha256sum checks it on the files as Wine wrote
+// them, finds a changed byte, and a check file in the code page older versions wrote still joins.
+TEST(SplitCheckFile, CyrillicNamesAreUtf8ForSha256sumAndOlderFilesStillJoin) {
+    TempFolder folder;
+    const std::string bytes = PatternBytes(5000, 25);
+    WriteWholeFile(folder / "Отчёт.dat", bytes);
+    RecordingHooks split;
+    SplitFile(SplitRequestFor(folder / "Отчёт.dat", folder / "s\\", SplitMethod::BySize, 2000),
+              split);
+    ASSERT_EQ(split.Of("message"), Texts{"Разделение файла Отчёт.dat завершенно"});
+    const std::string check = folder / "s\\Отчёт.dat.sha256";
+    EXPECT_EQ(ReadWholeFile(check), Expected(bytes, "Отчёт.dat", {2000, 2000, 1000}, true));
+    const std::string utf8 = Utf8FromCp1251("Отчёт.dat");
+    // The whole file is not beside its pieces: sha256sum checks what is there.
+    const std::string command = "LC_ALL=C sha256sum -c --ignore-missing '" + utf8 + ".sha256'";
+    std::optional<UnixRun> run = RunUnixShell(command, folder / "s\\");
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->exitCode, 0) << run->output;
+    EXPECT_NE(run->output.find(utf8 + "_3.brf: OK"), std::string::npos) << run->output;
+
+    std::string piece2 = ReadWholeFile(folder / "s\\Отчёт.dat_2.brf");
+    piece2[100] ^= 1;
+    WriteWholeFile(folder / "s\\Отчёт.dat_2.brf", piece2);
+    run = RunUnixShell(command, folder / "s\\");
+    ASSERT_TRUE(run);
+    EXPECT_NE(run->exitCode, 0) << run->output;
+    piece2[100] ^= 1;
+    WriteWholeFile(folder / "s\\Отчёт.dat_2.brf", piece2);
+
+    // The same set with the lines as older versions wrote them, in CP1251.
+    WriteWholeFile(check, Expected(bytes, "Отчёт.dat", {2000, 2000, 1000}, true, false));
+    RecordingHooks join;
+    JoinPieces(folder / "s\\Отчёт.dat_2.brf", folder / "out\\", join);
+    EXPECT_EQ(join.Of("message"),
+              Texts{"Востановление файла " + (folder / "out\\") +
+                    "Отчёт.dat завершенно\r\nВсе части проверены по Отчёт.dat.sha256."});
+    EXPECT_EQ(ReadWholeFile(folder / "out\\Отчёт.dat"), bytes);
 }

@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "engine/Join.h"
 #include "engine/PieceSet.h"
+#include "engine/Sha256.h"
 #include "engine/Split.h"
 
 namespace {
@@ -150,4 +151,13 @@ TEST_F(CheckedJoin, WithoutACheckFileTheJoinIsAsItAlwaysWas) {
     JoinPieces(Piece(1), target.Path(), again);
     EXPECT_EQ(again.Of("message"), Texts{Done()});
     EXPECT_EQ(ReadWholeFile(target / "film.avi").substr(2500, 2500), piece);
+}
+
+TEST_F(CheckedJoin, ADigestThatFailsIsToldAsSuchAndNotAsADamagedPiece) {
+    // Each digest of the join fails past 1000 bytes: piece 1's already.
+    struct Scope {
+        Scope() { FailSha256After(1000); }
+        ~Scope() { FailSha256After(std::nullopt); }
+    } failing;
+    ExpectRefused("Невозможно вычислить сумму SHA-256 файла " + Piece(1) + "!");
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 #include "TestFiles.h"
 #include "engine/PieceSet.h"
@@ -63,6 +64,11 @@ class SwappedDisks : public ProgressHooks {
         return ok;
     }
 
+    // A file of disk d, taken out of the drive; empty when it holds none of that name.
+    std::string OnShelf(size_t d, const std::string& name) const {
+        return ReadWholeFile(Shelf(d) + name);
+    }
+
     // Piece n from whichever disk holds it; empty when none does.
     std::string Piece(int64_t n) const {
         std::string piece;
@@ -101,6 +107,29 @@ class SwappedDisks : public ProgressHooks {
     std::vector<Disk> disks_;
     size_t current_ = 0;
     std::unique_ptr<FullDeviceLink> full_;
+};
+
+// A source that hands out its bytes in order but cannot go back: a pipe holding them all.
+class PipedSource {
+  public:
+    explicit PipedSource(const std::string& bytes) {
+        HANDLE write = nullptr;
+        if (!CreatePipe(&read_, &write, nullptr, static_cast<DWORD>(bytes.size() + 4096))) return;
+        DWORD done = 0;
+        WriteFile(write, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+        CloseHandle(write);
+    }
+    ~PipedSource() {
+        if (read_) CloseHandle(read_);
+    }
+    PipedSource(const PipedSource&) = delete;
+    PipedSource& operator=(const PipedSource&) = delete;
+
+    // The stream takes the pipe over.
+    FileStream Open() { return FileStream(std::exchange(read_, nullptr), FileStream::Kind::Read); }
+
+  private:
+    HANDLE read_ = nullptr;
 };
 
 void Split(SwappedDisks& disks) {
@@ -186,6 +215,31 @@ TEST(DiskSwaps, AFirstDiskThatTakesNothingLeavesPiece1AndItsCheckLineToTheNext) 
         expected += *Sha256Of(piece.data(), piece.size()) + "  " + PieceName("src.bin", n) + "\r\n";
     expected += *Sha256Of(bytes.data(), bytes.size()) + "  src.bin\r\n";
     EXPECT_EQ(ReadWholeFile(disks.Target() + "src.bin.sha256"), expected);
+}
+
+TEST(DiskSwaps, ASourceThatCannotGoBackAfterAShortDiskStopsWithoutACheckThatPasses) {
+    SwappedDisks disks(std::vector<Disk>{{0}, {4000}, {4000, "NTFS", 0, true}, {4000}, {4000}});
+    const std::string bytes = PatternBytes(10000, 5);
+    WriteWholeFile(disks.Source(), bytes);
+    PipedSource piped(bytes);
+    ASSERT_EQ(piped.Open().Seek(0, SeekOrigin::FromBeginning), -1) << "a pipe cannot seek";
+    PipedSource source(bytes);
+    SplitSystem system = disks.System();
+    system.openSource = [&](const std::string&) { return source.Open(); };
+    SplitFile(SplitRequestFor(disks.Source(), disks.Target(), SplitMethod::OntoDisks, 0), disks,
+              system);
+    EXPECT_EQ(disks.Of("message"),
+              Texts{"Невозможно прочитать файл src.bin с нужного места! Разделение прервано."});
+    // Disk 2 keeps no check file (its piece name is the harness's full device); disk 1's
+    // check file lists piece 1 and no whole file, so no join and no sha256sum -c takes the
+    // disks for a set.
+    EXPECT_FALSE(FileExists(disks.Target() + "src.bin.sha256"));
+    const std::string piece1 = disks.OnShelf(1, "src.bin_1.brf");
+    ASSERT_FALSE(piece1.empty());
+    EXPECT_EQ(piece1, bytes.substr(0, piece1.size()));
+    EXPECT_EQ(disks.OnShelf(1, "src.bin.sha256"),
+              *Sha256Of(piece1.data(), piece1.size()) + "  src.bin_1.brf\r\n");
+    EXPECT_TRUE(disks.Piece(2).empty());
 }
 
 TEST(DiskSwaps, AFatDiskGetsNoPieceOrCopyOf4GiBOrMore) {

@@ -1,10 +1,15 @@
-// The system's SHA-256 through both ways to it, and the hashing threads fed by a copy.
+// SHA-256 on the processor's SHA extensions and through both of the system's ways to it, and
+// the hashing threads fed by a copy.
 #include "engine/Sha256.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
+
 #include "TestFiles.h"
 #include "engine/HashFeed.h"
+#include "engine/ShaInstructions.h"
 
 namespace {
 
@@ -12,14 +17,34 @@ const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495
 const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 const std::string kMillionA = "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
 
-class BothSources : public ::testing::TestWithParam<Sha256Source> {};
+class EverySource : public ::testing::TestWithParam<Sha256Source> {};
+
+// The system's two ways, and the processor's own where it has the instructions; a processor
+// without them is said in the output, so that a run that did not try that path shows it.
+std::vector<Sha256Source> Sources() {
+    std::vector<Sha256Source> sources{Sha256Source::Cng, Sha256Source::CryptoApi};
+    static bool told = false;
+    if (HasShaInstructions())
+        sources.push_back(Sha256Source::Processor);
+    else if (!told)
+        std::printf("NOTE: this processor has no SHA extensions: their SHA-256 is not run here\n");
+    told = true;
+    return sources;
+}
 
 } // namespace
 
-TEST_P(BothSources, KnownDigestsInOneCallAndStreamed) {
+TEST_P(EverySource, KnownDigestsInOneCallAndStreamed) {
     ASSERT_TRUE(HasSha256(GetParam()));
     EXPECT_EQ(Sha256Of("", 0, GetParam()), kEmpty);
     EXPECT_EQ(Sha256Of("abc", 3, GetParam()), kAbc);
+    const std::string bits448 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    EXPECT_EQ(Sha256Of(bits448.data(), bits448.size(), GetParam()),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    const std::string bits896 = "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmno"
+                                "ijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
+    EXPECT_EQ(Sha256Of(bits896.data(), bits896.size(), GetParam()),
+              "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1");
     const std::string million(1000000, 'a');
     EXPECT_EQ(Sha256Of(million.data(), million.size(), GetParam()), kMillionA);
     // The same million in runs of every length from 1 up, as a copy hands them over.
@@ -44,8 +69,35 @@ TEST_P(BothSources, KnownDigestsInOneCallAndStreamed) {
     EXPECT_EQ(growing.Finish(), kAbc);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sha256, BothSources,
-                         ::testing::Values(Sha256Source::Cng, Sha256Source::CryptoApi));
+INSTANTIATE_TEST_SUITE_P(Sha256, EverySource, ::testing::ValuesIn(Sources()));
+
+// Random bytes of every length up to 300 and around the block's and the copy buffer's edges,
+// each fed to every digest in its own random slices, agree with CNG's digest in one call.
+TEST(Sha256, EveryWayAgreesOnRandomLengthsFedInRandomSlices) {
+    std::mt19937 random(20261209);
+    std::vector<size_t> lengths;
+    for (size_t length = 0; length <= 300; ++length) lengths.push_back(length);
+    for (size_t edge : {size_t{512}, size_t{4096}, size_t{65536}, size_t{CopyBufferSize()}})
+        for (size_t length = edge - 65; length <= edge + 65; ++length) lengths.push_back(length);
+    std::string bytes;
+    for (size_t length : lengths) {
+        bytes.resize(length);
+        for (char& byte : bytes) byte = static_cast<char>(random());
+        const std::optional<std::string> expected =
+            Sha256Of(bytes.data(), bytes.size(), Sha256Source::Cng);
+        ASSERT_TRUE(expected);
+        for (Sha256Source source : Sources()) {
+            Sha256 digest(source);
+            for (size_t at = 0; at < length;) {
+                const size_t slice = std::min<size_t>(length - at, random() % 150);
+                digest.Add(bytes.data() + at, slice);
+                at += slice;
+            }
+            ASSERT_EQ(digest.Finish(), expected)
+                << "length " << length << ", source " << static_cast<int>(source);
+        }
+    }
+}
 
 TEST(HashFeed, ACopyThroughTheFeedHashesWhatItWroteOnEveryLane) {
     TempFolder folder;
@@ -92,4 +144,30 @@ TEST(HashFeed, EndsCleanlyWithBuffersStillQueuedAndNothingFinished) {
         EXPECT_TRUE(copied.stopped);
     }
     // Reaching here means every thread ended: a feed that hung would never return.
+}
+
+// A lane of the caller's own work gets every buffer in order while it is begun, and none
+// while it rests; a SHA-256 lane beside it goes on as usual.
+TEST(HashFeed, AWorkLaneSeesEveryBufferInOrderWhileBegun) {
+    struct Gather : FeedWork {
+        std::string bytes;
+        void Add(const char* data, uint32_t size) override { bytes.append(data, size); }
+    } gathered;
+    TempFolder folder;
+    const std::string bytes = PatternBytes(1000003, 7);
+    WriteWholeFile(folder / "src.bin", bytes);
+    HashFeed feed(2, 4099);
+    ASSERT_TRUE(feed.Ready());
+    ASSERT_TRUE(feed.Begin(0));
+    feed.Begin(1, gathered);
+    FileStream source = OpenReadStream(folder / "src.bin");
+    FileStream target = OpenWriteStream(folder / "out.bin");
+    EXPECT_EQ(CopyStreamBytes(target, source, 600000, nullptr, &feed).written, 600000);
+    feed.Drain(1);
+    EXPECT_TRUE(gathered.bytes == bytes.substr(0, 600000));
+    feed.Rest(1);
+    EXPECT_EQ(CopyStreamBytes(target, source, 400003, nullptr, &feed).written, 400003);
+    feed.Drain(1);
+    EXPECT_EQ(gathered.bytes.size(), 600000u) << "a resting lane takes nothing";
+    EXPECT_EQ(feed.Finish(0), Sha256Of(bytes.data(), bytes.size()));
 }

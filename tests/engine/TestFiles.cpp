@@ -168,18 +168,28 @@ bool AwaitEntry(const std::string& folder, const std::string& name, bool present
 
 } // namespace
 
-int RunUnixShell(const std::string& script, const std::string& folder) {
-    // Wine does not wait for a Unix program: it leaves its exit code in a file when it ends.
-    const std::string codeFile = "unix-exit-code.txt";
-    RemoveFile(folder + codeFile);
-    if (!StartUnixProgram(UnixPathOnZ("/bin/sh") + " -c \"" + script + "; echo $? >" + codeFile +
-                              ".part; mv " + codeFile + ".part " + codeFile + "\"",
-                          folder))
-        return -1;
-    for (int i = 0; i < 3000 && !HasEntry(folder, codeFile); ++i) Sleep(10);
-    const std::string code = ReadWholeFile(folder + codeFile);
-    RemoveFile(folder + codeFile);
-    return code.empty() ? -1 : std::atoi(code.c_str());
+std::optional<UnixRun> RunUnixShell(const std::string& command, const std::string& folder) {
+    static int serial = 0;
+    const std::string unixWork =
+        "/tmp/varnok-run-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    const std::string work = UnixPathOnZ(unixWork) + "\\";
+    if (!CreateDirectoryA(work.c_str(), nullptr)) return std::nullopt;
+    // Wine does not wait for a Unix program: the script tells its end by a file it renames.
+    WriteWholeFile(work + "run.sh", "(" + command + ") >" + unixWork + "/out 2>&1\necho $? >" +
+                                        unixWork + "/rc.part\nmv " + unixWork + "/rc.part " +
+                                        unixWork + "/rc\n");
+    std::optional<UnixRun> run;
+    if (StartUnixProgram(UnixPathOnZ("/bin/sh") + " " + unixWork + "/run.sh", folder)) {
+        for (int i = 0; i < 6000 && !run; ++i) {
+            if (FileExists(work + "rc"))
+                run = UnixRun{std::atoi(ReadWholeFile(work + "rc").c_str()),
+                              ReadWholeFile(work + "out")};
+            else
+                Sleep(10);
+        }
+    }
+    RemoveTree(work);
+    return run;
 }
 
 FullDeviceLink::FullDeviceLink(const std::string& folder, const std::string& name)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,9 +60,14 @@ struct CopyBufferScope {
 // The Windows path of a Unix path, through the Z: drive that Wine maps to "/".
 std::string UnixPathOnZ(const std::string& unixPath);
 
-// Runs a command line with the system's /bin/sh in the folder and waits up to 30 s for it to
-// end: its exit code, or -1 when it did not end in time.
-int RunUnixShell(const std::string& script, const std::string& folder);
+// What a Unix command printed, and its exit code.
+struct UnixRun {
+    int exitCode = -1;
+    std::string output;
+};
+// Runs a shell command (UTF-8, as the system's tools take names) with /bin/sh in the folder,
+// through Wine, and waits up to a minute for it to end; nothing when it did not.
+std::optional<UnixRun> RunUnixShell(const std::string& command, const std::string& folder);
 
 // A split request as the split page fills it: number is the count box's or the size box's.
 SplitRequest SplitRequestFor(const std::string& source, const std::string& folder,
