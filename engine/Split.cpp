@@ -175,7 +175,13 @@ class Splitter {
                 hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
                 return false;
             }
-            if (TakePieceDigest(n) != kept.digests[static_cast<size_t>(n - 1)]) {
+            const std::optional<std::string> digits = TakePieceDigest(n);
+            if (!digits) {
+                hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " +
+                                   request_.sourcePath + "!");
+                return false;
+            }
+            if (*digits != kept.digests[static_cast<size_t>(n - 1)]) {
                 if (!hooks_.AskOkCancel(KeptPieceDiffersQuestion(name_, n))) return false;
                 kept = {};
                 done = 0;
