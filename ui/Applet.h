@@ -9,8 +9,8 @@
 Control* CreateApplet(const std::string& title);
 // Makes the windows, runs onShown once they are shown, then runs the message loop until the
 // application closes, and frees the applet (and with it every form); applet is null
-// afterwards. False, without a loop, when the applet's or a form's window could not be made
-// (no desktop, no display driver, no memory).
+// afterwards. False, without a loop, when a window of the applet or of any control it holds
+// could not be made (no desktop, no display driver, no memory).
 bool RunApplet(Control*& applet, const std::function<void()>& onShown = nullptr);
 // Handles every waiting message, then returns.
 void ProcessMessages();
