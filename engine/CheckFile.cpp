@@ -1,5 +1,6 @@
 #include "engine/CheckFile.h"
 
+#include "engine/SameName.h"
 #include "engine/Utf8.h"
 
 namespace {
@@ -10,15 +11,13 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // One line without its end; false when it is not in form.
 bool ParseLine(std::string_view line, CheckEntry& entry) {
     if (line.size() < kDigits + 3) return false;
     entry.digits.clear();
     for (size_t i = 0; i < kDigits; ++i) {
         if (!IsHexDigit(line[i])) return false;
-        entry.digits += Lower(line[i]);
+        entry.digits += SmallLetter(line[i]);
     }
     if (line[kDigits] != ' ' || (line[kDigits + 1] != ' ' && line[kDigits + 1] != '*'))
         return false;

@@ -37,6 +37,8 @@ struct SplitHooks : EngineHooks {
 };
 
 struct JoinHooks : EngineHooks {
+    // The same question as the split's: the disk with the next piece of a set on disks.
+    virtual bool AskOkCancel(const std::string& text) = 0;
     // Shows the paths of the pieces about to be read, in that order.
     virtual void ShowPieceList(const std::vector<std::string>& paths) = 0;
 };

@@ -9,19 +9,13 @@
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
 #include "engine/PieceSet.h"
+#include "engine/SameName.h"
 #include "engine/SetCheck.h"
 
 namespace {
 
 // How many missing pieces a message names before it ends in "...".
 constexpr size_t kMissingNamed = 5;
-
-// Whether two names are the same to the directory search, which ignores the case of letters.
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
-                                                  static_cast<int>(a.size()), b.data(),
-                                                  static_cast<int>(b.size())) == CSTR_EQUAL;
-}
 
 // Ends a directory search on every way out.
 class DirectorySearch {
@@ -112,7 +106,7 @@ class Joiner {
             const std::string entry = search.EntryName();
             if (entry.size() <= baseName_.size()) continue;
             const std::string prefix = entry.substr(0, baseName_.size());
-            if (!SameNameIgnoringCase(prefix, baseName_)) continue;
+            if (!SameName(prefix, baseName_)) continue;
             if (const std::optional<int64_t> number = PieceNumberOf(entry, prefix))
                 numbers.insert(*number);
         }
@@ -267,5 +261,13 @@ std::string GatheringPath(const std::string& outputPath) { return outputPath + "
 
 void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
                 JoinHooks& hooks) {
-    Joiner(chosenPiecePath, targetFolder, hooks).Run();
+    JoinPieces(chosenPiecePath, targetFolder, hooks, JoinSystem());
+}
+
+void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
+                JoinHooks& hooks, const JoinSystem& system) {
+    if (JoinsFromDisks(chosenPiecePath, system))
+        JoinFromDisks(chosenPiecePath, targetFolder, hooks, system);
+    else
+        Joiner(chosenPiecePath, targetFolder, hooks).Run();
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "engine/DiskJoin.h"
 #include "engine/Hooks.h"
 
 // Restores the file of the set that the chosen piece belongs to into the target folder
@@ -9,6 +10,10 @@
 // The file at the output name is replaced only when every piece was appended in full.
 void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
                 JoinHooks& hooks);
+// The same, with the drives' questions put to system; a set on a removable drive whose folder
+// lacks pieces of it is gathered disk by disk.
+void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
+                JoinHooks& hooks, const JoinSystem& system);
 
 // The file in the target folder that a join gathers the pieces in before it gives it the
 // output name.

@@ -1,5 +1,6 @@
 #include "engine/PieceSet.h"
 
+#include "engine/SameName.h"
 #include "engine/Text.h"
 
 std::string PieceName(std::string_view fileName, int64_t pieceNumber) {
@@ -18,30 +19,14 @@ std::string PiecePath(std::string_view targetFolder, std::string_view fileName,
 namespace {
 
 bool EndsWithBrf(std::string_view text) {
-    if (text.size() < 4) return false;
-    std::string_view tail = text.substr(text.size() - 4);
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return tail[0] == '.' && lower(tail[1]) == 'b' && lower(tail[2]) == 'r' &&
-           lower(tail[3]) == 'f';
-}
-
-bool SameLetters(std::string_view a, std::string_view b) {
-    // The directory search matches names without regard to case; do the same for Latin letters.
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
+    return text.size() >= 4 && SameName(text.substr(text.size() - 4), ".brf");
 }
 
 } // namespace
 
 std::optional<int64_t> PieceNumberOf(std::string_view entryName, std::string_view baseName) {
     if (entryName.size() < baseName.size() + 1 + 1 + 4) return std::nullopt;
-    if (!SameLetters(entryName.substr(0, baseName.size()), baseName)) return std::nullopt;
+    if (!StartsWithSameName(entryName, baseName)) return std::nullopt;
     if (entryName[baseName.size()] != '_' || !EndsWithBrf(entryName)) return std::nullopt;
     std::string_view digits = entryName.substr(baseName.size() + 1);
     digits.remove_suffix(4);

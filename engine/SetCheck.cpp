@@ -1,10 +1,9 @@
 #include "engine/SetCheck.h"
 
-#include <windows.h>
-
 #include "engine/CheckFile.h"
 #include "engine/FileServices.h"
 #include "engine/PieceSet.h"
+#include "engine/SameName.h"
 #include "engine/Sha256.h"
 #include "engine/Text.h"
 
@@ -12,13 +11,6 @@ namespace {
 
 // Far more than the lines of any set a split makes; a larger file is no check file of ours.
 constexpr int64_t kLargestCheckFile = 64ll << 20;
-
-// Names are the same to the file system when they differ only in the case of letters.
-bool SameName(const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
-                          static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
-}
 
 bool ReadText(const std::string& path, std::string& text) {
     FileStream stream = OpenReadStream(path);
@@ -32,37 +24,56 @@ SetCheckReading Refuse(const std::string& text) { return {std::nullopt, text}; }
 
 } // namespace
 
-SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& baseName,
-                             const std::set<int64_t>& numbers) {
+CheckLines ReadCheckLines(const std::string& pieceFolder, const std::string& baseName) {
+    CheckLines lines;
     const std::string name = CheckFileName(baseName);
     const std::string path = pieceFolder + name;
-    if (!IsExistingFile(path)) return {};
+    if (!IsExistingFile(path)) return lines;
+    lines.found = true;
     std::string text;
-    if (!ReadText(path, text)) return Refuse("Невозможно прочитать файл проверки " + path + "!");
+    if (!ReadText(path, text)) {
+        lines.refusal = "Невозможно прочитать файл проверки " + path + "!";
+        return lines;
+    }
     const ParsedCheckFile parsed = ParseCheckFile(text);
-    if (parsed.badLine != 0)
-        return Refuse("Файл проверки " + path + " повреждён: строка " +
-                      DecimalText(static_cast<int64_t>(parsed.badLine)) +
-                      " не в виде «сумма SHA-256, два пробела, имя файла».");
-    if (parsed.foreignLine != 0)
-        return Refuse("Файл проверки " + path + " не подходит: в строке " +
-                      DecimalText(static_cast<int64_t>(parsed.foreignLine)) +
-                      " указан файл, имя которого нельзя записать в кодировке Windows-1251.");
-    SetCheck check{name, {}};
-    bool whole = false;
+    if (parsed.badLine != 0) {
+        lines.refusal = "Файл проверки " + path + " повреждён: строка " +
+                        DecimalText(static_cast<int64_t>(parsed.badLine)) +
+                        " не в виде «сумма SHA-256, два пробела, имя файла».";
+        return lines;
+    }
+    if (parsed.foreignLine != 0) {
+        lines.refusal = "Файл проверки " + path + " не подходит: в строке " +
+                        DecimalText(static_cast<int64_t>(parsed.foreignLine)) +
+                        " указан файл, имя которого нельзя записать в кодировке Windows-1251.";
+        return lines;
+    }
+    lines.check = {name, {}};
     for (const CheckEntry& entry : parsed.entries) {
-        const int64_t next = static_cast<int64_t>(check.digits.size()) + 1;
-        if (!whole && SameName(entry.name, PieceName(baseName, next))) {
-            check.digits.push_back(entry.digits);
-        } else if (!whole && SameName(entry.name, baseName)) {
-            whole = true;
+        const int64_t next = static_cast<int64_t>(lines.check.digits.size()) + 1;
+        if (!lines.whole && SameName(entry.name, PieceName(baseName, next))) {
+            lines.check.digits.push_back(entry.digits);
+        } else if (!lines.whole && SameName(entry.name, baseName)) {
+            lines.whole = entry.digits;
         } else {
-            return Refuse("Файл проверки " + path +
-                          " относится к другому набору частей: в нём "
-                          "указан файл " +
-                          entry.name + ".");
+            lines.refusal = "Файл проверки " + path +
+                            " относится к другому набору частей: в нём "
+                            "указан файл " +
+                            entry.name + ".";
+            return lines;
         }
     }
+    return lines;
+}
+
+SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& baseName,
+                             const std::set<int64_t>& numbers) {
+    const CheckLines lines = ReadCheckLines(pieceFolder, baseName);
+    if (!lines.found) return {};
+    if (!lines.refusal.empty()) return Refuse(lines.refusal);
+    const SetCheck& check = lines.check;
+    const std::string& name = check.name;
+    const bool whole = lines.whole.has_value();
     const int64_t listed = static_cast<int64_t>(check.digits.size());
     if (!whole) {
         const std::string last = listed == 0 ? "в нём не указано ни одной части."

@@ -18,6 +18,17 @@ struct SetCheckReading {
     std::string refusal;
 };
 
+// The lines of "<base name>.sha256" in the piece folder as they stand: pieces 1 .. n in order,
+// then perhaps the whole file's line. found is false when there is no such file; refusal tells
+// a file that cannot be read, is not in form or names another set.
+struct CheckLines {
+    bool found = false;
+    SetCheck check;
+    std::optional<std::string> whole; // the whole file's digits
+    std::string refusal;
+};
+CheckLines ReadCheckLines(const std::string& pieceFolder, const std::string& baseName);
+
 // Reads "<base name>.sha256" in the piece folder, if there is one, and holds the numbers of
 // the pieces found there against it: a file that cannot be read, is not in form or names
 // another set, a set whose split never finished, and a piece it does not list are refused.

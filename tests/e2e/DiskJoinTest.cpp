@@ -1,0 +1,167 @@
+// A set written onto three disks, joined from the window straight from a removable drive: Wine
+// maps a free drive letter to a folder and reports it removable, and the test swaps what the
+// folder holds at each prompt, as a user swaps disks.
+#include <windows.h>
+
+#include <winioctl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "DiskSets.h"
+#include "Driver.h"
+#include "SplitPage.h"
+#include "TestFiles.h"
+
+namespace {
+
+// Wine's mount manager request that defines a drive letter over a Unix folder, with the type
+// the letter reports (the one its configuration tool sends).
+struct WineUnixDrive {
+    ULONG size;
+    ULONG type;
+    ULONG fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset;
+    USHORT deviceOffset;
+    USHORT labelOffset;
+};
+constexpr DWORD kDefineUnixDrive =
+    CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+// The Unix path of a Windows path, from Wine's kernel32; empty when unknown.
+std::string UnixPathOf(const std::string& windowsPath) {
+    using Lookup = char*(__cdecl*)(const wchar_t*);
+    const auto lookup = reinterpret_cast<Lookup>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!lookup) return {};
+    const std::wstring wide(windowsPath.begin(), windowsPath.end());
+    char* unix = lookup(wide.c_str());
+    if (!unix) return {};
+    std::string path = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return path;
+}
+
+// A free drive letter over a folder, reported removable, for the life of the object.
+class RemovableLetter {
+  public:
+    explicit RemovableLetter(const std::string& folder) {
+        const std::string unixPath = UnixPathOf(folder);
+        const DWORD used = GetLogicalDrives();
+        for (char c = 'R'; c <= 'Y' && letter_ == 0; ++c)
+            if (!(used & (1u << (c - 'A')))) letter_ = c;
+        if (unixPath.empty() || letter_ == 0) return;
+        made_ = Define(unixPath) && GetDriveTypeA(Root().c_str()) == DRIVE_REMOVABLE;
+    }
+    ~RemovableLetter() {
+        if (letter_ != 0) Define({});
+    }
+    RemovableLetter(const RemovableLetter&) = delete;
+    RemovableLetter& operator=(const RemovableLetter&) = delete;
+
+    bool Made() const { return made_; }
+    std::string Letter() const { return std::string(1, letter_); }
+    std::string Root() const { return Letter() + ":\\"; }
+
+  private:
+    // An empty path takes the letter away again.
+    bool Define(const std::string& unixPath) {
+        HANDLE manager =
+            CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (manager == INVALID_HANDLE_VALUE) return false;
+        std::vector<char> request(sizeof(WineUnixDrive) + unixPath.size() + 1, '\0');
+        WineUnixDrive drive{};
+        drive.size = static_cast<ULONG>(request.size());
+        drive.type = DRIVE_REMOVABLE;
+        drive.letter = static_cast<WCHAR>(letter_ - 'A' + 'a');
+        drive.mountPointOffset = unixPath.empty() ? 0 : sizeof(WineUnixDrive);
+        std::memcpy(request.data(), &drive, sizeof drive);
+        std::memcpy(request.data() + sizeof drive, unixPath.c_str(), unixPath.size());
+        DWORD returned = 0;
+        const BOOL done =
+            DeviceIoControl(manager, kDefineUnixDrive, request.data(),
+                            static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr);
+        CloseHandle(manager);
+        return done != 0;
+    }
+
+    char letter_ = 0;
+    bool made_ = false;
+};
+
+void StartJoin(VarnokProcess& varnok, const std::string& piece, const std::string& folder) {
+    varnok.ChooseMenuItem(varnok.ReadMenu().ids[2]); // "Соединить" under "&Файл"
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
+    JoinControls join(varnok);
+    VarnokProcess::Type(join.piece, piece);
+    VarnokProcess::Type(join.folder, folder);
+    VarnokProcess::Click(join.join);
+}
+
+// Waits for the box, checks its text and, as the user, puts disk into the drive before OK.
+void AnswerWithDisk(VarnokProcess& varnok, DiskDrive& drive, const std::string& text, size_t disk) {
+    const ShownBox box = varnok.WaitForBox();
+    EXPECT_EQ(box.caption, "Varnok");
+    EXPECT_EQ(box.text, text);
+    drive.Insert(disk);
+    varnok.Answer(box, IDOK);
+}
+
+} // namespace
+
+TEST(DiskJoin, ASetOnThreeDisksIsJoinedFromTheDriveAsEachDiskIsAskedFor) {
+    TempFolder temp;
+    DiskDrive drive(temp.Path());
+    const std::string bytes = PatternBytes(30000, 61);
+    ASSERT_EQ(drive.WriteSet("film.avi", bytes, {12000, 12000, 12000}), 3u);
+    RemovableLetter mapped(drive.Root());
+    ASSERT_TRUE(mapped.Made()) << "Wine gave no removable drive letter";
+    const std::string letter = mapped.Letter();
+    auto ask = [&](int n) {
+        return "Вставте диск " + letter + " с частью film.avi_" + std::to_string(n) +
+               ".brf и нажмите Ок.";
+    };
+
+    // The user starts from the piece of disk 2: piece 1 is asked for first.
+    drive.Insert(2);
+    VarnokProcess varnok;
+    const std::string out = temp / "out\\";
+    StartJoin(varnok, mapped.Root() + "film.avi_2.brf", out);
+    AnswerWithDisk(varnok, drive, ask(1), 1);
+    AnswerWithDisk(varnok, drive, ask(2), 2);
+    // Disk 1 again by mistake: the prompt names the piece it lacks.
+    AnswerWithDisk(varnok, drive, ask(3), 1);
+    AnswerWithDisk(varnok, drive, "На диске " + letter + " нет части film.avi_3.brf.\r\n" + ask(3),
+                   3);
+    const ShownBox done = varnok.WaitForBox();
+    const std::string completed = "Востановление файла " + out + "film.avi завершенно";
+    EXPECT_EQ(done.text, completed +
+                             "\r\nВсе части проверены по film.avi.sha256.\r\nНабор частей собран "
+                             "с 3 дисков.");
+    varnok.Answer(done, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return varnok.StatusText(1) == completed; }));
+    EXPECT_TRUE(ReadWholeFile(out + "film.avi") == bytes);
+    JoinControls join(varnok);
+    EXPECT_EQ(VarnokProcess::ListItems(join.list),
+              (std::vector<std::string>{mapped.Root() + "film.avi_1.brf",
+                                        mapped.Root() + "film.avi_2.brf",
+                                        mapped.Root() + "film.avi_3.brf"}));
+
+    // Joined again and cancelled at the second prompt: the file joined before stays whole.
+    VarnokProcess::Click(join.join);
+    AnswerWithDisk(varnok, drive, ask(1), 1);
+    const ShownBox second = varnok.WaitForBox();
+    EXPECT_EQ(second.text, ask(2));
+    varnok.Answer(second, IDCANCEL);
+    EXPECT_TRUE(WaitUntil([&] {
+        return varnok.StatusText(1) == "Востановление файла " + out + "film.avi прервано";
+    }));
+    EXPECT_FALSE(varnok.HasBoxOpen());
+    EXPECT_TRUE(ReadWholeFile(out + "film.avi") == bytes);
+    EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"film.avi"}) << "no gathering file";
+}
