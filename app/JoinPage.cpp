@@ -5,12 +5,12 @@
 #include "engine/Text.h"
 #include "ui/Dialogs.h"
 
-namespace {
 void TakePiece(MainWindow* w, const std::string& path) {
     SetText(w->ChosenPieceBox, path);
     SetText(w->JoinFolderBox, FolderPart(path));
 }
 
+namespace {
 void ChoosePiece(MainWindow* w, Control*) {
     if (!ExecuteOpenSaveDialog(w->FileDialog)) return;
     const std::string path = w->FileDialog->FileName;

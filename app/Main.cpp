@@ -2,15 +2,13 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include "app/MainWindow.h"
-#include "ui/Applet.h"
+#include "app/Start.h"
+#include "ui/CommandLine.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The folder dialog needs COM in this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    Control* applet = CreateApplet("Varnok");
-    BuildMainWindow(applet);
-    RunApplet(applet);
+    const int code = RunVarnok(FirstCommandLineArgument());
     if (SUCCEEDED(com)) CoUninitialize();
-    return 0;
+    return code;
 }

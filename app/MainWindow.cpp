@@ -213,6 +213,12 @@ MainWindow* BuildMainWindow(Control* applet) {
     w->SplitPage = TabPage(w->MainTabs, 0);
     w->JoinPage = TabPage(w->MainTabs, 1);
     w->AboutPage = TabPage(w->MainTabs, 2);
+    // The pages are the items of the tab control's window: without a desktop or a display
+    // driver it cannot be made and there are none.
+    if (!w->SplitPage || !w->JoinPage || !w->AboutPage) {
+        FreeObject(form);
+        return nullptr;
+    }
     for (Control* page : {w->SplitPage, w->JoinPage, w->AboutPage}) {
         SetFontCharset(Font(page), DefaultCharset);
     }

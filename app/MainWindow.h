@@ -114,4 +114,5 @@ struct MainWindow : BaseObject {
 };
 
 // Builds the whole window, owned by the applet; its windows appear when the run loop starts.
+// Null when the system makes no windows (no desktop, no display driver).
 MainWindow* BuildMainWindow(Control* applet);

@@ -133,6 +133,17 @@ bool WindowHooks::AskOkCancel(const std::string& text) {
     TitleAtRest(w_);
     return MessageBoxFlags(text, MB_OKCANCEL) == IDOK;
 }
+Reply WindowHooks::AskYesNoCancel(const std::string& text) {
+    TitleAtRest(w_);
+    switch (MessageBoxFlags(text, MB_YESNOCANCEL)) {
+    case IDYES:
+        return Reply::Yes;
+    case IDNO:
+        return Reply::No;
+    default:
+        return Reply::Cancel;
+    }
+}
 void WindowHooks::ShowPieceList(const std::vector<std::string>& paths) {
     ClearItems(w_->PieceList);
     for (const std::string& path : paths) AddItem(w_->PieceList, path);

@@ -29,6 +29,7 @@ class WindowHooks : public SplitHooks, public JoinHooks {
     void SetStatus(const std::string& text) override;
     void KeepResponsive() override;
     bool AskOkCancel(const std::string& text) override;
+    Reply AskYesNoCancel(const std::string& text) override;
     void ShowPieceList(const std::vector<std::string>& paths) override;
     void ReportProgress(const ProgressFigures& figures) override;
     bool StopRequested() override { return w_->StopRequested; }

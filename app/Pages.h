@@ -12,6 +12,12 @@ void WireClosing(MainWindow* w);
 // Sets the process's priority and marks the menu item of the class it really got.
 void ChangePriority(MainWindow* w, PriorityLevel level);
 
+// The source box takes the path with its figures, and an empty folder box its folder, as
+// after a choice in the open dialog.
+void TakeChosenSource(MainWindow* w, const std::string& path);
+// The piece box takes the path and the folder box its folder, as after a drop.
+void TakePiece(MainWindow* w, const std::string& path);
+
 // A folder box's text ends in "\" whenever it is not empty.
 void EnsureTrailingBackslash(Control* box);
 // The folder dialog's choice into a folder box, ending in "\"; a cancel changes nothing.

@@ -46,11 +46,7 @@ void ChooseSource(MainWindow* w, Control*) {
     if (!ExecuteOpenSaveDialog(w->FileDialog)) return;
     const std::string path = w->FileDialog->FileName;
     if (!UsableName(path)) return;
-    TakeSource(w, path);
-    if (GetText(w->TargetFolderBox).empty()) {
-        SetText(w->TargetFolderBox, FolderPart(path));
-        SetFolderDialogStart(w->FolderDialog, GetText(w->TargetFolderBox));
-    }
+    TakeChosenSource(w, path);
 }
 
 void ChooseTargetFolder(MainWindow* w, Control*) { ChooseFolderInto(w, w->TargetFolderBox); }
@@ -112,6 +108,14 @@ void StartSplit(MainWindow* w, Control*) {
     SplitFile(request, hooks);
 }
 } // namespace
+
+void TakeChosenSource(MainWindow* w, const std::string& path) {
+    TakeSource(w, path);
+    if (GetText(w->TargetFolderBox).empty()) {
+        SetText(w->TargetFolderBox, FolderPart(path));
+        SetFolderDialogStart(w->FolderDialog, GetText(w->TargetFolderBox));
+    }
+}
 
 void EnsureTrailingBackslash(Control* box) {
     const std::string text = GetText(box);

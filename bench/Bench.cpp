@@ -47,6 +47,8 @@ struct QuietHooks : SplitHooks, JoinHooks {
     }
     int lastPercent = 0;
     bool AskOkCancel(const std::string&) override { return true; }
+    // An interrupted split is resumed.
+    Reply AskYesNoCancel(const std::string&) override { return Reply::Yes; }
     void ShowPieceList(const std::vector<std::string>&) override {}
 };
 

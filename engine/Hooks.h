@@ -26,9 +26,14 @@ struct EngineHooks {
     virtual bool StopRequested() { return false; }
 };
 
+// The button of a three-way question.
+enum class Reply { Yes, No, Cancel };
+
 struct SplitHooks : EngineHooks {
     // Shows the text with OK and Cancel; true only when OK was pressed.
     virtual bool AskOkCancel(const std::string& text) = 0;
+    // Shows the text with Yes, No and Cancel; Cancel also when the box was closed.
+    virtual Reply AskYesNoCancel(const std::string& text) = 0;
 };
 
 struct JoinHooks : EngineHooks {

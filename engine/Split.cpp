@@ -7,6 +7,7 @@
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
 #include "engine/PieceSet.h"
+#include "engine/Resume.h"
 #include "engine/Sha256.h"
 #include "engine/SplitLimits.h"
 #include "engine/SplitRecovery.h"
@@ -129,6 +130,83 @@ class Splitter {
         return false;
     }
 
+    // A resumed split's check file starts with the kept pieces' lines, as an uninterrupted
+    // split's would.
+    bool SaveCheckFile(const KeptPieces& kept) {
+        if (!SaveCheckFile()) return false;
+        for (int64_t n = 1; n <= kept.Count(); ++n) {
+            if (!NoteDigest(kept.digests[static_cast<size_t>(n - 1)], PieceName(name_, n),
+                            PieceAt(n)))
+                return false;
+        }
+        return true;
+    }
+
+    // Asks whether to go on after the pieces an interrupted split left; kept holds them when
+    // the user chose so. False when the user wants no split now.
+    bool OfferResume(const PiecePlan& plan, KeptPieces& kept) {
+        // Without a check file nothing tells what is on the medium.
+        if (!feed_) return true;
+        KeptPieces found = FindKeptPieces(request_.targetFolder, name_, plan);
+        if (found.Count() == 0) return true;
+        switch (hooks_.AskYesNoCancel(ResumeQuestion(name_, found.Count()))) {
+        case Reply::Yes:
+            kept = std::move(found);
+            return true;
+        case Reply::No:
+            return true;
+        case Reply::Cancel:
+            return false;
+        }
+        return false;
+    }
+
+    // Reads the kept pieces' bytes of the source once, through the feed, so that the whole
+    // file's digest runs on through them, and checks each against its listed digest; done
+    // then counts them. A piece that differs starts the split over (kept empty) when the user
+    // agrees. False when the split ends here, with nothing written.
+    bool CheckKeptPieces(const PiecePlan& plan, FileStream& source, KeptPieces& kept,
+                         int64_t& done) {
+        for (int64_t n = 1; n <= kept.Count(); ++n) {
+            if (!YieldToWindow(done)) return false;
+            hooks_.SetStatus(CheckingKeptPieceText(name_, n));
+            const int64_t size = plan.SizeOf(n);
+            const CopyResult read = ReadThroughFeed(
+                source, size, [&](int64_t got) { return YieldToWindow(done + got); }, *feed_);
+            if (read.stopped) return false;
+            if (read.written != size) {
+                hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
+                return false;
+            }
+            const std::optional<std::string> digits = TakePieceDigest(n);
+            if (!digits) {
+                hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " +
+                                   request_.sourcePath + "!");
+                return false;
+            }
+            if (*digits != kept.digests[static_cast<size_t>(n - 1)]) {
+                if (!hooks_.AskOkCancel(KeptPieceDiffersQuestion(name_, n))) return false;
+                kept = {};
+                done = 0;
+                if (source.Seek(0, SeekOrigin::FromBeginning) != 0) {
+                    hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
+                    return false;
+                }
+                // The recovery file starts over with the feed.
+                const bool recovering = recovery_.Active();
+                recovery_.Drop();
+                feed_.reset();
+                StartHashing();
+                if (recovering) recovery_.BeginBeside(hooks_, feed_.get(), plan.count);
+                return true;
+            }
+            done += size;
+        }
+        // The kept pieces are this split's now: a failure or a stop removes them with the rest.
+        if (kept.Count() > 0) checkMade_ = true;
+        return true;
+    }
+
     // Adds the line of a piece written in full, or (name_) of the whole file; false after
     // telling the user.
     bool NoteDigest(const std::optional<std::string>& digits, const std::string& name,
@@ -143,13 +221,17 @@ class Splitter {
     }
 
     // The piece lane begins at piece 2 and anew at every later piece.
-    bool NotePiece(int64_t n) {
-        if (!feed_) return true;
+    std::optional<std::string> TakePieceDigest(int64_t n) {
         const std::optional<std::string> digits =
             n == 1 ? feed_->Peek(kWholeLane) : feed_->Finish(kPieceLane);
         feed_->Begin(kPieceLane);
         recovery_.EndPiece(*feed_, n);
-        return NoteDigest(digits, PieceName(name_, n), PieceAt(n));
+        return digits;
+    }
+
+    bool NotePiece(int64_t n) {
+        if (!feed_) return true;
+        return NoteDigest(TakePieceDigest(n), PieceName(name_, n), PieceAt(n));
     }
 
     bool NoteWhole() {
@@ -259,16 +341,20 @@ class Splitter {
     // Writes the planned pieces; a failure or a stop removes every piece written.
     bool WritePieces(const PiecePlan& plan, const PieceSteps& steps) {
         FileStream source, piece;
+        KeptPieces kept;
+        if (!OfferResume(plan, kept)) return false;
         if (request_.recovery) recovery_.BeginBeside(hooks_, feed_.get(), plan.count);
         if (steps.yieldBeforeOpening && !YieldToWindow(0)) return Discard(0, piece);
         if (!OpenSource(source)) return Discard(0, piece);
         int64_t done = 0;
-        for (int64_t n = 1; n <= plan.count; ++n) {
+        if (!CheckKeptPieces(plan, source, kept, done)) return false;
+        for (int64_t n = kept.Count() + 1; n <= plan.count; ++n) {
             if (steps.yieldBeforeOpening && !YieldToWindow(done)) return Discard(n - 1, piece);
             const std::string path = PieceAt(n);
             if (!OpenPiece(piece, path)) return Discard(n - 1, piece);
-            // Made once piece 1 can be, and before a byte of it is written.
-            if (n == 1 && !SaveCheckFile()) return Discard(n, piece);
+            // Made once piece 1 can be (the first piece still to write when resuming), and
+            // before a byte of it is written.
+            if (n == kept.Count() + 1 && !SaveCheckFile(kept)) return Discard(n, piece);
             if (!steps.yieldBeforeOpening && !YieldToWindow(done)) return Discard(n, piece);
             hooks_.SetStatus("Разделение файла " + name_ + steps.statusWord + PieceName(name_, n));
             const int64_t size = plan.SizeOf(n);

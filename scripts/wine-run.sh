@@ -41,13 +41,14 @@ if [ ! -f "$prefix/system.reg" ] || [ ! -f "$fontsDone" ] || wantDebuggerOff; th
     # Two test programs may start at once; only one makes the prefix and copies the fonts,
     # and the other starts only when both are complete.
     flock 9
+    ranSetUp=
     if [ ! -f "$prefix/system.reg" ]; then
       DISPLAY= "$loader" wineboot -i >/dev/null 2>&1 || true
       # Xvfb has no window manager: Wine frames and places windows itself, so a new
       # top-level window shows at once instead of waiting for a manager that never answers.
       [ "${VARNOK_WINDOW_MANAGER:-}" = 1 ] ||
         DISPLAY= "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-      wineserver -w
+      ranSetUp=1
     fi
     if [ ! -f "$fontsDone" ]; then
       fonts=$prefix/drive_c/windows/Fonts
@@ -59,7 +60,11 @@ if [ ! -f "$prefix/system.reg" ] || [ ! -f "$fontsDone" ] || wantDebuggerOff; th
       DISPLAY= "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
         /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1 || true
       touch "$debuggerOff"
+      ranSetUp=1
     fi
+    # The set-up calls ran without a display, and the desktop they started lives on for a
+    # while: a program started on it could make no window. Their processes end first.
+    [ -z "$ranSetUp" ] || wineserver -w
   ) 9>"$prefix.lock"
 fi
 

@@ -64,6 +64,15 @@ void TerminateApplet(Control*& applet) {
     FreeObject(running);
     RefDec(running);
 }
+
+// Whether the control and everything it holds have their windows.
+bool WindowsMade(Control* ctl) {
+    if (!ctl->Handle) return false;
+    for (Control* child : ctl->Children) {
+        if (!WindowsMade(child)) return false;
+    }
+    return true;
+}
 } // namespace
 
 Control* CreateApplet(const std::string& title) {
@@ -78,11 +87,19 @@ Control* CreateApplet(const std::string& title) {
     return applet;
 }
 
-void RunApplet(Control*& applet) {
+bool RunApplet(Control*& applet, const std::function<void()>& onShown) {
     ++AppletRunning;
     Applet = applet;
     // Makes every window still missing and shows those made early, parents first.
     if (applet) applet->CreateWindow();
+    // A control without its window would meet the user's first click with a fault.
+    if (applet && !WindowsMade(applet)) {
+        // A loop without windows would wait for ever: the caller tells the user and ends.
+        AppletTerminated = true;
+        TerminateApplet(applet);
+        return false;
+    }
+    if (onShown) onShown();
     while (!AppletTerminated) {
         // Messages posted before the loop started are taken before the first wait.
         ProcessMessages();
@@ -90,6 +107,7 @@ void RunApplet(Control*& applet) {
         WaitMessage();
     }
     TerminateApplet(applet);
+    return true;
 }
 
 void ProcessMessages() {

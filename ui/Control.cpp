@@ -10,6 +10,7 @@ Control* CreatingWindow = nullptr;
 uint16_t NextControlId = FirstControlId;
 uint32_t NextMenuId = FirstMenuId;
 void (*AlignProc)(Control* parent) = nullptr;
+SystemWindowMaker MakeSystemWindow = CreateWindowExA;
 
 COLORREF ColorToRGB(int32_t color) {
     if (color >= 0) return static_cast<COLORREF>(color);

@@ -217,6 +217,12 @@ constexpr uint32_t FirstMenuId = 4096;
 // parent, and the layout in turn makes the parent's window: a direct call would tie
 // TextVisibility.cpp and Window.cpp to Align.cpp in a circle.
 extern void (*AlignProc)(Control* parent);
+// The system call that makes every window of the layer (CreateWindowExA). Tests put one in
+// its place that fails as the system does without a desktop or a display driver.
+using SystemWindowMaker = HWND(WINAPI*)(DWORD exStyle, LPCSTR className, LPCSTR caption,
+                                        DWORD style, int x, int y, int width, int height,
+                                        HWND parent, HMENU menu, HINSTANCE module, LPVOID param);
+extern SystemWindowMaker MakeSystemWindow;
 
 // The common constructor of all kinds; no window is made yet.
 Control* SetUpControl(Control* ctl, Control* parent, std::string_view systemClassName,

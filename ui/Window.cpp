@@ -135,8 +135,8 @@ bool Control::CreateWindow() {
     HMENU menu = child ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(Id)) : Menu;
 
     CreatingWindow = this;
-    HWND hwnd = CreateWindowExA(ExStyle, className.c_str(), Caption.c_str(), Style, x, y, width,
-                                height, parentWindow, menu, module, nullptr);
+    HWND hwnd = MakeSystemWindow(ExStyle, className.c_str(), Caption.c_str(), Style, x, y, width,
+                                 height, parentWindow, menu, module, nullptr);
     if (CreatingWindow == this) CreatingWindow = nullptr;
     if (!hwnd) return false;
     Handle = hwnd;

@@ -109,11 +109,19 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
     }
 }
 
-VarnokProcess::VarnokProcess() {
-    STARTUPINFOA startup{};
+VarnokProcess::VarnokProcess() : VarnokProcess(std::wstring()) {}
+
+VarnokProcess::VarnokProcess(const std::wstring& arguments) {
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    std::string command = "\"" + VarnokExePath() + "\"";
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    const std::string exe = VarnokExePath();
+    std::wstring command(exe.size() + 1, L'\0');
+    command.resize(MultiByteToWideChar(CP_ACP, 0, exe.c_str(), -1, command.data(),
+                                       static_cast<int>(command.size())) -
+                   1);
+    command = L"\"" + command + L"\"";
+    if (!arguments.empty()) command += L" " + arguments;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process_)) {
         ADD_FAILURE() << "Varnok.exe did not start: " << VarnokExePath();
         return;

@@ -24,6 +24,8 @@ class VarnokProcess {
   public:
     // Starts the program and waits for its main window.
     VarnokProcess();
+    // The same with arguments on its command line, as the shell passes a file to it.
+    explicit VarnokProcess(const std::wstring& arguments);
     // Ends the program if a test left it running.
     ~VarnokProcess();
     VarnokProcess(const VarnokProcess&) = delete;

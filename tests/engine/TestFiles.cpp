@@ -211,6 +211,14 @@ bool RecordingHooks::AskOkCancel(const std::string& text) {
     return answer;
 }
 
+Reply RecordingHooks::AskYesNoCancel(const std::string& text) {
+    calls.push_back("choose: " + text);
+    if (replies.empty()) return Reply::Cancel;
+    const Reply reply = replies.front();
+    replies.pop_front();
+    return reply;
+}
+
 void RecordingHooks::ShowPieceList(const std::vector<std::string>& paths) {
     std::string line = "list:";
     for (const std::string& path : paths) line += " " + path;

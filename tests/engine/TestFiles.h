@@ -96,18 +96,22 @@ class FullDeviceLink {
     bool made_ = false;
 };
 
-// Records every hook call as one line, in order; answers AskOkCancel from a queue (OK when empty).
+// Records every hook call as one line, in order; answers AskOkCancel from a queue (OK when
+// empty) and AskYesNoCancel from another (Cancel when empty: no test resumes unasked).
 struct RecordingHooks : SplitHooks, JoinHooks {
     std::vector<std::string> calls;
     std::deque<bool> answers;
+    std::deque<Reply> replies;
 
     void ShowMessage(const std::string& text) override { calls.push_back("message: " + text); }
     void SetStatus(const std::string& text) override { calls.push_back("status: " + text); }
     void KeepResponsive() override { calls.push_back("keep"); }
     bool AskOkCancel(const std::string& text) override;
+    Reply AskYesNoCancel(const std::string& text) override;
     void ShowPieceList(const std::vector<std::string>& paths) override;
 
-    // The calls of one kind ("message", "status", "ask", "list"), without their prefix.
+    // The calls of one kind ("message", "status", "ask", "choose", "list"), without their
+    // prefix.
     std::vector<std::string> Of(const std::string& kind) const;
 };
 

@@ -1,0 +1,51 @@
+#include "app/Start.h"
+
+#include <windows.h>
+
+#include "app/Pages.h"
+#include "engine/FileServices.h"
+#include "engine/Text.h"
+#include "ui/Applet.h"
+#include "ui/Items.h"
+
+namespace {
+constexpr int SplitPageIndex = 0;
+constexpr int JoinPageIndex = 1;
+
+bool IsPieceName(const std::string& path) {
+    const std::string name = FileNamePart(path);
+    if (name.size() < 4) return false;
+    std::string extension = name.substr(name.size() - 4);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".brf";
+}
+} // namespace
+
+void OpenGivenPath(MainWindow* w, const std::string& path) {
+    if (!UsableName(path)) return;
+    if (!IsExistingFile(path)) {
+        MessageBoxOk("Файл " + FileNamePart(path) + " не найден.");
+        return;
+    }
+    if (IsPieceName(path)) {
+        SetCurIndex(w->MainTabs, JoinPageIndex);
+        TakePiece(w, path);
+    } else {
+        SetCurIndex(w->MainTabs, SplitPageIndex);
+        TakeChosenSource(w, path);
+    }
+}
+
+int RunVarnok(const std::optional<std::string>& given) {
+    Control* applet = CreateApplet("Varnok");
+    MainWindow* w = BuildMainWindow(applet);
+    // The path is taken once the window shows, so that its messages have a window behind them.
+    const bool ran = w && RunApplet(applet, [w, &given] {
+                         if (given) OpenGivenPath(w, *given);
+                     });
+    if (ran) return 0;
+    if (applet) FreeObject(applet);
+    // Without a display this box cannot be shown either and returns at once.
+    MessageBoxA(nullptr, NoWindowText, "Varnok", MB_OK | MB_ICONERROR);
+    return NoWindowExitCode;
+}

@@ -1,0 +1,292 @@
+// A split that ended without a goodbye (a killed program, a power cut) is picked up after the
+// pieces its check file lists: the set then completes exactly as an uninterrupted split's,
+// check file included; every set that cannot be trusted is split anew as before.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+#include "engine/CheckFile.h"
+#include "engine/Utf8.h"
+#include "engine/PieceSet.h"
+#include "engine/Resume.h"
+#include "engine/Split.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+const std::string Name = "film.avi";
+
+// The first lines of a check file's text.
+std::string FirstLines(const std::string& text, int64_t lines) {
+    size_t end = 0;
+    for (int64_t i = 0; i < lines; ++i) end = text.find('\n', end) + 1;
+    return text.substr(0, end);
+}
+
+FILETIME LastWrite(const std::string& path) {
+    FILETIME written{};
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    GetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    return written;
+}
+
+// Dates the file back to 2001, so that any later write shows.
+void DateBack(const std::string& path) {
+    SYSTEMTIME old{2001, 1, 1, 1, 12, 0, 0, 0};
+    FILETIME time{};
+    SystemTimeToFileTime(&old, &time);
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+}
+
+bool SameTime(const FILETIME& a, const FILETIME& b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+// Every file of the folder with its bytes.
+std::vector<std::pair<std::string, std::string>> Contents(const std::string& folder) {
+    std::vector<std::pair<std::string, std::string>> all;
+    for (const std::string& entry : FolderEntries(folder)) {
+        all.emplace_back(entry, ReadWholeFile(folder + entry));
+    }
+    return all;
+}
+
+// One source, the set of an uninterrupted split of it, and a folder where an ended split
+// left pieces 1 .. kept listed in the check file.
+class ResumeTest : public ::testing::Test {
+  protected:
+    void SetUp() override { WriteWholeFile(source(), bytes); }
+
+    std::string source() const { return temp / Name; }
+    SplitRequest Request(const std::string& folder) const {
+        return method == SplitMethod::BySize ? SplitRequestFor(source(), folder, method, 1000)
+                                             : SplitRequestFor(source(), folder, method, 7);
+    }
+    // The uninterrupted split's folder.
+    std::string Whole() {
+        const std::string folder = temp / "whole\\";
+        if (!FileExists(folder + CheckFileName(Name))) {
+            RecordingHooks hooks;
+            SplitFile(Request(folder), hooks);
+        }
+        return folder;
+    }
+    // What an ended split leaves: pieces 1 .. kept and the check file listing them, and
+    // partBytes of the piece it was writing.
+    std::string Ended(int64_t kept, size_t partBytes) {
+        const std::string whole = Whole();
+        const std::string folder = temp / "ended\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        for (int64_t n = 1; n <= kept; ++n) {
+            WriteWholeFile(PiecePath(folder, Name, n), ReadWholeFile(PiecePath(whole, Name, n)));
+            DateBack(PiecePath(folder, Name, n));
+        }
+        WriteWholeFile(folder + CheckFileName(Name),
+                       FirstLines(ReadWholeFile(whole + CheckFileName(Name)), kept));
+        if (partBytes > 0) {
+            WriteWholeFile(PiecePath(folder, Name, kept + 1),
+                           ReadWholeFile(PiecePath(whole, Name, kept + 1)).substr(0, partBytes));
+        }
+        return folder;
+    }
+
+    TempFolder temp;
+    const std::string bytes = PatternBytes(6500, 7);
+    SplitMethod method = SplitMethod::BySize;
+};
+
+TEST_F(ResumeTest, AnEndedSplitGoesOnToTheSameSetAsAnUninterruptedOne) {
+    struct Case {
+        SplitMethod method;
+        int64_t kept;
+        size_t partBytes;
+    };
+    // By size: pieces of 1000 bytes, the 7th of 500; by count: 7 pieces of 928 and one of 932.
+    for (const Case& c : {Case{SplitMethod::BySize, 3, 400}, Case{SplitMethod::BySize, 3, 0},
+                          Case{SplitMethod::BySize, 6, 999}, Case{SplitMethod::ByCount, 1, 10}}) {
+        SCOPED_TRACE(testing::Message() << "kept " << c.kept << ", partial " << c.partBytes);
+        method = c.method;
+        RemoveTree(temp / "whole");
+        RemoveTree(temp / "ended");
+        const std::string whole = Whole();
+        const std::string ended = Ended(c.kept, c.partBytes);
+        std::vector<FILETIME> keptTimes;
+        for (int64_t n = 1; n <= c.kept; ++n)
+            keptTimes.push_back(LastWrite(PiecePath(ended, Name, n)));
+
+        ProgressHooks hooks;
+        hooks.replies = {Reply::Yes};
+        SplitFile(Request(ended), hooks);
+        EXPECT_EQ(hooks.Of("choose"), Texts{ResumeQuestion(Name, c.kept)});
+        EXPECT_EQ(Contents(ended), Contents(whole)) << "pieces and check file, byte for byte";
+        EXPECT_EQ(hooks.Of("message").back(), "Разделение файла " + Name + " завершенно");
+        for (int64_t n = 1; n <= c.kept; ++n) {
+            EXPECT_TRUE(SameTime(LastWrite(PiecePath(ended, Name, n)), keptTimes[n - 1]))
+                << "kept piece " << n << " was written again";
+        }
+        // Each kept piece is checked once, with the status telling so, before the first write.
+        Texts statuses = hooks.Of("status");
+        for (int64_t n = 1; n <= c.kept; ++n)
+            EXPECT_EQ(statuses[n - 1], CheckingKeptPieceText(Name, n));
+        EXPECT_EQ(std::count_if(statuses.begin(), statuses.end(),
+                                [](const std::string& s) { return s.rfind("Проверка", 0) == 0; }),
+                  c.kept);
+        // The progress runs once through the whole file, never back.
+        ASSERT_FALSE(hooks.figures.empty());
+        for (size_t i = 1; i < hooks.figures.size(); ++i)
+            EXPECT_GE(hooks.figures[i].done, hooks.figures[i - 1].done);
+        EXPECT_LE(hooks.figures.back().done, static_cast<int64_t>(bytes.size()));
+        EXPECT_EQ(hooks.figures.back().total, static_cast<int64_t>(bytes.size()));
+    }
+}
+
+TEST_F(ResumeTest, StartingOverOrCancellingAtTheQuestion) {
+    const std::string whole = Whole();
+    {
+        const std::string ended = Ended(3, 200);
+        const FILETIME keptTime = LastWrite(PiecePath(ended, Name, 1));
+        RecordingHooks hooks;
+        hooks.replies = {Reply::No};
+        SplitFile(Request(ended), hooks);
+        EXPECT_EQ(Contents(ended), Contents(whole));
+        EXPECT_FALSE(SameTime(LastWrite(PiecePath(ended, Name, 1)), keptTime))
+            << "starting over writes piece 1 again";
+        EXPECT_EQ(hooks.Of("status").front(),
+                  "Разделение файла " + Name + " в " + PieceName(Name, 1))
+            << "today's split, from piece 1";
+    }
+    RemoveTree(temp / "ended");
+    const std::string ended = Ended(3, 200);
+    const auto before = Contents(ended);
+    RecordingHooks hooks;
+    hooks.replies = {Reply::Cancel};
+    SplitFile(Request(ended), hooks);
+    EXPECT_EQ(Contents(ended), before) << "a cancel writes nothing";
+    EXPECT_TRUE(hooks.Of("message").empty());
+}
+
+TEST_F(ResumeTest, SetsThatCannotBeTrustedAreSplitAnewWithoutAQuestion) {
+    const std::string whole = Whole();
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& ended)> spoil;
+        int64_t sizeValue;
+    };
+    const Case cases[] = {
+        {"a listed piece of the wrong size",
+         [](const std::string& e) { WriteWholeFile(PiecePath(e, Name, 2), "short"); }, 1000},
+        {"a missing listed piece", [](const std::string& e) { RemoveFile(PiecePath(e, Name, 2)); },
+         1000},
+        {"another piece size asked", [](const std::string&) {}, 900},
+        {"a complete set",
+         [&](const std::string& e) {
+             for (int64_t n = 4; n <= 7; ++n)
+                 WriteWholeFile(PiecePath(e, Name, n), ReadWholeFile(PiecePath(whole, Name, n)));
+             WriteWholeFile(e + CheckFileName(Name), ReadWholeFile(whole + CheckFileName(Name)));
+         },
+         1000},
+        {"a check file of another shape",
+         [](const std::string& e) {
+             WriteWholeFile(e + CheckFileName(Name),
+                            ReadWholeFile(e + CheckFileName(Name)) + "not a line\r\n");
+         },
+         1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(temp / "ended");
+        RemoveTree(temp / "fresh");
+        const std::string ended = Ended(3, 0);
+        c.spoil(ended);
+        RecordingHooks hooks;
+        SplitFile(SplitRequestFor(source(), ended, SplitMethod::BySize, c.sizeValue), hooks);
+        EXPECT_TRUE(hooks.Of("choose").empty());
+        RecordingHooks freshHooks;
+        SplitFile(SplitRequestFor(source(), temp / "fresh\\", SplitMethod::BySize, c.sizeValue),
+                  freshHooks);
+        EXPECT_EQ(Contents(ended), Contents(temp / "fresh\\"));
+        EXPECT_EQ(hooks.calls, freshHooks.calls) << "today's split, texts included";
+    }
+}
+
+TEST_F(ResumeTest, ASourceChangedInAKeptPieceIsToldAndStartsOverOnlyWhenTheUserAgrees) {
+    const std::string whole = Whole();
+    const std::string ended = Ended(3, 0);
+    // Byte 1500 lies in piece 2.
+    std::string changed = bytes;
+    changed[1500] ^= 0x55;
+    WriteWholeFile(source(), changed);
+    const auto before = Contents(ended);
+
+    RecordingHooks refused;
+    refused.replies = {Reply::Yes};
+    refused.answers = {false};
+    SplitFile(Request(ended), refused);
+    EXPECT_EQ(refused.Of("ask"), Texts{KeptPieceDiffersQuestion(Name, 2)});
+    EXPECT_NE(KeptPieceDiffersQuestion(Name, 2).find(PieceName(Name, 2)), std::string::npos);
+    EXPECT_EQ(Contents(ended), before) << "nothing written without the user's consent";
+
+    RecordingHooks agreed;
+    agreed.replies = {Reply::Yes};
+    agreed.answers = {true};
+    SplitFile(Request(ended), agreed);
+    RecordingHooks fresh;
+    SplitFile(Request(temp / "fresh\\"), fresh);
+    EXPECT_EQ(Contents(ended), Contents(temp / "fresh\\")) << "the changed source's set";
+    EXPECT_EQ(JoinedPieces(ended, Name), changed);
+}
+
+TEST_F(ResumeTest, AStopWhileCheckingLeavesTheSetAndAStopLaterRemovesItAsToday) {
+    const std::string whole = Whole();
+    PaceEveryBuffer pace;
+    CopyBufferScope buffer(256);
+    {
+        const std::string ended = Ended(3, 0);
+        const auto before = Contents(ended);
+        ProgressHooks hooks;
+        hooks.replies = {Reply::Yes};
+        hooks.stopAtYield = 3; // inside the reading of the kept pieces
+        SplitFile(Request(ended), hooks);
+        EXPECT_LT(hooks.figures.back().done, 3000);
+        EXPECT_EQ(Contents(ended), before) << "nothing was written, nothing is taken";
+    }
+    RemoveTree(temp / "ended");
+    const std::string ended = Ended(3, 0);
+    ProgressHooks hooks;
+    hooks.replies = {Reply::Yes};
+    hooks.stopAtYield = 25; // while piece 5 is written
+    SplitFile(Request(ended), hooks);
+    EXPECT_GT(hooks.figures.back().done, 3000);
+    EXPECT_TRUE(FolderEntries(ended).empty()) << "a stop leaves no piece of the set";
+}
+
+TEST(ResumeJudging, OnlyASetListedInOrderWithItsPlannedSizesIsKept) {
+    TempFolder temp;
+    const PiecePlan plan = PlanBySize(2500, 1000);
+    const std::string digits(64, 'a');
+    WriteWholeFile(temp / "a_1.brf", std::string(1000, 'x'));
+    WriteWholeFile(temp / "a_2.brf", std::string(1000, 'y'));
+    const std::string lines = CheckLine(digits, "a_1.brf") + CheckLine(digits, "a_2.brf");
+    WriteWholeFile(temp / "a.sha256", lines);
+    EXPECT_EQ(FindKeptPieces(temp.Path(), "a", plan).Count(), 2);
+    // Names in UTF-8, as another tool may write them, name the same pieces.
+    WriteWholeFile(temp / "ф_1.brf", std::string(1000, 'x'));
+    WriteWholeFile(temp / "ф.sha256", CheckLine(digits, Utf8FromCp1251("ф_1.brf")));
+    EXPECT_EQ(FindKeptPieces(temp.Path(), "ф", plan).digests, Texts{digits});
+    for (const std::string& text :
+         {std::string(), CheckLine(digits, "a_2.brf") + CheckLine(digits, "a_1.brf"),
+          lines + CheckLine(digits, "a"), CheckLine(digits, "b_1.brf"),
+          lines + CheckLine(digits, "a_3.brf")}) {
+        WriteWholeFile(temp / "a.sha256", text);
+        EXPECT_EQ(FindKeptPieces(temp.Path(), "a", plan).Count(), 0) << text;
+    }
+    RemoveFile(temp / "a.sha256");
+    EXPECT_EQ(FindKeptPieces(temp.Path(), "a", plan).Count(), 0) << "no check file";
+}
+} // namespace
