@@ -8,6 +8,7 @@
 #include "TestFiles.h"
 #include "engine/Join.h"
 #include "engine/PieceSet.h"
+#include "engine/Resume.h"
 #include "engine/Split.h"
 
 namespace {
@@ -313,5 +314,45 @@ TEST(RecoveryOnDisks, TheLastDiskOrOneMoreTakesItAndCancelKeepsTheSetWithoutIt) 
         EXPECT_EQ(join.Of("message")[0].find("Часть 2 восстановлена") != std::string::npos,
                   c.written);
         EXPECT_EQ(ReadWholeFile(target / "src.bin") == bytes, c.written);
+    }
+}
+
+TEST(RecoverySplit, AResumedSplitWritesTheRecoveryFileOfTheWholeSet) {
+    TempFolder temp;
+    const std::string first = PatternBytes(6500, 11), second = PatternBytes(6500, 12);
+    // The recovery file of an uninterrupted split of the source as it is at the resume.
+    const auto wholeSplit = [&](const std::string& bytes, const std::string& folder) {
+        WriteWholeFile(temp / "film.avi", bytes);
+        SplitRequest request =
+            SplitRequestFor(temp / "film.avi", folder, SplitMethod::BySize, 1000);
+        request.recovery = true;
+        RecordingHooks hooks;
+        SplitFile(request, hooks);
+        return ReadWholeFile(folder + "film.avi.par2");
+    };
+    const std::string ofFirst = wholeSplit(first, temp / "a\\");
+    const std::string ofSecond = wholeSplit(second, temp / "b\\");
+    ASSERT_FALSE(ofFirst.empty());
+    // Pieces 1 to 3 of the first source, and the check file listing them: an ended split.
+    // Resumed on the same source, and on another one, which starts over when the user agrees.
+    for (const auto& [bytes, expected] : {std::pair{first, ofFirst}, std::pair{second, ofSecond}}) {
+        const std::string ended = temp / "ended\\";
+        RemoveTree(ended);
+        MakeFolder(ended);
+        for (int64_t n = 1; n <= 3; ++n)
+            WriteWholeFile(PiecePath(ended, "film.avi", n),
+                           ReadWholeFile(PiecePath(temp / "a\\", "film.avi", n)));
+        const std::string lines = ReadWholeFile(temp / "a\\film.avi.sha256");
+        size_t end = 0;
+        for (int i = 0; i < 3; ++i) end = lines.find('\n', end) + 1;
+        WriteWholeFile(ended + "film.avi.sha256", lines.substr(0, end));
+        WriteWholeFile(temp / "film.avi", bytes);
+        SplitRequest request = SplitRequestFor(temp / "film.avi", ended, SplitMethod::BySize, 1000);
+        request.recovery = true;
+        ProgressHooks hooks;
+        hooks.replies = {Reply::Yes};
+        SplitFile(request, hooks);
+        EXPECT_EQ(hooks.Of("message").back(), "Разделение файла film.avi завершенно");
+        EXPECT_TRUE(ReadWholeFile(ended + "film.avi.par2") == expected);
     }
 }
