@@ -6,7 +6,7 @@
 #include "engine/CheckFile.h"
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
-#include "engine/Join.h"
+#include "engine/JoinOutput.h"
 #include "engine/PieceSet.h"
 #include "engine/SameName.h"
 #include "engine/SetCheck.h"
@@ -56,7 +56,7 @@ class DiskJoiner {
                                ": в системе нет вычисления SHA-256.");
             return;
         }
-        if (!OutputReplaceable() || !StartGathering()) return;
+        if (!OutputReplaceable(outputPath_, hooks_) || !StartGathering()) return;
         if (!GatherFromDisks()) {
             output_.Close();
             RemoveFile(gatherPath_);
@@ -70,7 +70,7 @@ class DiskJoiner {
         }
         output_.Close();
         if (!ReplaceFileWith(gatherPath_, outputPath_)) {
-            ShowOutputRefused();
+            ShowOutputRefused(outputPath_, hooks_);
             RemoveFile(gatherPath_);
             return;
         }
@@ -220,20 +220,6 @@ class DiskJoiner {
         return false;
     }
 
-    // Refuses early when the output name is taken by something the join may not replace, so
-    // that no disk is asked for in vain.
-    bool OutputReplaceable() {
-        if (IsExistingFolder(outputPath_)) {
-            hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
-            return false;
-        }
-        if (IsExistingFile(outputPath_) && !OpenWriteStream(outputPath_).IsOpen()) {
-            ShowOutputRefused();
-            return false;
-        }
-        return true;
-    }
-
     bool StartGathering() {
         output_ = OpenWriteStream(gatherPath_);
         if (!output_.IsOpen()) {
@@ -249,14 +235,6 @@ class DiskJoiner {
         output_.Close();
         RemoveFile(gatherPath_);
         return false;
-    }
-
-    void ShowOutputRefused() {
-        if (IsExistingFile(outputPath_))
-            hooks_.ShowMessage("Невозможно заменить файл " + outputPath_ +
-                               "! Возможно, он открыт другой программой.");
-        else
-            hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
     }
 
     void ShowWriteFailed() {

@@ -8,6 +8,7 @@
 
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
+#include "engine/JoinOutput.h"
 #include "engine/PieceSet.h"
 #include "engine/Rebuild.h"
 #include "engine/SameName.h"
@@ -80,14 +81,14 @@ class Joiner {
         std::vector<std::string> paths;
         for (int64_t n = 1; n <= count; ++n) paths.push_back(PiecePath(pieceFolder_, baseName_, n));
         hooks_.ShowPieceList(paths);
-        if (!OutputReplaceable()) return;
+        if (!OutputReplaceable(outputPath_, hooks_)) return;
         if (missingRebuilt_ && !rebuild_->Rebuild(missingRebuilt_, *check_, missingText_)) return;
         if (!Gather(paths)) {
             RemoveFile(gatherPath_);
             return;
         }
         if (!ReplaceFileWith(gatherPath_, outputPath_)) {
-            ShowOutputRefused();
+            ShowOutputRefused(outputPath_, hooks_);
             RemoveFile(gatherPath_);
             return;
         }
@@ -143,28 +144,6 @@ class Joiner {
         text += " не найдены!";
         hooks_.ShowMessage(rebuildable ? text + "\r\n" + rebuild_->OnlyOneText() : text);
         return false;
-    }
-
-    // Refuses early when the output name is taken by something the join may not replace,
-    // so that no piece is copied in vain.
-    bool OutputReplaceable() {
-        if (IsExistingFolder(outputPath_)) {
-            hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
-            return false;
-        }
-        if (IsExistingFile(outputPath_) && !OpenWriteStream(outputPath_).IsOpen()) {
-            ShowOutputRefused();
-            return false;
-        }
-        return true;
-    }
-
-    void ShowOutputRefused() {
-        if (IsExistingFile(outputPath_))
-            hooks_.ShowMessage("Невозможно заменить файл " + outputPath_ +
-                               "! Возможно, он открыт другой программой.");
-        else
-            hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
     }
 
     // Tells how far the join has got and lets the window run; false when asked to stop.
@@ -299,8 +278,6 @@ class Joiner {
 };
 
 } // namespace
-
-std::string GatheringPath(const std::string& outputPath) { return outputPath + ".~join"; }
 
 void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
                 JoinHooks& hooks) {

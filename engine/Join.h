@@ -4,6 +4,7 @@
 
 #include "engine/DiskJoin.h"
 #include "engine/Hooks.h"
+#include "engine/JoinOutput.h"
 
 // Restores the file of the set that the chosen piece belongs to into the target folder
 // (its text ends in "\" whenever it is not empty) and tells every outcome through the hooks.
@@ -14,7 +15,3 @@ void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFol
 // lacks pieces of it is gathered disk by disk.
 void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
                 JoinHooks& hooks, const JoinSystem& system);
-
-// The file in the target folder that a join gathers the pieces in before it gives it the
-// output name.
-std::string GatheringPath(const std::string& outputPath);

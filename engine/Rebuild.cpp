@@ -10,54 +10,9 @@
 #include "engine/PieceSet.h"
 #include "engine/Sha256.h"
 #include "engine/Text.h"
+#include "engine/SameName.h"
 #include "engine/Utf8.h"
-
-namespace {
-
-// Names the same but for the case of ASCII letters, as the file system sees them.
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
-
-// A file read and written at given offsets.
-class ScratchFile {
-  public:
-    explicit ScratchFile(const std::string& path)
-        : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~ScratchFile() {
-        if (IsOpen()) CloseHandle(handle_);
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool ReadAt(uint64_t offset, void* bytes, uint32_t size) {
-        DWORD done = 0;
-        OVERLAPPED at = Place(offset);
-        return ReadFile(handle_, bytes, size, &done, &at) && done == size;
-    }
-    bool WriteAt(uint64_t offset, const void* bytes, uint32_t size) {
-        DWORD done = 0;
-        OVERLAPPED at = Place(offset);
-        return WriteFile(handle_, bytes, size, &done, &at) && done == size;
-    }
-
-  private:
-    static OVERLAPPED Place(uint64_t offset) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        return at;
-    }
-    HANDLE handle_;
-};
-
-} // namespace
+#include "engine/WorkFile.h"
 
 PieceRebuild::PieceRebuild(JoinHooks& hooks, const std::string& pieceFolder,
                            const std::string& baseName, const std::string& outputPath)
@@ -130,9 +85,11 @@ bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& 
     // Piece k's length, as the recovery file describes it, at k - 1.
     std::vector<uint64_t> lengths;
     for (int64_t k = 1; k <= count && reading.set->pieces.size() == check.digits.size(); ++k) {
-        const std::string name = Utf8FromCp1251(PieceName(baseName_, k));
+        // The recovery file names its pieces in UTF-8.
+        const std::string name = PieceName(baseName_, k);
         for (const Par2Piece& piece : reading.set->pieces)
-            if (SameName(piece.name, name)) lengths.push_back(piece.length);
+            if (SameName(Cp1251FromUtf8(piece.name).value_or(std::string()), name))
+                lengths.push_back(piece.length);
         if (lengths.size() != static_cast<size_t>(k)) break;
     }
     const std::string otherSet =
@@ -142,7 +99,7 @@ bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& 
         return false;
     }
     const uint64_t length = lengths[n - 1];
-    ScratchFile rebuilt(rebuiltPath_);
+    WorkFile rebuilt(rebuiltPath_);
     if (!rebuilt.IsOpen()) {
         hooks_.ShowMessage("Невозможно создание файла " + rebuiltPath_ + "!");
         return false;

@@ -9,56 +9,13 @@
 #include "engine/Md5.h"
 #include "engine/Par2.h"
 #include "engine/Utf8.h"
+#include "engine/WorkFile.h"
 
 namespace {
 
 // The recovery packet comes first, so that its slice's bytes lie at a fixed offset while they
 // build up; its header is written once the set is known.
 constexpr uint64_t kDataOffset = Par2HeaderSize + Par2ExponentSize;
-
-// A file read and written at given offsets.
-class WorkFile {
-  public:
-    explicit WorkFile(const std::string& path)
-        : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~WorkFile() { Close(); }
-    WorkFile(const WorkFile&) = delete;
-    WorkFile& operator=(const WorkFile&) = delete;
-
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool ReadAt(uint64_t offset, void* bytes, uint32_t size) {
-        DWORD done = 0;
-        OVERLAPPED at = Place(offset);
-        return IsOpen() && ReadFile(handle_, bytes, size, &done, &at) && done == size;
-    }
-    bool WriteAt(uint64_t offset, const void* bytes, uint32_t size) {
-        DWORD done = 0;
-        OVERLAPPED at = Place(offset);
-        return IsOpen() && WriteFile(handle_, bytes, size, &done, &at) && done == size;
-    }
-    // The file ends at size; bytes added are zeros.
-    bool EndAt(uint64_t size) {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(size);
-        return IsOpen() && SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) &&
-               SetEndOfFile(handle_);
-    }
-    bool Flush() { return IsOpen() && FlushFileBuffers(handle_); }
-    void Close() {
-        if (IsOpen()) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-  private:
-    static OVERLAPPED Place(uint64_t offset) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        return at;
-    }
-    HANDLE handle_;
-};
 
 // The MD5 digests of the piece being written: the whole and its first bytes. The slowest work of
 // the recovery file, on a lane of its own.
