@@ -4,44 +4,23 @@
 
 #include <algorithm>
 
-#include "engine/CheckFile.h"
-#include "engine/Utf8.h"
-
-namespace {
-// A check file larger than this is no split's: two million pieces' lines at most.
-constexpr int64_t kLargestCheckFile = 256 * 1024 * 1024;
-
-std::string ReadCheckFile(const std::string& path) {
-    FileStream stream = OpenReadStream(path);
-    const int64_t size = stream.Size();
-    if (size <= 0 || size > kLargestCheckFile) return {};
-    std::string text(static_cast<size_t>(size), '\0');
-    if (stream.Read(text.data(), static_cast<uint32_t>(size)) != size) return {};
-    return text;
-}
-
-// A check file names files in the program's code page or in UTF-8, as other tools write them.
-bool Names(const std::string& listed, const std::string& name) {
-    return listed == name || listed == Utf8FromCp1251(name);
-}
-} // namespace
+#include "engine/SetCheck.h"
 
 KeptPieces FindKeptPieces(const std::string& folder, const std::string& fileName,
                           const PiecePlan& plan) {
-    const ParsedCheckFile parsed = ParseCheckFile(ReadCheckFile(folder + CheckFileName(fileName)));
-    const std::vector<CheckEntry>& entries = parsed.entries;
-    const int64_t listed = static_cast<int64_t>(entries.size());
-    if (parsed.badLine != 0 || listed == 0 || listed >= plan.count) return {};
-    KeptPieces kept;
+    // The join's own reading of the file: names in either encoding, by the file system's rule.
+    const CheckLines lines = ReadCheckLines(folder, fileName);
+    const std::vector<std::string>& digests = lines.check.digits;
+    const int64_t listed = static_cast<int64_t>(digests.size());
+    if (!lines.found || !lines.refusal.empty() || lines.whole || listed == 0 ||
+        listed >= plan.count)
+        return {};
     for (int64_t n = 1; n <= listed; ++n) {
-        const CheckEntry& entry = entries[static_cast<size_t>(n - 1)];
-        if (!Names(entry.name, PieceName(fileName, n))) return {};
         const std::string path = PiecePath(folder, fileName, n);
         if (!IsExistingFile(path) || static_cast<int64_t>(LookupFileSize(path)) != plan.SizeOf(n))
             return {};
-        kept.digests.push_back(entry.digits);
     }
-    return kept;
+    return {digests};
 }
 
 std::string ResumeQuestion(const std::string& fileName, int64_t kept) {
