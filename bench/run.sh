@@ -6,7 +6,7 @@
 #   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own), BENCH_EXE (another build of
 #   varnok_bench.exe, to compare engines), BENCH_ONLY=check (only the operations of the check's
 #   goal, so that more runs of them fit in the same time), BENCH_ONLY=recovery (only those of the
-#   recovery file's goal).
+#   recovery file's goal), BENCH_ONLY=resume (the full split by size and its resume).
 # Every tool works on the same file with its data in the page cache, writes into a folder
 # emptied and synced before the run, and is not followed by a sync: the figures are what a
 # user waits for. Varnok's time is taken inside the program around the engine call, so
@@ -20,7 +20,7 @@ dir=${BENCH_DIR:-$root/bench/out}
 buffer=${BENCH_BUFFER:-}
 exe=${BENCH_EXE:-$build/win/bench/varnok_bench.exe}
 only=${BENCH_ONLY:-}
-case $only in '' | check | recovery) ;; *) echo "bench: BENCH_ONLY is empty, check or recovery" >&2; exit 2;; esac
+case $only in '' | check | recovery | resume) ;; *) echo "bench: BENCH_ONLY is empty, check, recovery or resume" >&2; exit 2;; esac
 prefix=$build/win/wineprefix
 [ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
 
@@ -193,6 +193,7 @@ ops=(v_size c_size v_count c_count v_join c_join c_joinsync c_joinrw cp v_size_s
   v_join_rebuild)
 [ "$only" = check ] && ops=(v_sha c_openssl v_sha2 v_join_plain v_size v_count v_join)
 [ "$only" = recovery ] && ops=(v_count v_count_rec v_join_whole10 v_join_rebuild)
+[ "$only" = resume ] && ops=(v_size v_resume)
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
   for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
@@ -259,14 +260,6 @@ row() { # name varnokKey nativeKey nativeName
     row "join of those pieces" v_join c_joinrw "dd bs=256K of each piece (read and write)"
     printf '| cp of the whole file | | | cp: %.3f s (%s) | %s | | | 1.00 |\n' "${med[cp]}" "$(spread "${times[cp]}")" "$(mbs "${med[cp]}")"
     echo
-    echo "| split by size, $((piece / 1048576)) MiB pieces | median | fastest | bytes written |"
-    echo "|---|---|---|---|"
-    printf '| full split | %.3f s | %.3f s | %s |\n' "${med[v_size]}" "$(fastest "${times[v_size]}")" "$fullWritten"
-    printf '| resume after %s of %s pieces | %.3f s | %.3f s | %s |\n' "$keptPieces" "$pieceCount" \
-      "${med[v_resume]}" "$(fastest "${times[v_resume]}")" "$resumeWritten"
-    echo
-    echo "Resume / full split: time $(ratio "${med[v_size]}" "${med[v_resume]}") (medians), $(ratio "$(fastest "${times[v_size]}")" "$(fastest "${times[v_resume]}")") (fastest runs); bytes written $(ratio "$fullWritten" "$resumeWritten"). Goal: time <= 0.8, only the missing pieces and the check file written."
-    echo
     echo "| yields and progress inside a copy | with (median, fastest) | without (median, fastest) | time with / without, fastest runs |"
     echo "|---|---|---|---|"
     for k in size join; do
@@ -276,7 +269,17 @@ row() { # name varnokKey nativeKey nativeName
     done
     echo
   fi
-  if [ "$only" != recovery ]; then
+  if [ -z "$only" ] || [ "$only" = resume ]; then
+    echo "| split by size, $((piece / 1048576)) MiB pieces | median | fastest | bytes written |"
+    echo "|---|---|---|---|"
+    printf '| full split | %.3f s | %.3f s | %s |\n' "${med[v_size]}" "$(fastest "${times[v_size]}")" "$fullWritten"
+    printf '| resume after %s of %s pieces | %.3f s | %.3f s | %s |\n' "$keptPieces" "$pieceCount" \
+      "${med[v_resume]}" "$(fastest "${times[v_resume]}")" "$resumeWritten"
+    echo
+    echo "Resume / full split: time $(ratio "${med[v_size]}" "${med[v_resume]}") (medians), $(ratio "$(fastest "${times[v_size]}")" "$(fastest "${times[v_resume]}")") (fastest runs); bytes written $(ratio "$fullWritten" "$resumeWritten"). Goal: time <= 0.8, only the missing pieces and the check file written."
+    echo
+  fi
+  if [ -z "$only" ] || [ "$only" = check ]; then
   shaName=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
   shaExt=no; grep -qw sha_ni /proc/cpuinfo && shaExt=yes
   echo "Processor: $shaName; SHA extensions: $shaExt. $(openssl version)."
@@ -312,7 +315,7 @@ row() { # name varnokKey nativeKey nativeName
   echo "Split with its check / SHA-256 twice at once (fastest runs): by size $(ratio "$twice" "$(fastest "${times[v_size]}")"), by count $(ratio "$twice" "$(fastest "${times[v_count]}")"); SHA-256 twice at once / alone: $(ratio "$(fastest "${times[v_sha]}")" "$twice")."
   echo
   fi
-  if [ "$only" != check ]; then
+  if [ -z "$only" ] || [ "$only" = recovery ]; then
     echo "The recovery file (source.bin.par2, one slice per piece and their XOR): the split by count into 10 pieces with it"
     echo "against the same split without it, and the join of that set with piece 3 removed (rebuilt from the recovery file)"
     echo "against the join of the whole set. Goals (fastest runs): split <= 1.8 x, join <= 2.5 x; peak working set < 24 MiB."
@@ -338,6 +341,6 @@ row() { # name varnokKey nativeKey nativeName
   echo "| split into $(mib "$bigPiece") pieces | $(mib "$splitPeak") | $(mib "$splitStart") |"
   echo "| join of that set | $(mib "$joinPeak") | $(mib "$joinStart") |"
   echo
-  [ "$only" = recovery ] ||
+  [ -n "$only" ] && [ "$only" != check ] ||
     echo "Largest peak working set of the timed runs: split by size $(mib "${peaks[v_size]}"), by count $(mib "${peaks[v_count]}"), join with check $(mib "${peaks[v_join]}")."
 } | tee "$build/bench-results.md"

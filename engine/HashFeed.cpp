@@ -1,13 +1,12 @@
 #include "engine/HashFeed.h"
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "engine/Sha256.h"
+#include "engine/ThreadSync.h"
 
 // One lock guards every queue, count and buffer list below. Why a lane cannot miss a buffer:
 // Pass queues a job for every begun lane under the lock, and a lane's thread goes to sleep
@@ -49,16 +48,16 @@ class DigestWork : public FeedWork {
 struct HashFeed::State {
     struct Lane {
         std::thread thread;
-        std::condition_variable hasJob;  // the lane's thread waits for a job or the end
-        std::condition_variable drained; // a caller waits for the lane's jobs to be done
+        ThreadCondition hasJob;  // the lane's thread waits for a job or the end
+        ThreadCondition drained; // a caller waits for the lane's jobs to be done
         std::deque<Job> jobs;
         int pending = 0;          // jobs queued or being done
         FeedWork* work = nullptr; // none while the lane rests
         std::unique_ptr<DigestWork> digest;
     };
 
-    std::mutex lock;
-    std::condition_variable room; // a copy waits for free buffers
+    ThreadLock lock;
+    ThreadCondition room; // a copy waits for free buffers
     std::vector<Block> blocks;
     std::vector<Block*> free;
     std::deque<Lane> lanes; // a deque: lanes stay where they are while threads refer to them
@@ -67,7 +66,7 @@ struct HashFeed::State {
     bool ready = true;
 
     void Work(Lane& lane) {
-        std::unique_lock<std::mutex> held(lock);
+        std::unique_lock<ThreadLock> held(lock);
         for (;;) {
             lane.hasJob.wait(held, [&] { return ending || !lane.jobs.empty(); });
             if (ending) return;
@@ -91,7 +90,7 @@ struct HashFeed::State {
     }
 
     // Waits until the lane has done everything passed to it; returns with the lock held.
-    void Drain(std::unique_lock<std::mutex>& held, Lane& lane) {
+    void Drain(std::unique_lock<ThreadLock>& held, Lane& lane) {
         lane.drained.wait(held, [&] { return lane.pending == 0; });
     }
 };
@@ -118,7 +117,7 @@ HashFeed::HashFeed(int lanes, uint32_t bufferSize) : state_(std::make_unique<Sta
 HashFeed::~HashFeed() {
     State& s = *state_;
     {
-        std::lock_guard<std::mutex> held(s.lock);
+        std::lock_guard<ThreadLock> held(s.lock);
         s.ending = true;
     }
     // Each thread ends at its next look at the queue, after the job it does now (if any).
@@ -133,7 +132,7 @@ bool HashFeed::Begin(int lane) {
     State::Lane& l = state_->lanes[lane];
     auto digest = std::make_unique<DigestWork>();
     const bool made = digest->digest.Ready();
-    std::unique_lock<std::mutex> held(state_->lock);
+    std::unique_lock<ThreadLock> held(state_->lock);
     state_->Drain(held, l);
     l.digest = made ? std::move(digest) : nullptr;
     l.work = l.digest.get();
@@ -142,19 +141,19 @@ bool HashFeed::Begin(int lane) {
 
 void HashFeed::Begin(int lane, FeedWork& work) {
     State::Lane& l = state_->lanes[lane];
-    std::unique_lock<std::mutex> held(state_->lock);
+    std::unique_lock<ThreadLock> held(state_->lock);
     state_->Drain(held, l);
     l.digest.reset();
     l.work = &work;
 }
 
 void HashFeed::Drain(int lane) {
-    std::unique_lock<std::mutex> held(state_->lock);
+    std::unique_lock<ThreadLock> held(state_->lock);
     state_->Drain(held, state_->lanes[lane]);
 }
 
 void HashFeed::Rest(int lane) {
-    std::unique_lock<std::mutex> held(state_->lock);
+    std::unique_lock<ThreadLock> held(state_->lock);
     state_->Drain(held, state_->lanes[lane]);
     state_->lanes[lane].work = nullptr;
 }
@@ -180,7 +179,7 @@ uint32_t HashFeed::BufferSize() const { return state_->bufferSize; }
 
 char* HashFeed::TakeBuffer() {
     State& s = *state_;
-    std::unique_lock<std::mutex> held(s.lock);
+    std::unique_lock<ThreadLock> held(s.lock);
     if (s.free.empty()) s.room.wait(held, [&] { return s.free.size() >= kWakeCopyAt; });
     Block* block = s.free.back();
     s.free.pop_back();
@@ -189,7 +188,7 @@ char* HashFeed::TakeBuffer() {
 
 void HashFeed::Pass(char* buffer, uint32_t size) {
     State& s = *state_;
-    std::lock_guard<std::mutex> held(s.lock);
+    std::lock_guard<ThreadLock> held(s.lock);
     Block* block = nullptr;
     for (Block& b : s.blocks)
         if (b.bytes.get() == buffer) block = &b;

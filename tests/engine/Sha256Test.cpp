@@ -10,6 +10,7 @@
 #include "TestFiles.h"
 #include "engine/HashFeed.h"
 #include "engine/ShaInstructions.h"
+#include "engine/ThreadSync.h"
 
 namespace {
 
@@ -99,7 +100,24 @@ TEST(Sha256, EveryWayAgreesOnRandomLengthsFedInRandomSlices) {
     }
 }
 
-TEST(HashFeed, ACopyThroughTheFeedHashesWhatItWroteOnEveryLane) {
+// The feed's threads meet through the system's slim lock and condition where it has them, and
+// through the thread library's on Windows XP: every feed test runs on both.
+class EveryLock : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        SetSlimSyncAllowed(GetParam());
+        // Windows Vista and later, and Wine, have the slim ones.
+        ASSERT_EQ(SlimSyncInUse(), GetParam());
+    }
+    void TearDown() override { SetSlimSyncAllowed(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(HashFeed, EveryLock, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("Slim") : std::string("XpLibrary");
+                         });
+
+TEST_P(EveryLock, ACopyThroughTheFeedHashesWhatItWroteOnEveryLane) {
     TempFolder folder;
     const std::string bytes = PatternBytes(3000017, 5);
     WriteWholeFile(folder / "src.bin", bytes);
@@ -127,7 +145,7 @@ TEST(HashFeed, ACopyThroughTheFeedHashesWhatItWroteOnEveryLane) {
     }
 }
 
-TEST(HashFeed, EndsCleanlyWithBuffersStillQueuedAndNothingFinished) {
+TEST_P(EveryLock, EndsCleanlyWithBuffersStillQueuedAndNothingFinished) {
     TempFolder folder;
     WriteWholeFile(folder / "src.bin", PatternBytes(1 << 20, 6));
     for (int round = 0; round < 20; ++round) {
@@ -148,7 +166,7 @@ TEST(HashFeed, EndsCleanlyWithBuffersStillQueuedAndNothingFinished) {
 
 // A lane of the caller's own work gets every buffer in order while it is begun, and none
 // while it rests; a SHA-256 lane beside it goes on as usual.
-TEST(HashFeed, AWorkLaneSeesEveryBufferInOrderWhileBegun) {
+TEST_P(EveryLock, AWorkLaneSeesEveryBufferInOrderWhileBegun) {
     struct Gather : FeedWork {
         std::string bytes;
         void Add(const char* data, uint32_t size) override { bytes.append(data, size); }
