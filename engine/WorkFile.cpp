@@ -4,11 +4,12 @@
 
 namespace {
 
-OVERLAPPED Place(uint64_t offset) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    return at;
+// The offset is set apart from the transfer rather than given in an OVERLAPPED: under Wine a
+// transfer given one also posts a completion, a trip to the server each time.
+bool Place(HANDLE handle, uint64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(handle, to, nullptr, FILE_BEGIN);
 }
 
 } // namespace
@@ -21,20 +22,18 @@ bool WorkFile::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
 
 bool WorkFile::ReadAt(uint64_t offset, void* bytes, uint32_t size) {
     DWORD done = 0;
-    OVERLAPPED at = Place(offset);
-    return IsOpen() && ReadFile(handle_, bytes, size, &done, &at) && done == size;
+    return IsOpen() && Place(handle_, offset) && ReadFile(handle_, bytes, size, &done, nullptr) &&
+           done == size;
 }
 
 bool WorkFile::WriteAt(uint64_t offset, const void* bytes, uint32_t size) {
     DWORD done = 0;
-    OVERLAPPED at = Place(offset);
-    return IsOpen() && WriteFile(handle_, bytes, size, &done, &at) && done == size;
+    return IsOpen() && Place(handle_, offset) && WriteFile(handle_, bytes, size, &done, nullptr) &&
+           done == size;
 }
 
 bool WorkFile::EndAt(uint64_t size) {
-    LARGE_INTEGER to;
-    to.QuadPart = static_cast<LONGLONG>(size);
-    return IsOpen() && SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) && SetEndOfFile(handle_);
+    return IsOpen() && Place(handle_, size) && SetEndOfFile(handle_);
 }
 
 bool WorkFile::Flush() { return IsOpen() && FlushFileBuffers(handle_); }

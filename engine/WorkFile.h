@@ -1,5 +1,5 @@
 // A file of the engine's own work (the recovery data as it builds up, a rebuilt piece), read
-// and written at given offsets. Made anew, exclusive; owns its handle.
+// and written at given offsets, by one thread at a time. Made anew, exclusive; owns its handle.
 #pragma once
 #include <cstdint>
 #include <string>
