@@ -284,3 +284,30 @@ std::optional<uint64_t> LargestFileOn(const std::string& fileSystem) {
         if (lstrcmpiA(fileSystem.c_str(), fat) == 0) return kLargestFatFile;
     return std::nullopt;
 }
+
+CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pace,
+                           CopyFeed& feed) {
+    CopyResult result;
+    // Paced by the clock, as a copy is.
+    DWORD paced = GetTickCount();
+    while (result.written < count) {
+        char* buffer = feed.TakeBuffer();
+        const uint32_t want =
+            static_cast<uint32_t>(std::min<int64_t>(count - result.written, feed.BufferSize()));
+        const uint32_t got = source.Read(buffer, want);
+        feed.Pass(buffer, got);
+        result.written += got;
+        if (got < want) {
+            result.sourceShort = true;
+            return result;
+        }
+        if (pace && static_cast<DWORD>(GetTickCount() - paced) >= copyPaceInterval) {
+            if (!pace(result.written)) {
+                result.stopped = true;
+                return result;
+            }
+            paced = GetTickCount();
+        }
+    }
+    return result;
+}

@@ -90,6 +90,10 @@ class CopyFeed {
 // feed, when given, lends the buffers and gets every written run in order.
 CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count,
                            const CopyPace& pace = nullptr, CopyFeed* feed = nullptr);
+// Reads count bytes from the source's position through the feed's buffers, handing each run
+// to the feed as a copy does, and writes nothing. written counts the bytes read; pace as for
+// CopyStreamBytes.
+CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pace, CopyFeed& feed);
 // The bytes written by CopyStreamBytes.
 int64_t CopyBetweenStreams(FileStream& destination, FileStream& source, int64_t count);
 

@@ -5,14 +5,57 @@
 #include <algorithm>
 
 #include "engine/FileServices.h"
+#include "engine/HashFeed.h"
 #include "engine/Par2.h"
 #include "engine/Par2Reader.h"
 #include "engine/PieceSet.h"
-#include "engine/Sha256.h"
 #include "engine/Text.h"
 #include "engine/SameName.h"
 #include "engine/Utf8.h"
 #include "engine/WorkFile.h"
+
+namespace {
+
+// The feed's lanes while the other pieces are read.
+constexpr int kDigestLane = 0;
+constexpr int kMixLane = 1;
+
+// XORs each piece read into the rebuilt bytes at the work file's start, as far as the rebuilt
+// piece reaches; a piece of another length than the recovery file says is not mixed in.
+class XorInto : public FeedWork {
+  public:
+    XorInto(WorkFile& file, uint64_t length, uint32_t bufferSize)
+        : file_(file), length_(length), mixed_(bufferSize) {}
+
+    void NextPiece(bool fits) {
+        at_ = 0;
+        fits_ = fits;
+    }
+
+    void Add(const char* bytes, uint32_t size) override {
+        const uint32_t overlap =
+            fits_ && at_ < length_ ? static_cast<uint32_t>(std::min<uint64_t>(size, length_ - at_))
+                                   : 0;
+        if (overlap > 0 && !failed) {
+            char* mixed = mixed_.data();
+            failed = !file_.ReadAt(at_, mixed, overlap);
+            for (uint32_t i = 0; i < overlap && !failed; ++i) mixed[i] ^= bytes[i];
+            failed = failed || !file_.WriteAt(at_, mixed, overlap);
+        }
+        at_ += size;
+    }
+
+    bool failed = false;
+
+  private:
+    WorkFile& file_;
+    const uint64_t length_;
+    std::vector<char> mixed_;
+    uint64_t at_ = 0;
+    bool fits_ = false;
+};
+
+} // namespace
 
 PieceRebuild::PieceRebuild(JoinHooks& hooks, const std::string& pieceFolder,
                            const std::string& baseName, const std::string& outputPath)
@@ -104,7 +147,7 @@ bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& 
         hooks_.ShowMessage("Невозможно создание файла " + rebuiltPath_ + "!");
         return false;
     }
-    std::vector<char> run(CopyBufferSize()), mixed(CopyBufferSize());
+    std::vector<char> run(CopyBufferSize());
     const std::string readFailed = "Невозможно прочитать файл " + recoveryPath_ + " полностью!";
     // The recovery slice's first bytes, then every other piece XORed into them.
     {
@@ -131,6 +174,14 @@ bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& 
     std::vector<Fault> faults;
     faults.push_back({n, !IsExistingFile(PieceAt(n))});
     bool otherLengths = false;
+    // Each other piece is read once: its digest on one thread, its XOR into the rebuilt bytes
+    // on another, while this one reads on.
+    HashFeed feed(2, CopyBufferSize());
+    XorInto mixing(rebuilt, length, CopyBufferSize());
+    if (!feed.Ready()) {
+        hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(1) + "!");
+        return false;
+    }
     for (int64_t k = 1; k <= count; ++k) {
         if (k == n) continue;
         hooks_.SetStatus("Восстановление части " + PieceAt(n) + " по " + recoveryName_ +
@@ -145,32 +196,29 @@ bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& 
         // A piece of another length is read all the same: its digest tells whether the piece
         // or the recovery file is at fault.
         const bool fits = size == static_cast<int64_t>(lengths[k - 1]);
-        Sha256 digest;
-        uint64_t at = 0;
-        for (;;) {
-            const uint32_t got = piece.Read(run.data(), static_cast<uint32_t>(run.size()));
-            if (got == 0) break;
-            digest.Add(run.data(), got);
-            const uint32_t overlap =
-                fits && at < length ? static_cast<uint32_t>(std::min<uint64_t>(got, length - at))
-                                    : 0;
-            if (overlap > 0) {
-                if (!rebuilt.ReadAt(at, mixed.data(), overlap)) {
-                    hooks_.ShowMessage("Невозможно прочитать файл " + rebuiltPath_ + " полностью!");
-                    return false;
-                }
-                for (uint32_t i = 0; i < overlap; ++i) mixed[i] ^= run[i];
-                if (!rebuilt.WriteAt(at, mixed.data(), overlap)) {
-                    hooks_.ShowMessage("Невозможно записать файл " + rebuiltPath_ + " полностью!");
-                    return false;
-                }
-            }
-            at += got;
-            if (!KeepGoing()) return false;
+        feed.Rest(kMixLane);
+        mixing.NextPiece(fits);
+        feed.Begin(kMixLane, mixing);
+        if (!feed.Begin(kDigestLane)) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(k) + "!");
+            return false;
         }
-        const bool intact = digest.Finish() == check.digits[k - 1];
+        const CopyResult read = ReadThroughFeed(
+            piece, size, [&](int64_t) { return KeepGoing(); }, feed);
+        if (read.stopped) return false;
+        const std::optional<std::string> digits = feed.Finish(kDigestLane);
+        if (!digits) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(k) + "!");
+            return false;
+        }
+        const bool intact = !read.sourceShort && *digits == check.digits[k - 1];
         if (!intact) faults.push_back({k, false});
         otherLengths = otherLengths || (intact && !fits);
+    }
+    feed.Rest(kMixLane);
+    if (mixing.failed) {
+        hooks_.ShowMessage("Невозможно записать файл " + rebuiltPath_ + " полностью!");
+        return false;
     }
     if (faults.size() > 1) {
         hooks_.ShowMessage(FaultsText(faults));

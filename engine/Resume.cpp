@@ -1,9 +1,5 @@
 #include "engine/Resume.h"
 
-#include <windows.h>
-
-#include <algorithm>
-
 #include "engine/SetCheck.h"
 
 KeptPieces FindKeptPieces(const std::string& folder, const std::string& fileName,
@@ -38,31 +34,4 @@ std::string KeptPieceDiffersQuestion(const std::string& fileName, int64_t pieceN
     return "Часть " + PieceName(fileName, pieceNumber) + " не совпадает с файлом " + fileName +
            ": файл изменён, или части принадлежат другому файлу." + "\n\r" +
            "Начать разделение заново?";
-}
-
-CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pace,
-                           CopyFeed& feed) {
-    CopyResult result;
-    // Paced by the clock, as a copy is.
-    DWORD paced = GetTickCount();
-    while (result.written < count) {
-        char* buffer = feed.TakeBuffer();
-        const uint32_t want =
-            static_cast<uint32_t>(std::min<int64_t>(count - result.written, feed.BufferSize()));
-        const uint32_t got = source.Read(buffer, want);
-        feed.Pass(buffer, got);
-        result.written += got;
-        if (got < want) {
-            result.sourceShort = true;
-            return result;
-        }
-        if (pace && static_cast<DWORD>(GetTickCount() - paced) >= CopyPaceInterval()) {
-            if (!pace(result.written)) {
-                result.stopped = true;
-                return result;
-            }
-            paced = GetTickCount();
-        }
-    }
-    return result;
 }

@@ -30,8 +30,3 @@ std::string ResumeQuestion(const std::string& fileName, int64_t kept);
 std::string CheckingKeptPieceText(const std::string& fileName, int64_t pieceNumber);
 // Asked when a kept piece is not the source's bytes: OK starts over.
 std::string KeptPieceDiffersQuestion(const std::string& fileName, int64_t pieceNumber);
-
-// Reads count bytes from the source's position through the feed's buffers, handing each run
-// to the feed as a copy does, and writes nothing. written counts the bytes read; pace as for
-// CopyStreamBytes.
-CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pace, CopyFeed& feed);
