@@ -5,6 +5,8 @@
 //   varnok_bench split-count SOURCE FOLDER COUNT
 //   varnok_bench split-size-recovery|split-count-recovery SOURCE FOLDER NUMBER   (the same, with
 //     the recovery file)
+//   varnok_bench split-size-ended SOURCE FOLDER PIECE_BYTES KEPT   (a split by size that ends
+//     the process without a goodbye as piece KEPT + 1 begins, as a killed program does)
 //   varnok_bench join CHOSEN_PIECE FOLDER
 //   varnok_bench sha256 FILE DIGITS   (Varnok's SHA-256 alone, on one thread: the processor's SHA
 //     extensions where it has them, else the system's)
@@ -28,6 +30,7 @@
 
 #include "engine/FileServices.h"
 #include "engine/Join.h"
+#include "engine/PieceSet.h"
 #include "engine/Sha256.h"
 #include "engine/Split.h"
 #include "engine/Text.h"
@@ -39,7 +42,13 @@ namespace {
 struct QuietHooks : SplitHooks, JoinHooks {
     std::vector<std::string> messages;
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void SetStatus(const std::string&) override {}
+    // Ends the process at once when the status names this text (a piece's name).
+    void SetStatus(const std::string& text) override {
+        if (!endAt.empty() && text.size() >= endAt.size() &&
+            text.compare(text.size() - endAt.size(), endAt.size(), endAt) == 0)
+            TerminateProcess(GetCurrentProcess(), 3);
+    }
+    std::string endAt;
     void KeepResponsive() override {}
     // A window would turn the figures into a bar position; this much work at least.
     void ReportProgress(const ProgressFigures& figures) override {
@@ -115,6 +124,7 @@ double TimeSeconds(const std::function<void()>& work) {
 int Usage() {
     std::fprintf(stderr, "usage: varnok_bench split-size|split-count[-recovery] SOURCE "
                          "FOLDER\\ NUMBER\n"
+                         "       varnok_bench split-size-ended SOURCE FOLDER\\ PIECE_BYTES KEPT\n"
                          "       varnok_bench join CHOSEN_PIECE FOLDER\\\n"
                          "       varnok_bench sha256|sha256-system|sha256-twice FILE DIGITS\n");
     return 2;
@@ -140,12 +150,18 @@ int main(int argc, char** argv) {
     QuietHooks hooks;
     std::function<void()> work;
     const bool recovery = mode == "split-size-recovery" || mode == "split-count-recovery";
-    if ((mode == "split-size" || mode == "split-count" || recovery) && argc == 5) {
+    const bool ended = mode == "split-size-ended" && argc == 6;
+    if (ended) {
+        const std::string source = argv[2];
+        hooks.endAt =
+            PieceName(source.substr(source.find_last_of('\\') + 1), ParseDecimalWide(argv[5]) + 1);
+    }
+    if (((mode == "split-size" || mode == "split-count" || recovery) && argc == 5) || ended) {
         SplitRequest request;
         request.sourcePath = argv[2];
         request.targetFolder = argv[3];
         request.recovery = recovery;
-        if (mode == "split-size" || mode == "split-size-recovery") {
+        if (mode == "split-size" || mode == "split-size-recovery" || ended) {
             request.method = SplitMethod::BySize;
             request.sizeValue = ParseDecimalWide(argv[4]);
             request.unitMultiplier = 1;

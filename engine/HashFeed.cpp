@@ -89,6 +89,15 @@ struct HashFeed::State {
         if (free.size() == kWakeCopyAt) room.notify_one();
     }
 
+    // Gives the lane the digest once it has done what it was given; none rests it.
+    bool BeginDigest(Lane& lane, std::unique_ptr<DigestWork> digest) {
+        std::unique_lock<ThreadLock> held(lock);
+        Drain(held, lane);
+        lane.digest = std::move(digest);
+        lane.work = lane.digest.get();
+        return lane.work != nullptr;
+    }
+
     // Waits until the lane has done everything passed to it; returns with the lock held.
     void Drain(std::unique_lock<ThreadLock>& held, Lane& lane) {
         lane.drained.wait(held, [&] { return lane.pending == 0; });
@@ -129,14 +138,15 @@ HashFeed::~HashFeed() {
 bool HashFeed::Ready() const { return state_->ready; }
 
 bool HashFeed::Begin(int lane) {
-    State::Lane& l = state_->lanes[lane];
     auto digest = std::make_unique<DigestWork>();
     const bool made = digest->digest.Ready();
-    std::unique_lock<ThreadLock> held(state_->lock);
-    state_->Drain(held, l);
-    l.digest = made ? std::move(digest) : nullptr;
-    l.work = l.digest.get();
-    return made;
+    return state_->BeginDigest(state_->lanes[lane], made ? std::move(digest) : nullptr);
+}
+
+bool HashFeed::Begin(int lane, const std::string& savedState) {
+    auto digest = std::make_unique<DigestWork>();
+    const bool made = digest->digest.ResumeFrom(savedState);
+    return state_->BeginDigest(state_->lanes[lane], made ? std::move(digest) : nullptr);
 }
 
 void HashFeed::Begin(int lane, FeedWork& work) {
@@ -173,6 +183,14 @@ std::optional<std::string> HashFeed::Peek(int lane) {
     // Drained, and only this thread passes buffers: the lane's thread is idle until the next.
     if (!state_->ready || !l.digest) return std::nullopt;
     return l.digest->digest.Peek();
+}
+
+std::optional<std::string> HashFeed::SavedState(int lane) {
+    State::Lane& l = state_->lanes[lane];
+    Drain(lane);
+    // Drained, and only this thread passes buffers: the lane's thread is idle until the next.
+    if (!state_->ready || !l.digest) return std::nullopt;
+    return l.digest->digest.SavedState();
 }
 
 uint32_t HashFeed::BufferSize() const { return state_->bufferSize; }

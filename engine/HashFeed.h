@@ -31,6 +31,9 @@ class HashFeed : public CopyFeed {
     // Starts a fresh SHA-256 on the lane, after it has done what it was given; false when the
     // system gave no digest (the lane then rests).
     bool Begin(int lane);
+    // The same, going on from a state SavedState gave; false when the state is not usable
+    // here (the lane then rests).
+    bool Begin(int lane, const std::string& savedState);
     // Hands every buffer passed from now on to work, after the lane has done what it was
     // given, until the lane rests. work must outlive that.
     void Begin(int lane, FeedWork& work);
@@ -43,6 +46,10 @@ class HashFeed : public CopyFeed {
     std::optional<std::string> Finish(int lane);
     // The same digits while the lane goes on hashing what follows.
     std::optional<std::string> Peek(int lane);
+
+    // Drains a SHA-256 lane: where its digest stands, to go on from later; nothing when the
+    // digest cannot tell (the system's).
+    std::optional<std::string> SavedState(int lane);
 
     uint32_t BufferSize() const override;
     char* TakeBuffer() override;

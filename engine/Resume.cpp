@@ -1,6 +1,61 @@
 #include "engine/Resume.h"
 
+#include "engine/CheckFile.h"
 #include "engine/SetCheck.h"
+#include "engine/Sha256.h"
+
+namespace {
+
+constexpr char kStateHeading[] = "Varnok: whole-file digest state";
+// Far above any state's text: a larger file is not one.
+constexpr uint32_t kLargestStateFile = 4096;
+
+// The lines of a state file up to its own check: the heading, the pieces' count and the
+// digest of their digits, and the state.
+std::string StateBody(const std::vector<std::string>& digests, const std::string& state) {
+    std::string listed;
+    for (const std::string& digits : digests) listed += digits + "\n";
+    const std::optional<std::string> ofListed = Sha256Of(listed.data(), listed.size());
+    if (!ofListed) return {};
+    return std::string(kStateHeading) + "\r\npieces " + DecimalText(digests.size()) +
+           "\r\nlisted " + *ofListed + "\r\nstate " + state + "\r\n";
+}
+
+} // namespace
+
+std::string WholeStatePath(const std::string& folder, const std::string& fileName) {
+    return folder + CheckFileName(fileName) + ".~state";
+}
+
+bool SaveWholeState(const std::string& path, const std::vector<std::string>& digests,
+                    const std::string& state) {
+    const std::string body = StateBody(digests, state);
+    const std::optional<std::string> check = Sha256Of(body.data(), body.size());
+    if (body.empty() || !check) return false;
+    const std::string text = body + "check " + *check + "\r\n";
+    FileStream file = OpenWriteStream(path);
+    return file.Write(text.data(), static_cast<uint32_t>(text.size())) == text.size();
+}
+
+std::optional<std::string> LoadWholeState(const std::string& path,
+                                          const std::vector<std::string>& digests) {
+    FileStream file = OpenReadStream(path);
+    const int64_t size = file.Size();
+    if (size <= 0 || size > kLargestStateFile) return std::nullopt;
+    std::string text(static_cast<size_t>(size), '\0');
+    if (file.Read(text.data(), static_cast<uint32_t>(size)) != size) return std::nullopt;
+    const size_t stateAt = text.find("\r\nstate ");
+    const size_t checkAt = text.find("\r\ncheck ");
+    if (stateAt == std::string::npos || checkAt == std::string::npos || checkAt < stateAt)
+        return std::nullopt;
+    const std::string state = text.substr(stateAt + 8, checkAt - stateAt - 8);
+    // Saved after exactly these pieces, whole, and in this program's own form.
+    const std::string body = StateBody(digests, state);
+    const std::optional<std::string> check = Sha256Of(body.data(), body.size());
+    if (body.empty() || !check || text != body + "check " + *check + "\r\n") return std::nullopt;
+    if (!Sha256().ResumeFrom(state)) return std::nullopt;
+    return state;
+}
 
 KeptPieces FindKeptPieces(const std::string& folder, const std::string& fileName,
                           const PiecePlan& plan) {
@@ -16,7 +71,7 @@ KeptPieces FindKeptPieces(const std::string& folder, const std::string& fileName
         if (!IsExistingFile(path) || static_cast<int64_t>(LookupFileSize(path)) != plan.SizeOf(n))
             return {};
     }
-    return {digests};
+    return {digests, LoadWholeState(WholeStatePath(folder, fileName), digests)};
 }
 
 std::string ResumeQuestion(const std::string& fileName, int64_t kept) {

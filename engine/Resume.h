@@ -3,6 +3,7 @@
 // split of the same file with the same piece sizes goes on after them.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 // Pieces 1 .. digests.size() of an unfinished set; none when there is nothing to resume.
 struct KeptPieces {
     std::vector<std::string> digests; // as listed, piece 1 first
+    // Where the whole file's digest stood after them, when the split saved it and it holds.
+    std::optional<std::string> wholeState;
 
     int64_t Count() const { return static_cast<int64_t>(digests.size()); }
 };
@@ -21,8 +24,22 @@ struct KeptPieces {
 // not the whole file, each piece is there with exactly its planned size, and k is below the
 // plan's count. None for a complete set, for a check file of any other shape, or when a listed
 // piece is missing or of another size (nothing after the first such piece can be trusted).
+// The whole file's digest state comes along when one was saved after exactly those pieces.
 KeptPieces FindKeptPieces(const std::string& folder, const std::string& fileName,
                           const PiecePlan& plan);
+
+// Beside the check file of a split in progress: where the whole file's digest stood after the
+// pieces listed, so that a resumed split hashes their bytes once, against their lines, and
+// not a second time for the whole file. Removed with the check file, and once the set is
+// complete.
+std::string WholeStatePath(const std::string& folder, const std::string& fileName);
+// Writes the state after the pieces with these digests; false when it cannot.
+bool SaveWholeState(const std::string& path, const std::vector<std::string>& digests,
+                    const std::string& state);
+// The state saved after exactly the pieces with these digests; nothing for a file that is
+// missing, damaged, saved after other pieces, or not usable by this processor's digest.
+std::optional<std::string> LoadWholeState(const std::string& path,
+                                          const std::vector<std::string>& digests);
 
 // Asked before anything is written: Yes goes on after the kept pieces, No starts over.
 std::string ResumeQuestion(const std::string& fileName, int64_t kept);

@@ -292,6 +292,47 @@ std::optional<std::string> Sha256::Peek() const {
     return HexDigits(digest, kDigestBytes);
 }
 
+// The state is "<bytes so far>-<the eight words>-<the bytes of the block begun>", in hex but
+// for the decimal count.
+std::optional<std::string> Sha256::SavedState() const {
+    if (!ready_ || source_ != Sha256Source::Processor) return std::nullopt;
+    unsigned char words[32];
+    for (int i = 0; i < 8; ++i)
+        for (int b = 0; b < 4; ++b)
+            words[4 * i + b] = static_cast<unsigned char>(state_[i] >> (24 - 8 * b));
+    return std::to_string(length_) + "-" + HexDigits(words, sizeof words) + "-" +
+           HexDigits(block_, blockUsed_);
+}
+
+bool Sha256::ResumeFrom(const std::string& state) {
+    if (!ready_ || source_ != Sha256Source::Processor || length_ != 0) return false;
+    const size_t first = state.find('-'), second = state.find('-', first + 1);
+    if (first == 0 || first > 20 || second != first + 65) return false;
+    uint64_t length = 0;
+    for (size_t i = 0; i < first; ++i) {
+        if (state[i] < '0' || state[i] > '9') return false;
+        length = length * 10 + static_cast<uint64_t>(state[i] - '0');
+    }
+    const std::string block = state.substr(second + 1);
+    if (block.size() % 2 != 0 || block.size() / 2 != length % 64) return false;
+    unsigned char bytes[32 + 64] = {};
+    const std::string hex = state.substr(first + 1, 64) + block;
+    for (size_t i = 0; i < hex.size(); ++i) {
+        const char c = hex[i];
+        const int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (value < 0) return false;
+        bytes[i / 2] = static_cast<unsigned char>(bytes[i / 2] << 4 | value);
+    }
+    for (int i = 0; i < 8; ++i)
+        state_[i] = static_cast<uint32_t>(bytes[4 * i]) << 24 |
+                    static_cast<uint32_t>(bytes[4 * i + 1]) << 16 |
+                    static_cast<uint32_t>(bytes[4 * i + 2]) << 8 | bytes[4 * i + 3];
+    blockUsed_ = block.size() / 2;
+    std::memcpy(block_, bytes + 32, blockUsed_);
+    length_ = length;
+    return true;
+}
+
 bool HasSha256(Sha256Source source) { return Sha256(source).Ready(); }
 
 std::optional<std::string> Sha256Of(const void* bytes, size_t size, Sha256Source source) {

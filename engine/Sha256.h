@@ -28,6 +28,13 @@ class Sha256 {
     // system failed.
     std::optional<std::string> Peek() const;
 
+    // Where the program's own digest stands (the processor's path), as text to go on from
+    // later; nothing for the system's digests, whose state cannot be taken out.
+    std::optional<std::string> SavedState() const;
+    // Goes on from a state SavedState gave, as if its bytes had been added; false, and nothing
+    // changed, when the text is not such a state or this digest is not the program's own.
+    bool ResumeFrom(const std::string& state);
+
   private:
     void Release();
     void AddToOwn(const unsigned char* at, size_t size);

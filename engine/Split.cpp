@@ -51,7 +51,8 @@ class Splitter {
     Splitter(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system)
         : request_(request), hooks_(hooks), system_(system),
           name_(FileNamePart(request.sourcePath)), check_(request.targetFolder, name_),
-          recovery_(request.targetFolder, name_) {}
+          recovery_(request.targetFolder, name_),
+          statePath_(WholeStatePath(request.targetFolder, name_)) {}
 
     void Run() {
         if (!IsExistingFile(request_.sourcePath)) {
@@ -134,6 +135,7 @@ class Splitter {
     // split's would.
     bool SaveCheckFile(const KeptPieces& kept) {
         if (!SaveCheckFile()) return false;
+        listed_ = kept.digests;
         for (int64_t n = 1; n <= kept.Count(); ++n) {
             if (!NoteDigest(kept.digests[static_cast<size_t>(n - 1)], PieceName(name_, n),
                             PieceAt(n)))
@@ -167,6 +169,13 @@ class Splitter {
     // agrees. False when the split ends here, with nothing written.
     bool CheckKeptPieces(const PiecePlan& plan, FileStream& source, KeptPieces& kept,
                          int64_t& done) {
+        // With the whole file's state saved after the kept pieces, their bytes are hashed once,
+        // against their lines, and the whole file's digest goes on from the state after them.
+        wholeResting_ = kept.Count() > 0 && kept.wholeState.has_value();
+        if (wholeResting_) {
+            feed_->Rest(kWholeLane);
+            feed_->Begin(kPieceLane);
+        }
         for (int64_t n = 1; n <= kept.Count(); ++n) {
             if (!YieldToWindow(done)) return false;
             hooks_.SetStatus(CheckingKeptPieceText(name_, n));
@@ -188,6 +197,7 @@ class Splitter {
                 if (!hooks_.AskOkCancel(KeptPieceDiffersQuestion(name_, n))) return false;
                 kept = {};
                 done = 0;
+                wholeResting_ = false;
                 if (source.Seek(0, SeekOrigin::FromBeginning) != 0) {
                     hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
                     return false;
@@ -201,6 +211,14 @@ class Splitter {
                 return true;
             }
             done += size;
+        }
+        if (wholeResting_) {
+            wholeResting_ = false;
+            if (!feed_->Begin(kWholeLane, *kept.wholeState)) {
+                hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " +
+                                   request_.sourcePath + "!");
+                return false;
+            }
         }
         // The kept pieces are this split's now: a failure or a stop removes them with the rest.
         if (kept.Count() > 0) checkMade_ = true;
@@ -220,10 +238,11 @@ class Splitter {
         return false;
     }
 
-    // The piece lane begins at piece 2 and anew at every later piece.
+    // The piece lane begins at piece 2 (at piece 1 while the whole file's lane rests) and anew
+    // at every later piece.
     std::optional<std::string> TakePieceDigest(int64_t n) {
         const std::optional<std::string> digits =
-            n == 1 ? feed_->Peek(kWholeLane) : feed_->Finish(kPieceLane);
+            n == 1 && !wholeResting_ ? feed_->Peek(kWholeLane) : feed_->Finish(kPieceLane);
         feed_->Begin(kPieceLane);
         recovery_.EndPiece(*feed_, n);
         return digits;
@@ -231,7 +250,18 @@ class Splitter {
 
     bool NotePiece(int64_t n) {
         if (!feed_) return true;
-        return NoteDigest(TakePieceDigest(n), PieceName(name_, n), PieceAt(n));
+        const std::optional<std::string> digits = TakePieceDigest(n);
+        if (!NoteDigest(digits, PieceName(name_, n), PieceAt(n))) return false;
+        listed_.push_back(*digits);
+        if (savesState_) SaveStateAfterPieces();
+        return true;
+    }
+
+    // Saves where the whole file's digest stands after the pieces noted, for a resume; a split
+    // that cannot save it goes on (a resume then hashes the kept bytes for the whole file too).
+    void SaveStateAfterPieces() {
+        const std::optional<std::string> state = feed_->SavedState(kWholeLane);
+        if (state) SaveWholeState(statePath_, listed_, *state);
     }
 
     bool NoteWhole() {
@@ -254,7 +284,11 @@ class Splitter {
     // Removes the check file this split made on the disk in the drive; an older one that it
     // never replaced stays with its pieces.
     void RemoveCheckFile() {
-        if (checkMade_) check_.Remove();
+        if (checkMade_) {
+            check_.Remove();
+            // A state saved beside it, by this split or by the one whose file it replaced.
+            if (IsExistingFile(statePath_)) RemoveFile(statePath_);
+        }
         checkMade_ = false;
     }
 
@@ -343,6 +377,8 @@ class Splitter {
         FileStream source, piece;
         KeptPieces kept;
         if (!OfferResume(plan, kept)) return false;
+        // Only these two methods resume: they save the whole file's state after each piece.
+        savesState_ = feed_ != nullptr;
         if (request_.recovery) recovery_.BeginBeside(hooks_, feed_.get(), plan.count);
         if (steps.yieldBeforeOpening && !YieldToWindow(0)) return Discard(0, piece);
         if (!OpenSource(source)) return Discard(0, piece);
@@ -371,6 +407,8 @@ class Splitter {
         if (steps.yieldBeforeOpening && !YieldToWindow(done)) return Discard(plan.count, piece);
         RemoveStaleRun(plan.count + 1);
         if (!NoteWhole()) return Discard(plan.count, piece);
+        // A complete set is not resumed.
+        if (IsExistingFile(statePath_)) RemoveFile(statePath_);
         recovery_.FinishBeside(hooks_);
         return true;
     }
@@ -577,8 +615,12 @@ class Splitter {
     CheckFileWriter check_;
     // Before the feed: the feed's threads, which may still work for it, end first.
     SplitRecovery recovery_;
-    std::unique_ptr<HashFeed> feed_; // none when the system has no SHA-256
-    bool checkMade_ = false;         // on the disk in the drive
+    std::unique_ptr<HashFeed> feed_;  // none when the system has no SHA-256
+    bool checkMade_ = false;          // on the disk in the drive
+    const std::string statePath_;     // the whole file's digest state, beside the check file
+    std::vector<std::string> listed_; // the digits of the pieces in the check file so far
+    bool savesState_ = false;         // after each piece, for a resume
+    bool wholeResting_ = false;       // while kept pieces are checked from a saved state
 };
 
 } // namespace

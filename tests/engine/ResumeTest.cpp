@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "TestFiles.h"
 #include "engine/CheckFile.h"
 #include "engine/Utf8.h"
 #include "engine/PieceSet.h"
 #include "engine/Resume.h"
+#include "engine/Sha256.h"
 #include "engine/Split.h"
 
 namespace {
@@ -144,6 +147,69 @@ TEST_F(ResumeTest, AnEndedSplitGoesOnToTheSameSetAsAnUninterruptedOne) {
         EXPECT_LE(hooks.figures.back().done, static_cast<int64_t>(bytes.size()));
         EXPECT_EQ(hooks.figures.back().total, static_cast<int64_t>(bytes.size()));
     }
+}
+
+// A split saves where the whole file's digest stands after each piece; an ended split's set
+// with that state goes on from it (the kept bytes are hashed once, against their lines), and a
+// state that is damaged or saved after other pieces is passed over for hashing them all.
+TEST_F(ResumeTest, AnEndedSplitGoesOnFromTheStateItSavedAndOnlyFromThatOne) {
+    const std::string whole = Whole();
+    // The state as the folder held it when piece 4 began: what a killed split leaves.
+    std::string saved;
+    {
+        struct Watch : RecordingHooks {
+            std::string path, seen;
+            void SetStatus(const std::string& text) override {
+                RecordingHooks::SetStatus(text);
+                if (text.find(PieceName(Name, 4)) != std::string::npos) seen = ReadWholeFile(path);
+            }
+        } watch;
+        watch.path = WholeStatePath(temp / "run\\", Name);
+        SplitFile(Request(temp / "run\\"), watch);
+        saved = watch.seen;
+        EXPECT_FALSE(FileExists(watch.path)) << "a complete set keeps no state";
+    }
+    ASSERT_FALSE(saved.empty());
+    const auto resume = [&](const std::string& state, int64_t kept) {
+        RemoveTree(temp / "ended");
+        const std::string ended = Ended(kept, 100);
+        WriteWholeFile(WholeStatePath(ended, Name), state);
+        RecordingHooks hooks;
+        hooks.replies = {Reply::Yes};
+        SplitFile(Request(ended), hooks);
+        EXPECT_EQ(hooks.Of("message").back(), "Разделение файла " + Name + " завершенно");
+        return ended;
+    };
+    EXPECT_EQ(Contents(resume(saved, 3)), Contents(whole)) << "the state is gone with the rest";
+    std::string flipped = saved;
+    flipped[flipped.find("state ") + 9] ^= 1;
+    EXPECT_EQ(Contents(resume(flipped, 3)), Contents(whole)) << "a damaged state is not used";
+    EXPECT_EQ(Contents(resume(saved, 2)), Contents(whole)) << "saved after another piece";
+
+    // The state stands for the kept bytes: one saved, whole and beside the same lines, for
+    // other bytes gives the whole file's line of those, proof that the kept ones are not
+    // hashed again for it.
+    Sha256 other;
+    other.Add(std::string(3000, 'x').data(), 3000);
+    std::vector<std::string> keptDigits;
+    for (int64_t n = 1; n <= 3; ++n) {
+        const std::string piece = ReadWholeFile(PiecePath(whole, Name, n));
+        keptDigits.push_back(*Sha256Of(piece.data(), piece.size()));
+    }
+    const std::optional<std::string> otherState = other.SavedState();
+    if (!otherState) {
+        std::printf("NOTE: this processor's SHA-256 is the system's: no state is saved\n");
+        return;
+    }
+    RemoveTree(temp / "ended");
+    const std::string ended = Ended(3, 0);
+    ASSERT_TRUE(SaveWholeState(WholeStatePath(ended, Name), keptDigits, *otherState));
+    RecordingHooks hooks;
+    hooks.replies = {Reply::Yes};
+    SplitFile(Request(ended), hooks);
+    other.Add(bytes.data() + 3000, bytes.size() - 3000);
+    const std::string text = ReadWholeFile(ended + CheckFileName(Name));
+    EXPECT_NE(text.find(*other.Finish() + "  " + Name), std::string::npos) << text;
 }
 
 TEST_F(ResumeTest, StartingOverOrCancellingAtTheQuestion) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <random>
 
 #include "TestFiles.h"
@@ -88,16 +89,47 @@ TEST(Sha256, EveryWayAgreesOnRandomLengthsFedInRandomSlices) {
             Sha256Of(bytes.data(), bytes.size(), Sha256Source::Cng);
         ASSERT_TRUE(expected);
         for (Sha256Source source : Sources()) {
-            Sha256 digest(source);
+            auto digest = std::make_unique<Sha256>(source);
+            // The program's own digest also goes on in a fresh one from its saved state, at a
+            // random point.
+            const size_t savedAt = length == 0 ? 0 : random() % length;
             for (size_t at = 0; at < length;) {
                 const size_t slice = std::min<size_t>(length - at, random() % 150);
-                digest.Add(bytes.data() + at, slice);
+                if (source == Sha256Source::Processor && at <= savedAt && at + slice > savedAt) {
+                    const std::optional<std::string> state = digest->SavedState();
+                    ASSERT_TRUE(state);
+                    digest = std::make_unique<Sha256>(source);
+                    ASSERT_TRUE(digest->ResumeFrom(*state));
+                }
+                digest->Add(bytes.data() + at, slice);
                 at += slice;
             }
-            ASSERT_EQ(digest.Finish(), expected)
+            ASSERT_EQ(digest->Finish(), expected)
                 << "length " << length << ", source " << static_cast<int>(source);
         }
     }
+}
+
+// Only the program's own digest gives its state, and only a state it gave is taken, by a
+// fresh digest.
+TEST(Sha256, SavedStatesAreTakenOnlyWhole) {
+    EXPECT_FALSE(Sha256(Sha256Source::Cng).SavedState());
+    EXPECT_FALSE(Sha256(Sha256Source::CryptoApi).SavedState());
+    if (!HasShaInstructions()) return;
+    Sha256 digest(Sha256Source::Processor);
+    digest.Add("abcdefghij", 10);
+    const std::string state = *digest.SavedState();
+    for (const std::string& bad :
+         {std::string(), state.substr(0, state.size() - 2), state + "0", "9" + state,
+          "x" + state.substr(1), state.substr(0, 5) + "G" + state.substr(6)}) {
+        Sha256 fresh(Sha256Source::Processor);
+        EXPECT_FALSE(fresh.ResumeFrom(bad)) << bad;
+        EXPECT_EQ(fresh.Finish(), kEmpty) << "a refused state leaves the digest as it was";
+    }
+    EXPECT_FALSE(Sha256(Sha256Source::Cng).ResumeFrom(state));
+    Sha256 begun(Sha256Source::Processor);
+    begun.Add("a", 1);
+    EXPECT_FALSE(begun.ResumeFrom(state)) << "only a fresh digest goes on from a state";
 }
 
 // The feed's threads meet through the system's slim lock and condition where it has them, and
