@@ -34,12 +34,13 @@ struct Block {
 struct Job {
     Block* block;
     uint32_t size;
+    uint32_t tag;
 };
 
 // A lane's SHA-256, as work for the lane.
 class DigestWork : public FeedWork {
   public:
-    void Add(const char* bytes, uint32_t size) override { digest.Add(bytes, size); }
+    void Add(const char* bytes, uint32_t size, uint32_t) override { digest.Add(bytes, size); }
     Sha256 digest;
 };
 
@@ -75,7 +76,7 @@ struct HashFeed::State {
             // The buffer is not written while any lane holds it, and the caller does not
             // touch the lane's work while a job is pending, so the lock can go meanwhile.
             held.unlock();
-            lane.work->Add(job.block->bytes.get(), job.size);
+            lane.work->Add(job.block->bytes.get(), job.size, job.tag);
             held.lock();
             Release(job.block);
             if (--lane.pending == 0) lane.drained.notify_all();
@@ -96,6 +97,28 @@ struct HashFeed::State {
         lane.digest = std::move(digest);
         lane.work = lane.digest.get();
         return lane.work != nullptr;
+    }
+
+    // Hands a buffer to every begun lane, or to only's alone (when not -1) with the tag.
+    void Hand(char* buffer, uint32_t size, int only, uint32_t tag) {
+        std::lock_guard<ThreadLock> held(lock);
+        Block* block = nullptr;
+        for (Block& b : blocks)
+            if (b.bytes.get() == buffer) block = &b;
+        if (!block) return;
+        block->users = 1; // the feed's own hold, let go below once every lane has its job
+        if (size > 0 && ready) {
+            for (size_t number = 0; number < lanes.size(); ++number) {
+                Lane& lane = lanes[number];
+                if (only >= 0 && number != static_cast<size_t>(only)) continue;
+                if (!lane.work) continue; // resting until it begins
+                ++block->users;
+                lane.jobs.push_back({block, size, tag});
+                ++lane.pending;
+                lane.hasJob.notify_one();
+            }
+        }
+        Release(block);
     }
 
     // Waits until the lane has done everything passed to it; returns with the lock held.
@@ -204,22 +227,8 @@ char* HashFeed::TakeBuffer() {
     return block->bytes.get();
 }
 
-void HashFeed::Pass(char* buffer, uint32_t size) {
-    State& s = *state_;
-    std::lock_guard<ThreadLock> held(s.lock);
-    Block* block = nullptr;
-    for (Block& b : s.blocks)
-        if (b.bytes.get() == buffer) block = &b;
-    if (!block) return;
-    block->users = 1; // the feed's own hold, let go below once every lane has its job
-    if (size > 0 && s.ready) {
-        for (State::Lane& lane : s.lanes) {
-            if (!lane.work) continue; // resting until it begins
-            ++block->users;
-            lane.jobs.push_back({block, size});
-            ++lane.pending;
-            lane.hasJob.notify_one();
-        }
-    }
-    s.Release(block);
+void HashFeed::Pass(char* buffer, uint32_t size) { state_->Hand(buffer, size, -1, 0); }
+
+void HashFeed::PassTo(char* buffer, uint32_t size, int lane, uint32_t tag) {
+    state_->Hand(buffer, size, lane, tag);
 }

@@ -13,7 +13,9 @@
 class FeedWork {
   public:
     virtual ~FeedWork() = default;
-    virtual void Add(const char* bytes, uint32_t size) = 0;
+    // tag is what the reader said of the buffer when it handed it to this lane alone (which
+    // of its files the bytes are of); 0 for a buffer handed to every lane.
+    virtual void Add(const char* bytes, uint32_t size, uint32_t tag) = 0;
 };
 
 class HashFeed : public CopyFeed {
@@ -54,6 +56,9 @@ class HashFeed : public CopyFeed {
     uint32_t BufferSize() const override;
     char* TakeBuffer() override;
     void Pass(char* buffer, uint32_t size) override;
+    // Hands the buffer to that lane only (nothing when it rests), with a tag for its work,
+    // for a reader that reads several files at once.
+    void PassTo(char* buffer, uint32_t size, int lane, uint32_t tag);
 
   private:
     struct State;

@@ -30,16 +30,20 @@ constexpr int WordOf(int r, int s) {
 // Step s of round R, everything but the four registers known when it is compiled.
 template <int R, int S>
 inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, const uint32_t* x) {
-    uint32_t f;
-    if constexpr (R == 0)
-        f = d ^ (b & (c ^ d));
-    else if constexpr (R == 1)
-        f = c ^ (d & (b ^ c));
-    else if constexpr (R == 2)
-        f = b ^ c ^ d;
-    else
-        f = c ^ (b | ~d);
-    a = b + Rotate(a + f + x[WordOf(R, S)] + kSines[R * 16 + S], kShifts[R][S & 3]);
+    // The terms that do not wait for b, the register just computed, are added first.
+    uint32_t sum = a + x[WordOf(R, S)] + kSines[R * 16 + S];
+    if constexpr (R == 0) {
+        sum += d ^ (b & (c ^ d));
+    } else if constexpr (R == 1) {
+        // (b & d) | (c & ~d): the two have no bit in common, so their sum is the same.
+        sum += c & ~d;
+        sum += b & d;
+    } else if constexpr (R == 2) {
+        sum += b ^ (c ^ d);
+    } else {
+        sum += c ^ (b | ~d);
+    }
+    a = b + Rotate(sum, kShifts[R][S & 3]);
 }
 
 // Steps 4q .. 4q + 3 of round R, the registers turning one place each step.

@@ -11,49 +11,43 @@
 #include "engine/PieceSet.h"
 #include "engine/Text.h"
 #include "engine/SameName.h"
+#include "engine/Sha256.h"
 #include "engine/Utf8.h"
 #include "engine/WorkFile.h"
 
 namespace {
 
-// The feed's lanes while the other pieces are read.
-constexpr int kDigestLane = 0;
-constexpr int kMixLane = 1;
-
-// XORs each piece read into the rebuilt bytes at the work file's start, as far as the rebuilt
-// piece reaches; a piece of another length than the recovery file says is not mixed in.
-class XorInto : public FeedWork {
+// The other pieces' digests on one lane of the feed: the reader tags each buffer with the
+// piece it is of.
+class PieceDigests : public FeedWork {
   public:
-    XorInto(WorkFile& file, uint64_t length, uint32_t bufferSize)
-        : file_(file), length_(length), mixed_(bufferSize) {}
-
-    void NextPiece(bool fits) {
-        at_ = 0;
-        fits_ = fits;
+    // A fresh digest for each of count pieces, tagged 0 .. count - 1.
+    explicit PieceDigests(size_t count) {
+        for (size_t i = 0; i < count; ++i) digests.push_back(std::make_unique<Sha256>());
     }
-
-    void Add(const char* bytes, uint32_t size) override {
-        const uint32_t overlap =
-            fits_ && at_ < length_ ? static_cast<uint32_t>(std::min<uint64_t>(size, length_ - at_))
-                                   : 0;
-        if (overlap > 0 && !failed) {
-            char* mixed = mixed_.data();
-            failed = !file_.ReadAt(at_, mixed, overlap);
-            for (uint32_t i = 0; i < overlap && !failed; ++i) mixed[i] ^= bytes[i];
-            failed = failed || !file_.WriteAt(at_, mixed, overlap);
-        }
-        at_ += size;
+    void Add(const char* bytes, uint32_t size, uint32_t tag) override {
+        digests[tag]->Add(bytes, size);
     }
-
-    bool failed = false;
-
-  private:
-    WorkFile& file_;
-    const uint64_t length_;
-    std::vector<char> mixed_;
-    uint64_t at_ = 0;
-    bool fits_ = false;
+    std::vector<std::unique_ptr<Sha256>> digests;
 };
+
+// Another piece as it is read: how far, and whether it ended before its size.
+struct OtherPiece {
+    int64_t number = 0;
+    FileStream stream;
+    int64_t size = 0;
+    int64_t done = 0;
+    bool fits = false; // of the length the recovery file says, and so mixed in
+    bool cutShort = false;
+    int lane = 0;
+    uint32_t tag = 0; // its digest's place on its lane
+
+    bool More() const { return done < size && !cutShort; }
+};
+
+// The most pieces read side by side; a larger set is read that many at a time, each group
+// mixed into what the groups before it left in the work file.
+constexpr size_t kPiecesAtOnce = 32;
 
 } // namespace
 
@@ -113,6 +107,94 @@ bool PieceRebuild::KeepGoing() {
     return !hooks_.StopRequested();
 }
 
+bool PieceRebuild::MixGroup(const std::vector<int64_t>& others, size_t first, size_t last,
+                            FileStream* recovery, WorkFile& rebuilt, uint64_t length,
+                            const std::vector<uint64_t>& lengths, const SetCheck& check,
+                            std::vector<Fault>& faults, bool& otherLengths) {
+    // Column by column: at each offset the bytes there so far (the recovery slice's, for the
+    // first group), every piece's bytes there XORed in, and the result written once; each
+    // piece is hashed on a lane of the feed as it is read. The lanes' work goes before the
+    // feed, which ends their threads.
+    std::vector<OtherPiece> pieces;
+    for (size_t i = first; i < last; ++i) {
+        const int64_t k = others[i];
+        FileStream stream = OpenReadStream(PieceAt(k));
+        if (!stream.IsOpen()) {
+            faults.push_back({k, !IsExistingFile(PieceAt(k))});
+            continue;
+        }
+        OtherPiece piece;
+        piece.number = k;
+        piece.size = stream.Size();
+        piece.stream = std::move(stream);
+        // A piece of another length is read all the same: its digest tells whether the piece
+        // or the recovery file is at fault.
+        piece.fits = piece.size == static_cast<int64_t>(lengths[k - 1]);
+        piece.lane = static_cast<int>(pieces.size() % 2);
+        piece.tag = static_cast<uint32_t>(pieces.size() / 2);
+        pieces.push_back(std::move(piece));
+    }
+    PieceDigests lanes[2] = {PieceDigests((pieces.size() + 1) / 2),
+                             PieceDigests(pieces.size() / 2)};
+    HashFeed feed(2, CopyBufferSize());
+    if (!feed.Ready()) {
+        hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(others[first]) +
+                           "!");
+        return false;
+    }
+    feed.Begin(0, lanes[0]);
+    feed.Begin(1, lanes[1]);
+    const uint32_t bufferSize = feed.BufferSize();
+    std::vector<char> column(bufferSize);
+    for (uint64_t at = 0;; at += bufferSize) {
+        if (!KeepGoing()) return false;
+        const uint32_t rebuiltHere =
+            at < length ? static_cast<uint32_t>(std::min<uint64_t>(bufferSize, length - at)) : 0;
+        const bool read = recovery ? recovery->Read(column.data(), rebuiltHere) == rebuiltHere
+                                   : rebuilt.ReadAt(at, column.data(), rebuiltHere);
+        if (rebuiltHere > 0 && !read) {
+            hooks_.ShowMessage("Невозможно прочитать файл " +
+                               (recovery ? recoveryPath_ : rebuiltPath_) + " полностью!");
+            return false;
+        }
+        bool more = false;
+        for (OtherPiece& piece : pieces) {
+            if (!piece.More()) continue;
+            char* buffer = feed.TakeBuffer();
+            const uint32_t want =
+                static_cast<uint32_t>(std::min<int64_t>(piece.size - piece.done, bufferSize));
+            const uint32_t got = piece.stream.Read(buffer, want);
+            // Every piece still read is at this column's offset.
+            const uint32_t mixed =
+                piece.fits && at < length ? std::min<uint32_t>(got, rebuiltHere) : 0;
+            for (uint32_t i = 0; i < mixed; ++i) column[i] ^= buffer[i];
+            feed.PassTo(buffer, got, piece.lane, piece.tag);
+            piece.done += got;
+            piece.cutShort = got < want;
+            more = more || piece.More();
+        }
+        if (rebuiltHere > 0 && !rebuilt.WriteAt(at, column.data(), rebuiltHere)) {
+            hooks_.ShowMessage("Невозможно записать файл " + rebuiltPath_ + " полностью!");
+            return false;
+        }
+        if (!more && at + bufferSize >= length) break;
+    }
+    feed.Rest(0);
+    feed.Rest(1);
+    for (OtherPiece& piece : pieces) {
+        const std::optional<std::string> digits = lanes[piece.lane].digests[piece.tag]->Finish();
+        if (!digits) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(piece.number) +
+                               "!");
+            return false;
+        }
+        const bool intact = !piece.cutShort && *digits == check.digits[piece.number - 1];
+        if (!intact) faults.push_back({piece.number, false});
+        otherLengths = otherLengths || (intact && !piece.fits);
+    }
+    return true;
+}
+
 bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& faultText) {
     hooks_.SetStatus("Восстановление части " + PieceAt(n) + " по " + recoveryName_);
     paced_ = GetTickCount();
@@ -147,78 +229,24 @@ bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& 
         hooks_.ShowMessage("Невозможно создание файла " + rebuiltPath_ + "!");
         return false;
     }
-    std::vector<char> run(CopyBufferSize());
-    const std::string readFailed = "Невозможно прочитать файл " + recoveryPath_ + " полностью!";
-    // The recovery slice's first bytes, then every other piece XORed into them.
-    {
-        FileStream recovery = OpenReadStream(recoveryPath_);
-        if (recovery.Seek(static_cast<int64_t>(reading.set->recoveryOffset),
-                          SeekOrigin::FromBeginning) < 0) {
-            hooks_.ShowMessage(readFailed);
-            return false;
-        }
-        for (uint64_t at = 0; at < length;) {
-            const uint32_t take =
-                static_cast<uint32_t>(std::min<uint64_t>(run.size(), length - at));
-            if (recovery.Read(run.data(), take) != take) {
-                hooks_.ShowMessage(readFailed);
-                return false;
-            }
-            if (!rebuilt.WriteAt(at, run.data(), take)) {
-                hooks_.ShowMessage("Невозможно записать файл " + rebuiltPath_ + " полностью!");
-                return false;
-            }
-            at += take;
-        }
+    FileStream recovery = OpenReadStream(recoveryPath_);
+    if (recovery.Seek(static_cast<int64_t>(reading.set->recoveryOffset),
+                      SeekOrigin::FromBeginning) < 0) {
+        hooks_.ShowMessage("Невозможно прочитать файл " + recoveryPath_ + " полностью!");
+        return false;
     }
     std::vector<Fault> faults;
     faults.push_back({n, !IsExistingFile(PieceAt(n))});
     bool otherLengths = false;
-    // Each other piece is read once: its digest on one thread, its XOR into the rebuilt bytes
-    // on another, while this one reads on.
-    HashFeed feed(2, CopyBufferSize());
-    XorInto mixing(rebuilt, length, CopyBufferSize());
-    if (!feed.Ready()) {
-        hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(1) + "!");
-        return false;
-    }
-    for (int64_t k = 1; k <= count; ++k) {
-        if (k == n) continue;
-        hooks_.SetStatus("Восстановление части " + PieceAt(n) + " по " + recoveryName_ +
-                         ": чтение части " + PieceAt(k));
-        if (!KeepGoing()) return false;
-        FileStream piece = OpenReadStream(PieceAt(k));
-        if (!piece.IsOpen()) {
-            faults.push_back({k, !IsExistingFile(PieceAt(k))});
-            continue;
-        }
-        const int64_t size = piece.Size();
-        // A piece of another length is read all the same: its digest tells whether the piece
-        // or the recovery file is at fault.
-        const bool fits = size == static_cast<int64_t>(lengths[k - 1]);
-        feed.Rest(kMixLane);
-        mixing.NextPiece(fits);
-        feed.Begin(kMixLane, mixing);
-        if (!feed.Begin(kDigestLane)) {
-            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(k) + "!");
+    std::vector<int64_t> others;
+    for (int64_t k = 1; k <= count; ++k)
+        if (k != n) others.push_back(k);
+    // A set of one piece has no other: the recovery slice is the piece.
+    for (size_t first = 0; first == 0 || first < others.size(); first += kPiecesAtOnce) {
+        const size_t last = std::min(others.size(), first + kPiecesAtOnce);
+        if (!MixGroup(others, first, last, first == 0 ? &recovery : nullptr, rebuilt, length,
+                      lengths, check, faults, otherLengths))
             return false;
-        }
-        const CopyResult read = ReadThroughFeed(
-            piece, size, [&](int64_t) { return KeepGoing(); }, feed);
-        if (read.stopped) return false;
-        const std::optional<std::string> digits = feed.Finish(kDigestLane);
-        if (!digits) {
-            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(k) + "!");
-            return false;
-        }
-        const bool intact = !read.sourceShort && *digits == check.digits[k - 1];
-        if (!intact) faults.push_back({k, false});
-        otherLengths = otherLengths || (intact && !fits);
-    }
-    feed.Rest(kMixLane);
-    if (mixing.failed) {
-        hooks_.ShowMessage("Невозможно записать файл " + rebuiltPath_ + " полностью!");
-        return false;
     }
     if (faults.size() > 1) {
         hooks_.ShowMessage(FaultsText(faults));

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/FileServices.h"
 #include "engine/Hooks.h"
 #include "engine/SetCheck.h"
+#include "engine/WorkFile.h"
 
 class PieceRebuild {
   public:
@@ -42,6 +44,13 @@ class PieceRebuild {
         bool missing;
     };
     std::string PieceAt(int64_t n) const;
+    // Mixes others[first .. last) into the rebuilt bytes, over the recovery slice's when
+    // recovery is given, else over what the work file holds, checking each piece against its
+    // line; false after telling the user, or on a stop.
+    bool MixGroup(const std::vector<int64_t>& others, size_t first, size_t last,
+                  FileStream* recovery, WorkFile& rebuilt, uint64_t length,
+                  const std::vector<uint64_t>& lengths, const SetCheck& check,
+                  std::vector<Fault>& faults, bool& otherLengths);
     std::string FaultsText(std::vector<Fault> faults) const;
     bool KeepGoing();
 

@@ -21,7 +21,7 @@ constexpr uint64_t kDataOffset = Par2HeaderSize + Par2ExponentSize;
 // the recovery file, on a lane of its own.
 class PieceDigests : public FeedWork {
   public:
-    void Add(const char* bytes, uint32_t size) override {
+    void Add(const char* bytes, uint32_t size, uint32_t) override {
         whole.Add(bytes, size);
         if (length < Par2FirstBytes)
             first.Add(bytes,
@@ -39,7 +39,7 @@ class Parity : public FeedWork {
   public:
     Parity(WorkFile& file, uint32_t bufferSize) : file_(file), scratch_(bufferSize) {}
 
-    void Add(const char* bytes, uint32_t size) override {
+    void Add(const char* bytes, uint32_t size, uint32_t) override {
         uint64_t at = pieceDone_;
         pieceDone_ += size;
         crc = Crc32Add(crc, bytes, size);

@@ -94,6 +94,42 @@ TEST_F(RecoveryJoin, AnyOnePieceMissingCutShortOrChangedIsRebuilt) {
     EXPECT_EQ(Join(), Texts{Done()});
 }
 
+// The other pieces are read side by side, a buffer of each at a time, and a set of more than
+// 32 of them in groups: a set of 71 small pieces read through a small buffer is rebuilt
+// wherever its fault lies.
+TEST(RecoveryJoinMany, PiecesReadInGroupsAndManyBuffersRebuildAnyOne) {
+    TempFolder pieces, target;
+    const std::string bytes = PatternBytes(70 * 300 + 77, 43);
+    WriteWholeFile(pieces / "film.avi", bytes);
+    SplitRequest request =
+        SplitRequestFor(pieces / "film.avi", pieces.Path(), SplitMethod::BySize, 300);
+    request.recovery = true;
+    RecordingHooks split;
+    SplitFile(request, split);
+    RemoveFile(pieces / "film.avi");
+    ASSERT_TRUE(FileExists(pieces / "film.avi.par2"));
+    CopyBufferScope buffer(64);
+    for (int64_t n : {1, 40, 70, 71}) {
+        SCOPED_TRACE(n);
+        const std::string path = PiecePath(pieces.Path(), "film.avi", n);
+        const std::string original = ReadWholeFile(path);
+        std::string changed = original;
+        changed[changed.size() - 1] ^= 1;
+        WriteWholeFile(path, changed);
+        RecordingHooks hooks;
+        JoinPieces(PiecePath(pieces.Path(), "film.avi", 1), target.Path(), hooks);
+        ASSERT_EQ(hooks.Of("message").size(), 1u);
+        EXPECT_NE(hooks.Of("message")[0].find("Часть " + std::to_string(n) +
+                                              " восстановлена по film.avi.par2."),
+                  std::string::npos)
+            << hooks.Of("message")[0];
+        EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+        EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"});
+        RemoveFile(target / "film.avi");
+        WriteWholeFile(path, original);
+    }
+}
+
 TEST_F(RecoveryJoin, TwoFaultsAreRefusedAndBothNamed) {
     const std::string onlyOne =
         "Файл восстановления film.avi.par2 восстанавливает только одну часть.";

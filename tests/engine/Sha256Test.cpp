@@ -119,9 +119,11 @@ TEST(Sha256, SavedStatesAreTakenOnlyWhole) {
     Sha256 digest(Sha256Source::Processor);
     digest.Add("abcdefghij", 10);
     const std::string state = *digest.SavedState();
-    for (const std::string& bad :
-         {std::string(), state.substr(0, state.size() - 2), state + "0", "9" + state,
-          "x" + state.substr(1), state.substr(0, 5) + "G" + state.substr(6)}) {
+    std::string notHex = state, notDecimal = state;
+    notHex[5] = 'G';
+    notDecimal[0] = 'x';
+    for (const std::string& bad : {std::string(), state.substr(0, state.size() - 2), state + "0",
+                                   "9" + state, notDecimal, notHex}) {
         Sha256 fresh(Sha256Source::Processor);
         EXPECT_FALSE(fresh.ResumeFrom(bad)) << bad;
         EXPECT_EQ(fresh.Finish(), kEmpty) << "a refused state leaves the digest as it was";
@@ -201,7 +203,7 @@ TEST_P(EveryLock, EndsCleanlyWithBuffersStillQueuedAndNothingFinished) {
 TEST_P(EveryLock, AWorkLaneSeesEveryBufferInOrderWhileBegun) {
     struct Gather : FeedWork {
         std::string bytes;
-        void Add(const char* data, uint32_t size) override { bytes.append(data, size); }
+        void Add(const char* data, uint32_t size, uint32_t) override { bytes.append(data, size); }
     } gathered;
     TempFolder folder;
     const std::string bytes = PatternBytes(1000003, 7);
