@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "engine/Crc32.h"
@@ -32,6 +34,59 @@ class PieceDigests : public FeedWork {
     uint64_t length = 0;
 };
 
+// The recovery packet's digest, taken along while the last piece is XORed in: from its first
+// byte on, the slice's bytes are final then. The digest starts with the set's ID, which needs
+// the last piece's first bytes' digest, so the final bytes wait until those are in.
+class LastPieceBody {
+  public:
+    // described: every piece's name, length and first bytes' digest, the last one's to come.
+    LastPieceBody(std::vector<Par2Piece> described, uint64_t sliceSize)
+        : described_(std::move(described)), sliceSize_(sliceSize),
+          firstWanted_(std::min(Par2FirstBytes, described_.back().length)) {}
+
+    // The last piece's own bytes, in order.
+    void TakePieceBytes(const char* bytes, uint32_t size) {
+        if (setId_) return;
+        const uint32_t take =
+            static_cast<uint32_t>(std::min<uint64_t>(size, firstWanted_ - firstTaken_));
+        first_.Add(bytes, take);
+        firstTaken_ += take;
+        if (firstTaken_ < firstWanted_) return;
+        described_.back().first = first_.Finish();
+        setId_ = DescribeSet(sliceSize_, described_, "").setId;
+        body_ = RecoveryBodyDigest(*setId_);
+        body_.Add(waiting_.data(), waiting_.size());
+        waiting_ = std::string();
+    }
+
+    // The slice's final bytes at offset at; only a run that follows the last one counts.
+    void TakeFinal(const char* bytes, uint32_t size, uint64_t at) {
+        if (at != taken_) return;
+        if (setId_)
+            body_.Add(bytes, size);
+        else
+            waiting_.append(bytes, size);
+        taken_ += size;
+    }
+
+    // The digest so far and how many of the slice's bytes it has, when the set's ID is the
+    // one given (the set as it was described at the last piece's start).
+    std::optional<std::pair<Md5, uint64_t>> Body(const Md5Digest& setId) const {
+        if (!setId_ || *setId_ != setId) return std::nullopt;
+        return std::make_pair(body_, taken_);
+    }
+
+  private:
+    std::vector<Par2Piece> described_;
+    const uint64_t sliceSize_;
+    const uint64_t firstWanted_;
+    Md5 first_, body_;
+    uint64_t firstTaken_ = 0;
+    std::optional<Md5Digest> setId_;
+    std::string waiting_;
+    uint64_t taken_ = 0; // the slice's bytes given, from the first on
+};
+
 // The XOR of every piece so far, at the start of the slice's bytes in the work file: the
 // bytes of a piece are XORed into what the earlier pieces left there, or written as they are
 // beyond the longest of them. The piece's CRC-32 goes along.
@@ -43,6 +98,7 @@ class Parity : public FeedWork {
         uint64_t at = pieceDone_;
         pieceDone_ += size;
         crc = Crc32Add(crc, bytes, size);
+        if (last) last->TakePieceBytes(bytes, size);
         while (size > 0 && !failed) {
             uint32_t run = size;
             if (at < length) {
@@ -53,8 +109,10 @@ class Parity : public FeedWork {
                 if (failed) return;
                 for (uint32_t i = 0; i < run; ++i) mixed[i] ^= bytes[i];
                 failed = !file_.WriteAt(kDataOffset + at, mixed, run);
+                if (last) last->TakeFinal(mixed, run, at);
             } else {
                 failed = !file_.WriteAt(kDataOffset + at, bytes, run);
+                if (last) last->TakeFinal(bytes, run, at);
             }
             at += run;
             bytes += run;
@@ -69,7 +127,8 @@ class Parity : public FeedWork {
 
     uint32_t crc = 0; // of the piece so far
     bool failed = false;
-    uint64_t length = 0; // of the longest piece so far
+    std::unique_ptr<LastPieceBody> last; // while the last piece is XORed in
+    uint64_t length = 0;                 // of the longest piece so far
 
   private:
     WorkFile& file_;
@@ -135,6 +194,26 @@ void RecoveryWriter::EndPiece(HashFeed& feed, const std::string& pieceName) {
     s.parity->NextPiece();
 }
 
+void RecoveryWriter::ExpectLastPiece(const std::string& pieceName, uint64_t length,
+                                     uint64_t sliceSize) {
+    State& s = *state_;
+    if (!s.parity) return;
+    std::vector<Par2Piece> described;
+    for (const Ended& ended : s.pieces) {
+        Par2Piece piece;
+        piece.name = ended.name;
+        piece.length = ended.length;
+        piece.first = ended.first;
+        described.push_back(std::move(piece));
+    }
+    Par2Piece last;
+    last.name = Utf8FromCp1251(pieceName);
+    last.length = length;
+    described.push_back(std::move(last));
+    // The lanes are drained between pieces: the parity lane's thread is idle.
+    s.parity->last = std::make_unique<LastPieceBody>(std::move(described), sliceSize);
+}
+
 int64_t RecoveryWriter::Pieces() const { return static_cast<int64_t>(state_->pieces.size()); }
 
 uint64_t RecoveryWriter::FileBytes() const { return state_->fileBytes; }
@@ -160,10 +239,16 @@ bool RecoveryWriter::Complete() {
         described.push_back(std::move(piece));
     }
     const Par2Description set = DescribeSet(slice, described, RecoveryCreator);
-    // The slice's digest needs its final bytes: they are read back once, from the work file.
+    // The slice's digest needs its final bytes: those not taken along with the last piece
+    // are read back once, from the work file.
     Md5 body = RecoveryBodyDigest(set.setId);
+    uint64_t from = 0;
+    if (const auto taken = s.parity->last ? s.parity->last->Body(set.setId) : std::nullopt) {
+        body = taken->first;
+        from = std::min(taken->second, slice);
+    }
     std::vector<char> run(1u << 16);
-    for (uint64_t at = 0; at < slice;) {
+    for (uint64_t at = from; at < slice;) {
         const uint32_t size = static_cast<uint32_t>(std::min<uint64_t>(run.size(), slice - at));
         if (!s.file.ReadAt(kDataOffset + at, run.data(), size)) return false;
         body.Add(run.data(), size);

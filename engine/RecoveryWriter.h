@@ -30,6 +30,11 @@ class RecoveryWriter {
     // The bytes passed since the last call are the piece of that name (CP1251); the next
     // bytes start the next piece.
     void EndPiece(HashFeed& feed, const std::string& pieceName);
+    // The piece to come is the last, with that name (CP1251) and length, in a set whose slice
+    // has sliceSize bytes: its bytes XORed into the earlier pieces' are the recovery slice's
+    // final bytes, and the recovery packet's digest is taken along with them rather than
+    // reading the slice back at the end. Between pieces only: after the EndPiece before it.
+    void ExpectLastPiece(const std::string& pieceName, uint64_t length, uint64_t sliceSize);
     // The pieces ended so far.
     int64_t Pieces() const;
     // The bytes the finished file holds.

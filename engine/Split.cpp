@@ -207,7 +207,7 @@ class Splitter {
                 recovery_.Drop();
                 feed_.reset();
                 StartHashing();
-                if (recovering) recovery_.BeginBeside(hooks_, feed_.get(), plan.count);
+                if (recovering) recovery_.BeginBeside(hooks_, feed_.get(), plan);
                 return true;
             }
             done += size;
@@ -379,7 +379,7 @@ class Splitter {
         if (!OfferResume(plan, kept)) return false;
         // Only these two methods resume: they save the whole file's state after each piece.
         savesState_ = feed_ != nullptr;
-        if (request_.recovery) recovery_.BeginBeside(hooks_, feed_.get(), plan.count);
+        if (request_.recovery) recovery_.BeginBeside(hooks_, feed_.get(), plan);
         if (steps.yieldBeforeOpening && !YieldToWindow(0)) return Discard(0, piece);
         if (!OpenSource(source)) return Discard(0, piece);
         int64_t done = 0;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "engine/FileServices.h"
 #include "engine/Par2.h"
 #include "engine/PieceSet.h"
@@ -41,8 +43,18 @@ SplitRecovery::~SplitRecovery() {
     RemoveFile(writer_->WorkPath());
 }
 
-void SplitRecovery::BeginBeside(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount) {
-    Begin(hooks, feed, pieceCount, FinalPath() + ".~part");
+void SplitRecovery::BeginBeside(SplitHooks& hooks, HashFeed* feed, const PiecePlan& plan) {
+    plan_ = plan;
+    Begin(hooks, feed, plan.count, FinalPath() + ".~part");
+    if (plan.count == 1) ExpectLastPiece(1);
+}
+
+void SplitRecovery::ExpectLastPiece(int64_t n) {
+    if (!writer_) return;
+    const int64_t largest =
+        plan_.count == 1 ? plan_.lastSize : std::max(plan_.regularSize, plan_.lastSize);
+    writer_->ExpectLastPiece(PieceName(fileName_, n), static_cast<uint64_t>(plan_.SizeOf(n)),
+                             Par2SliceSize(static_cast<uint64_t>(largest)));
 }
 
 void SplitRecovery::BeginInTemp(SplitHooks& hooks, HashFeed* feed) {
@@ -66,6 +78,7 @@ void SplitRecovery::EndPiece(HashFeed& feed, int64_t pieceNumber) {
         return;
     }
     writer_->EndPiece(feed, PieceName(fileName_, pieceNumber));
+    if (pieceNumber + 1 == plan_.count) ExpectLastPiece(pieceNumber + 1);
 }
 
 void SplitRecovery::FinishBeside(SplitHooks& hooks) {

@@ -10,6 +10,7 @@
 
 #include "engine/HashFeed.h"
 #include "engine/Hooks.h"
+#include "engine/PieceSet.h"
 #include "engine/RecoveryWriter.h"
 
 class SplitRecovery {
@@ -30,8 +31,8 @@ class SplitRecovery {
     // Starts building the file up in workPath when a set of pieceCount pieces can have one;
     // the user is told when it cannot. feed is the split's (none without a check file).
     void Begin(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount, const std::string& workPath);
-    // Starts it for a set of pieces beside each other, in the set's folder.
-    void BeginBeside(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount);
+    // Starts it for a set of pieces beside each other, in the set's folder, as planned.
+    void BeginBeside(SplitHooks& hooks, HashFeed* feed, const PiecePlan& plan);
     bool Active() const { return writer_ != nullptr; }
     // The piece of that number was written in full.
     void EndPiece(HashFeed& feed, int64_t pieceNumber);
@@ -64,6 +65,10 @@ class SplitRecovery {
     std::unique_ptr<RecoveryWriter> writer_;
     HashFeed* feed_ = nullptr; // whose lanes work for the writer
     bool tooMany_ = false;     // the disks took more pieces than the file can describe
+    PiecePlan plan_;           // of a set beside each other; none (no pieces) onto disks
+
+    // Tells the writer that piece n, the plan's last, comes next.
+    void ExpectLastPiece(int64_t n);
 
     // Writes the finished work file onto the disk in the drive; false when it cannot.
     bool CopyOnto(const Disks& disks, bool& stopped);

@@ -64,6 +64,17 @@ int main(int argc, char** argv) {
     Make(folder, "cyrillic", "отчёт.doc", 50001, SplitMethod::ByCount, 3);
     // A set of one piece.
     Make(folder, "one-piece", "one.bin", 20000, SplitMethod::BySize, 20000);
+    // The recovery packet's digest goes along with the last piece, whose first 16 KiB give
+    // the set's ID: a last piece shorter than that, read through buffers smaller than it...
+    {
+        CopyBufferScope buffer(4096);
+        Make(folder, "short-last", "clip.mov", 70000, SplitMethod::BySize, 30000);
+    }
+    // ... and a last piece longer than the others, through buffers of 1000 bytes.
+    {
+        CopyBufferScope buffer(1000);
+        Make(folder, "small-buffers", "big.iso", 120005, SplitMethod::ByCount, 3);
+    }
     // Onto disks of 30000 bytes each and a large last one, which takes the recovery file too.
     Make(folder, "disks", "film.mkv", 100000, SplitMethod::OntoDisks, 0,
          Disks({30000, 30000, 30000, 1u << 30, 1u << 30}));
