@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include "engine/RunTimeLookup.h"
+
 namespace {
 
 constexpr uint32_t kDefaultCopyBufferSize = 256u << 10;
@@ -223,8 +225,8 @@ bool HasExtendedFreeSpaceQuery() {
 std::optional<uint64_t> FreeDiskBytes(const std::string& root) {
     using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
     if (HasExtendedFreeSpaceQuery()) {
-        auto query = reinterpret_cast<FreeSpaceEx>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA")));
+        const auto query =
+            LookUpFunction<FreeSpaceEx>(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
         if (query) {
             // The bytes the caller may use respect quotas; the disk's total free bytes may not.
             ULARGE_INTEGER available, total, totalFree;

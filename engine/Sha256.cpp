@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/RunTimeLookup.h"
 #include "engine/ShaInstructions.h"
 
 namespace {
@@ -16,11 +17,6 @@ namespace {
 constexpr size_t kDigestBytes = 32;
 // The largest run handed to the system in one call (its counts are 32-bit).
 constexpr size_t kLargestRun = 1u << 30;
-
-template <typename Function> Function Lookup(HMODULE module, const char* name) {
-    if (!module) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 // CNG's entry points, from bcrypt.dll (Windows Vista and later).
 struct CngCalls {
@@ -77,14 +73,14 @@ const CngCalls& Cng() {
     static const CngCalls calls = [] {
         CngCalls c;
         HMODULE bcrypt = LoadLibraryA("bcrypt.dll");
-        c.open = Lookup<CngCalls::Open>(bcrypt, "BCryptOpenAlgorithmProvider");
-        c.getProperty = Lookup<CngCalls::GetProperty>(bcrypt, "BCryptGetProperty");
-        c.createHash = Lookup<CngCalls::CreateHash>(bcrypt, "BCryptCreateHash");
-        c.hashData = Lookup<CngCalls::HashData>(bcrypt, "BCryptHashData");
-        c.finishHash = Lookup<CngCalls::FinishHash>(bcrypt, "BCryptFinishHash");
-        c.duplicateHash = Lookup<CngCalls::DuplicateHash>(bcrypt, "BCryptDuplicateHash");
-        c.destroyHash = Lookup<CngCalls::DestroyHash>(bcrypt, "BCryptDestroyHash");
-        c.close = Lookup<CngCalls::Close>(bcrypt, "BCryptCloseAlgorithmProvider");
+        c.open = LookUpFunction<CngCalls::Open>(bcrypt, "BCryptOpenAlgorithmProvider");
+        c.getProperty = LookUpFunction<CngCalls::GetProperty>(bcrypt, "BCryptGetProperty");
+        c.createHash = LookUpFunction<CngCalls::CreateHash>(bcrypt, "BCryptCreateHash");
+        c.hashData = LookUpFunction<CngCalls::HashData>(bcrypt, "BCryptHashData");
+        c.finishHash = LookUpFunction<CngCalls::FinishHash>(bcrypt, "BCryptFinishHash");
+        c.duplicateHash = LookUpFunction<CngCalls::DuplicateHash>(bcrypt, "BCryptDuplicateHash");
+        c.destroyHash = LookUpFunction<CngCalls::DestroyHash>(bcrypt, "BCryptDestroyHash");
+        c.close = LookUpFunction<CngCalls::Close>(bcrypt, "BCryptCloseAlgorithmProvider");
         return c;
     }();
     return calls;
@@ -94,13 +90,14 @@ const CryptoApiCalls& CryptoApi() {
     static const CryptoApiCalls calls = [] {
         CryptoApiCalls c;
         HMODULE advapi = LoadLibraryA("advapi32.dll");
-        c.acquire = Lookup<CryptoApiCalls::Acquire>(advapi, "CryptAcquireContextA");
-        c.createHash = Lookup<CryptoApiCalls::CreateHash>(advapi, "CryptCreateHash");
-        c.hashData = Lookup<CryptoApiCalls::HashData>(advapi, "CryptHashData");
-        c.getHashParam = Lookup<CryptoApiCalls::GetHashParam>(advapi, "CryptGetHashParam");
-        c.duplicateHash = Lookup<CryptoApiCalls::DuplicateHash>(advapi, "CryptDuplicateHash");
-        c.destroyHash = Lookup<CryptoApiCalls::DestroyHash>(advapi, "CryptDestroyHash");
-        c.release = Lookup<CryptoApiCalls::Release>(advapi, "CryptReleaseContext");
+        c.acquire = LookUpFunction<CryptoApiCalls::Acquire>(advapi, "CryptAcquireContextA");
+        c.createHash = LookUpFunction<CryptoApiCalls::CreateHash>(advapi, "CryptCreateHash");
+        c.hashData = LookUpFunction<CryptoApiCalls::HashData>(advapi, "CryptHashData");
+        c.getHashParam = LookUpFunction<CryptoApiCalls::GetHashParam>(advapi, "CryptGetHashParam");
+        c.duplicateHash =
+            LookUpFunction<CryptoApiCalls::DuplicateHash>(advapi, "CryptDuplicateHash");
+        c.destroyHash = LookUpFunction<CryptoApiCalls::DestroyHash>(advapi, "CryptDestroyHash");
+        c.release = LookUpFunction<CryptoApiCalls::Release>(advapi, "CryptReleaseContext");
         return c;
     }();
     return calls;

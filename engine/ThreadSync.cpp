@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "engine/RunTimeLookup.h"
+
 // The system's slim lock and condition variable, found in kernel32 at run time: Windows XP
 // has neither. Both are one pointer wide and start as zero.
 struct SlimSync {
@@ -17,20 +19,15 @@ namespace {
 
 std::atomic<bool> slimAllowed{true};
 
-template <class Call> Call Find(HMODULE module, const char* name) {
-    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 const SlimSync* FindSlimSync() {
     static const SlimSync found = [] {
         const HMODULE kernel = GetModuleHandleA("kernel32.dll");
         SlimSync slim{};
-        if (!kernel) return slim;
-        slim.acquire = Find<SlimSync::LockCall>(kernel, "AcquireSRWLockExclusive");
-        slim.release = Find<SlimSync::LockCall>(kernel, "ReleaseSRWLockExclusive");
-        slim.wake = Find<SlimSync::LockCall>(kernel, "WakeConditionVariable");
-        slim.wakeAll = Find<SlimSync::LockCall>(kernel, "WakeAllConditionVariable");
-        slim.sleep = Find<SlimSync::SleepCall>(kernel, "SleepConditionVariableSRW");
+        slim.acquire = LookUpFunction<SlimSync::LockCall>(kernel, "AcquireSRWLockExclusive");
+        slim.release = LookUpFunction<SlimSync::LockCall>(kernel, "ReleaseSRWLockExclusive");
+        slim.wake = LookUpFunction<SlimSync::LockCall>(kernel, "WakeConditionVariable");
+        slim.wakeAll = LookUpFunction<SlimSync::LockCall>(kernel, "WakeAllConditionVariable");
+        slim.sleep = LookUpFunction<SlimSync::SleepCall>(kernel, "SleepConditionVariableSRW");
         return slim;
     }();
     const bool complete =

@@ -15,6 +15,19 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
+// Splits bytes as film.avi in folder by size with the recovery file and leaves only the set;
+// the split's messages.
+Texts SplitWithRecovery(const TempFolder& folder, const std::string& bytes, int64_t pieceSize) {
+    WriteWholeFile(folder / "film.avi", bytes);
+    SplitRequest request =
+        SplitRequestFor(folder / "film.avi", folder.Path(), SplitMethod::BySize, pieceSize);
+    request.recovery = true;
+    RecordingHooks split;
+    SplitFile(request, split);
+    RemoveFile(folder / "film.avi");
+    return split.Of("message");
+}
+
 // 10000 bytes in pieces of 2600, 2600, 2600 and 2200: the last one shorter, none a multiple of
 // the slice's 4 bytes but the slice itself.
 struct RecoveryJoin : ::testing::Test {
@@ -23,14 +36,8 @@ struct RecoveryJoin : ::testing::Test {
     static constexpr int64_t kCount = 4;
 
     void SetUp() override {
-        WriteWholeFile(pieces / "film.avi", bytes);
-        SplitRequest request =
-            SplitRequestFor(pieces / "film.avi", pieces.Path(), SplitMethod::BySize, 2600);
-        request.recovery = true;
-        RecordingHooks split;
-        SplitFile(request, split);
-        ASSERT_EQ(split.Of("message"), Texts{"Разделение файла film.avi завершенно"});
-        RemoveFile(pieces / "film.avi");
+        ASSERT_EQ(SplitWithRecovery(pieces, bytes, 2600),
+                  Texts{"Разделение файла film.avi завершенно"});
         ASSERT_EQ(FolderEntries(pieces.Path()),
                   (Texts{"film.avi.par2", "film.avi.sha256", "film.avi_1.brf", "film.avi_2.brf",
                          "film.avi_3.brf", "film.avi_4.brf"}));
@@ -100,13 +107,7 @@ TEST_F(RecoveryJoin, AnyOnePieceMissingCutShortOrChangedIsRebuilt) {
 TEST(RecoveryJoinMany, PiecesReadInGroupsAndManyBuffersRebuildAnyOne) {
     TempFolder pieces, target;
     const std::string bytes = PatternBytes(70 * 300 + 77, 43);
-    WriteWholeFile(pieces / "film.avi", bytes);
-    SplitRequest request =
-        SplitRequestFor(pieces / "film.avi", pieces.Path(), SplitMethod::BySize, 300);
-    request.recovery = true;
-    RecordingHooks split;
-    SplitFile(request, split);
-    RemoveFile(pieces / "film.avi");
+    SplitWithRecovery(pieces, bytes, 300);
     ASSERT_TRUE(FileExists(pieces / "film.avi.par2"));
     CopyBufferScope buffer(64);
     for (int64_t n : {1, 40, 70, 71}) {
