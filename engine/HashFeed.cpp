@@ -201,19 +201,20 @@ std::optional<std::string> HashFeed::Finish(int lane) {
 }
 
 std::optional<std::string> HashFeed::Peek(int lane) {
-    State::Lane& l = state_->lanes[lane];
-    Drain(lane);
-    // Drained, and only this thread passes buffers: the lane's thread is idle until the next.
-    if (!state_->ready || !l.digest) return std::nullopt;
-    return l.digest->digest.Peek();
+    const Sha256* digest = DrainedDigest(lane);
+    return digest ? digest->Peek() : std::nullopt;
 }
 
 std::optional<std::string> HashFeed::SavedState(int lane) {
-    State::Lane& l = state_->lanes[lane];
+    const Sha256* digest = DrainedDigest(lane);
+    return digest ? digest->SavedState() : std::nullopt;
+}
+
+const Sha256* HashFeed::DrainedDigest(int lane) {
     Drain(lane);
     // Drained, and only this thread passes buffers: the lane's thread is idle until the next.
-    if (!state_->ready || !l.digest) return std::nullopt;
-    return l.digest->digest.SavedState();
+    const State::Lane& l = state_->lanes[lane];
+    return state_->ready && l.digest ? &l.digest->digest : nullptr;
 }
 
 uint32_t HashFeed::BufferSize() const { return state_->bufferSize; }

@@ -9,6 +9,8 @@
 
 #include "engine/FileServices.h"
 
+class Sha256;
+
 // What a lane does with the buffers passed to it, in order, on the lane's own thread.
 class FeedWork {
   public:
@@ -61,6 +63,10 @@ class HashFeed : public CopyFeed {
     void PassTo(char* buffer, uint32_t size, int lane, uint32_t tag);
 
   private:
+    // Drains the lane: its SHA-256, which nothing touches until the next buffer is passed;
+    // none when it has none or the feed is not ready.
+    const Sha256* DrainedDigest(int lane);
+
     struct State;
     std::unique_ptr<State> state_;
 };

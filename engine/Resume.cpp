@@ -1,6 +1,7 @@
 #include "engine/Resume.h"
 
 #include "engine/CheckFile.h"
+#include "engine/FileServices.h"
 #include "engine/SetCheck.h"
 #include "engine/Sha256.h"
 

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileServices.h"
 #include "engine/PieceSet.h"
 
 // Pieces 1 .. digests.size() of an unfinished set; none when there is nothing to resume.

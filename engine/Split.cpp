@@ -281,13 +281,17 @@ class Splitter {
         return true;
     }
 
+    void RemoveWholeState() {
+        if (IsExistingFile(statePath_)) RemoveFile(statePath_);
+    }
+
     // Removes the check file this split made on the disk in the drive; an older one that it
     // never replaced stays with its pieces.
     void RemoveCheckFile() {
         if (checkMade_) {
             check_.Remove();
             // A state saved beside it, by this split or by the one whose file it replaced.
-            if (IsExistingFile(statePath_)) RemoveFile(statePath_);
+            RemoveWholeState();
         }
         checkMade_ = false;
     }
@@ -408,7 +412,7 @@ class Splitter {
         RemoveStaleRun(plan.count + 1);
         if (!NoteWhole()) return Discard(plan.count, piece);
         // A complete set is not resumed.
-        if (IsExistingFile(statePath_)) RemoveFile(statePath_);
+        RemoveWholeState();
         recovery_.FinishBeside(hooks_);
         return true;
     }
