@@ -37,11 +37,17 @@ struct Job {
     uint32_t tag;
 };
 
-// A lane's SHA-256, as work for the lane.
+// A lane's SHA-256, and an MD5 of the same bytes when one goes beside it, as work for the lane.
 class DigestWork : public FeedWork {
   public:
-    void Add(const char* bytes, uint32_t size, uint32_t) override { digest.Add(bytes, size); }
+    void Add(const char* bytes, uint32_t size, uint32_t) override {
+        if (beside)
+            digest.Add(bytes, size, *beside);
+        else
+            digest.Add(bytes, size);
+    }
     Sha256 digest;
+    Md5* beside = nullptr;
 };
 
 } // namespace
@@ -162,6 +168,13 @@ bool HashFeed::Ready() const { return state_->ready; }
 
 bool HashFeed::Begin(int lane) {
     auto digest = std::make_unique<DigestWork>();
+    const bool made = digest->digest.Ready();
+    return state_->BeginDigest(state_->lanes[lane], made ? std::move(digest) : nullptr);
+}
+
+bool HashFeed::Begin(int lane, Md5& beside) {
+    auto digest = std::make_unique<DigestWork>();
+    digest->beside = &beside;
     const bool made = digest->digest.Ready();
     return state_->BeginDigest(state_->lanes[lane], made ? std::move(digest) : nullptr);
 }

@@ -9,6 +9,7 @@
 
 #include "engine/FileServices.h"
 
+class Md5;
 class Sha256;
 
 // What a lane does with the buffers passed to it, in order, on the lane's own thread.
@@ -38,6 +39,9 @@ class HashFeed : public CopyFeed {
     // The same, going on from a state SavedState gave; false when the state is not usable
     // here (the lane then rests).
     bool Begin(int lane, const std::string& savedState);
+    // Starts a fresh SHA-256 on the lane as Begin(lane) does, which adds every buffer to beside
+    // too, in the same pass; beside must outlive that, until the lane rests or begins again.
+    bool Begin(int lane, Md5& beside);
     // Hands every buffer passed from now on to work, after the lane has done what it was
     // given, until the lane rests. work must outlive that.
     void Begin(int lane, FeedWork& work);

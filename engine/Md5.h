@@ -19,6 +19,9 @@ class Md5 {
     uint64_t Length() const { return length_; }
 
   private:
+    // It takes whole blocks into this digest in the same pass as into its own.
+    friend class Sha256;
+
     void Blocks(const uint8_t* at, size_t blocks);
 
     uint32_t state_[4];

@@ -19,21 +19,6 @@ namespace {
 // build up; its header is written once the set is known.
 constexpr uint64_t kDataOffset = Par2HeaderSize + Par2ExponentSize;
 
-// The MD5 digests of the piece being written: the whole and its first bytes. The slowest work of
-// the recovery file, on a lane of its own.
-class PieceDigests : public FeedWork {
-  public:
-    void Add(const char* bytes, uint32_t size, uint32_t) override {
-        whole.Add(bytes, size);
-        if (length < Par2FirstBytes)
-            first.Add(bytes,
-                      static_cast<size_t>(std::min<uint64_t>(size, Par2FirstBytes - length)));
-        length += size;
-    }
-    Md5 whole, first;
-    uint64_t length = 0;
-};
-
 // The recovery packet's digest, taken along while the last piece is XORed in: from its first
 // byte on, the slice's bytes are final then. The digest starts with the set's ID, which needs
 // the last piece's first bytes' digest, so the final bytes wait until those are in.
@@ -44,15 +29,10 @@ class LastPieceBody {
         : described_(std::move(described)), sliceSize_(sliceSize),
           firstWanted_(std::min(Par2FirstBytes, described_.back().length)) {}
 
-    // The last piece's own bytes, in order.
-    void TakePieceBytes(const char* bytes, uint32_t size) {
-        if (setId_) return;
-        const uint32_t take =
-            static_cast<uint32_t>(std::min<uint64_t>(size, firstWanted_ - firstTaken_));
-        first_.Add(bytes, take);
-        firstTaken_ += take;
-        if (firstTaken_ < firstWanted_) return;
-        described_.back().first = first_.Finish();
+    // The digest of the last piece's first bytes so far.
+    void TakeFirst(const Md5& first) {
+        if (setId_ || first.Length() < firstWanted_) return;
+        described_.back().first = first.Finish();
         setId_ = DescribeSet(sliceSize_, described_, "").setId;
         body_ = RecoveryBodyDigest(*setId_);
         body_.Add(waiting_.data(), waiting_.size());
@@ -80,8 +60,7 @@ class LastPieceBody {
     std::vector<Par2Piece> described_;
     const uint64_t sliceSize_;
     const uint64_t firstWanted_;
-    Md5 first_, body_;
-    uint64_t firstTaken_ = 0;
+    Md5 body_;
     std::optional<Md5Digest> setId_;
     std::string waiting_;
     uint64_t taken_ = 0; // the slice's bytes given, from the first on
@@ -89,7 +68,7 @@ class LastPieceBody {
 
 // The XOR of every piece so far, at the start of the slice's bytes in the work file: the
 // bytes of a piece are XORed into what the earlier pieces left there, or written as they are
-// beyond the longest of them. The piece's CRC-32 goes along.
+// beyond the longest of them. The piece's CRC-32, length and first bytes' MD5 go along.
 class Parity : public FeedWork {
   public:
     Parity(WorkFile& file, uint32_t bufferSize) : file_(file), scratch_(bufferSize) {}
@@ -98,7 +77,9 @@ class Parity : public FeedWork {
         uint64_t at = pieceDone_;
         pieceDone_ += size;
         crc = Crc32Add(crc, bytes, size);
-        if (last) last->TakePieceBytes(bytes, size);
+        if (at < Par2FirstBytes)
+            first.Add(bytes, static_cast<size_t>(std::min<uint64_t>(size, Par2FirstBytes - at)));
+        if (last) last->TakeFirst(first);
         while (size > 0 && !failed) {
             uint32_t run = size;
             if (at < length) {
@@ -123,9 +104,12 @@ class Parity : public FeedWork {
     void NextPiece() {
         pieceDone_ = 0;
         crc = 0;
+        first = Md5();
     }
+    uint64_t PieceLength() const { return pieceDone_; }
 
     uint32_t crc = 0; // of the piece so far
+    Md5 first;        // of the piece's first bytes so far
     bool failed = false;
     std::unique_ptr<LastPieceBody> last; // while the last piece is XORed in
     uint64_t length = 0;                 // of the longest piece so far
@@ -150,9 +134,8 @@ struct RecoveryWriter::State {
     explicit State(const std::string& path) : workPath(path), file(path) {}
     std::string workPath;
     WorkFile file;
-    std::unique_ptr<PieceDigests> digests = std::make_unique<PieceDigests>();
     std::unique_ptr<Parity> parity;
-    int digestLane = -1, parityLane = -1;
+    int parityLane = -1;
     std::vector<Ended> pieces;
     uint64_t fileBytes = 0;
 };
@@ -168,29 +151,27 @@ bool RecoveryWriter::Ready() const {
 
 const std::string& RecoveryWriter::WorkPath() const { return state_->workPath; }
 
-void RecoveryWriter::Start(HashFeed& feed, int digestLane, int parityLane) {
+void RecoveryWriter::Start(HashFeed& feed, int parityLane) {
     State& s = *state_;
     s.parity = std::make_unique<Parity>(s.file, feed.BufferSize());
-    s.digestLane = digestLane;
     s.parityLane = parityLane;
-    feed.Begin(digestLane, *s.digests);
     feed.Begin(parityLane, *s.parity);
 }
 
-void RecoveryWriter::EndPiece(HashFeed& feed, const std::string& pieceName) {
+void RecoveryWriter::EndPiece(HashFeed& feed, const std::string& pieceName, const Md5& whole) {
     State& s = *state_;
     if (!s.parity) return;
-    // Until both lanes have done the piece's buffers, its digests and XOR are not complete.
-    feed.Drain(s.digestLane);
+    // Until the lane has done the piece's buffers, its XOR and checksums are not complete.
     feed.Drain(s.parityLane);
+    // An MD5 that missed bytes the lane had would describe another piece.
+    if (whole.Length() != s.parity->PieceLength()) s.parity->failed = true;
     Ended piece;
     piece.name = Utf8FromCp1251(pieceName);
-    piece.whole = s.digests->whole;
-    piece.first = s.digests->first.Finish();
+    piece.whole = whole;
+    piece.first = s.parity->first.Finish();
     piece.crc = s.parity->crc;
-    piece.length = s.digests->length;
+    piece.length = s.parity->PieceLength();
     s.pieces.push_back(std::move(piece));
-    *s.digests = PieceDigests();
     s.parity->NextPiece();
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/Md5.h"
 #include "engine/RunTimeLookup.h"
 #include "engine/ShaInstructions.h"
 
@@ -247,6 +248,32 @@ void Sha256::Add(const void* bytes, size_t size) {
         at += run;
         size -= run;
     }
+}
+
+void Sha256::Add(const void* bytes, size_t size, Md5& beside) {
+    auto* at = static_cast<const unsigned char*>(bytes);
+    // In one pass only where both digests stand at the same place in a block (they began at
+    // the same byte), for whole blocks to go to both at once.
+    if (source_ != Sha256Source::Processor || beside.Length() % 64 != blockUsed_ ||
+        (failAfter_ && length_ + size > *failAfter_)) {
+        Add(at, size);
+        beside.Add(at, size);
+        return;
+    }
+    if (!ready_) {
+        beside.Add(at, size);
+        return;
+    }
+    const size_t lead = blockUsed_ > 0 ? std::min(size, sizeof block_ - blockUsed_) : 0;
+    AddToOwn(at, lead);
+    beside.Add(at, lead);
+    const size_t whole = (size - lead) / 64, rest = (size - lead) % 64;
+    // Both stand at a block's start here, or nothing is left.
+    CompressWithShaInstructionsAndMd5(state_, beside.state_, at + lead, whole);
+    beside.length_ += whole * 64;
+    AddToOwn(at + lead + whole * 64, rest);
+    beside.Add(at + lead + whole * 64, rest);
+    length_ += size;
 }
 
 std::optional<std::string> Sha256::Finish() {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+class Md5;
+
 enum class Sha256Source { Best, Processor, Cng, CryptoApi };
 
 // One digest in progress. Any one thread may use it at a time.
@@ -21,6 +23,10 @@ class Sha256 {
     // the thread that adds, like every other call.
     bool Ready() const { return ready_; }
     void Add(const void* bytes, size_t size);
+    // Adds the bytes to this digest and to beside in one pass. On the processor's path the two
+    // take each block in turn, so that the MD5 runs while the SHA instructions wait for each
+    // other; beside gets the bytes even when this digest has failed.
+    void Add(const void* bytes, size_t size, Md5& beside);
     // The 64 lowercase hex digits of everything added; nothing when the system failed.
     // The digest is used up: a fresh one is needed for further bytes.
     std::optional<std::string> Finish();

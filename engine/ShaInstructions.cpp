@@ -3,6 +3,10 @@
 #include <cpuid.h>
 #include <immintrin.h>
 
+#include <utility>
+
+#include "engine/Md5Steps.h"
+
 namespace {
 
 alignas(16) constexpr uint32_t kRoundConstants[64] = {
@@ -32,50 +36,115 @@ bool HasShaInstructions() {
     return has;
 }
 
-// Only this function uses the instructions: the rest of the program runs on processors
-// without them.
-__attribute__((target("sha,sse4.1,ssse3"))) void
-CompressWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks, size_t count) {
-    // Each 32-bit word of a block is big-endian.
-    const __m128i byteOrder = _mm_set_epi64x(0x0c0d0e0f08090a0bull, 0x0405060700010203ull);
-    // The instructions keep the state as ABEF and CDGH.
-    __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
-    __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
+// Only the functions from here on use the instructions: the rest of the program runs on
+// processors without them.
+namespace {
+
+// The state the instructions work on: ABEF and CDGH rather than A .. H.
+struct Registers {
+    __m128i abef, cdgh;
+};
+
+__attribute__((target("sha,sse4.1,ssse3"))) inline Registers Load(const uint32_t (&state)[8]) {
+    const __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
+    const __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
     const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
     const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
-    __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
-    __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+    return {_mm_alignr_epi8(cdab, efgh, 8), _mm_blend_epi16(efgh, cdab, 0xF0)};
+}
 
-    for (; count > 0; --count, blocks += 64) {
-        const __m128i abefBefore = abef, cdghBefore = cdgh;
-        // Four words of the message schedule each, used in turn: w[i % 4] holds words
-        // 4i .. 4i+3 when round group i runs, and is then made into group i + 4's.
-        __m128i w[4];
-#pragma GCC unroll 16
-        for (int i = 0; i < 16; ++i) {
-            if (i < 4)
-                w[i] = _mm_shuffle_epi8(
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)), byteOrder);
-            __m128i words = _mm_add_epi32(w[i % 4], _mm_load_si128(reinterpret_cast<const __m128i*>(
-                                                        &kRoundConstants[4 * i])));
-            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, words);
-            if (i >= 3 && i <= 14) {
-                __m128i& next = w[(i + 1) % 4];
-                next = _mm_add_epi32(next, _mm_alignr_epi8(w[i % 4], w[(i + 3) % 4], 4));
-                next = _mm_sha256msg2_epu32(next, w[i % 4]);
-            }
-            words = _mm_shuffle_epi32(words, 0x0E);
-            abef = _mm_sha256rnds2_epu32(abef, cdgh, words);
-            if (i >= 1 && i <= 12) w[(i + 3) % 4] = _mm_sha256msg1_epu32(w[(i + 3) % 4], w[i % 4]);
-        }
-        abef = _mm_add_epi32(abef, abefBefore);
-        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+__attribute__((target("sha,sse4.1,ssse3"))) inline void Store(const Registers& r,
+                                                              uint32_t (&state)[8]) {
+    const __m128i feba = _mm_shuffle_epi32(r.abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(r.cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), _mm_alignr_epi8(dchg, feba, 8));
+}
+
+// The block's first sixteen words, four to a register; each 32-bit word is big-endian.
+__attribute__((target("sha,sse4.1,ssse3"))) inline void LoadWords(__m128i (&w)[4],
+                                                                  const unsigned char* block) {
+    const __m128i byteOrder = _mm_set_epi64x(0x0c0d0e0f08090a0bull, 0x0405060700010203ull);
+    for (int i = 0; i < 4; ++i)
+        w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i)),
+                                byteOrder);
+}
+
+// Rounds 4i .. 4i+3. The message schedule's words are used in turn: w[i % 4] holds words
+// 4i .. 4i+3 when these rounds run, and is then made into those of rounds 4i+16 on.
+template <int I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void Rounds(Registers& r, __m128i (&w)[4]) {
+    __m128i words = _mm_add_epi32(
+        w[I % 4], _mm_load_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * I])));
+    r.cdgh = _mm_sha256rnds2_epu32(r.cdgh, r.abef, words);
+    if constexpr (I >= 3 && I <= 14) {
+        __m128i& next = w[(I + 1) % 4];
+        next = _mm_add_epi32(next, _mm_alignr_epi8(w[I % 4], w[(I + 3) % 4], 4));
+        next = _mm_sha256msg2_epu32(next, w[I % 4]);
     }
+    words = _mm_shuffle_epi32(words, 0x0E);
+    r.abef = _mm_sha256rnds2_epu32(r.abef, r.cdgh, words);
+    if constexpr (I >= 1 && I <= 12)
+        w[(I + 3) % 4] = _mm_sha256msg1_epu32(w[(I + 3) % 4], w[I % 4]);
+}
 
-    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
-    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
-    dcba = _mm_blend_epi16(feba, dchg, 0xF0);
-    hgfe = _mm_alignr_epi8(dchg, feba, 8);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), dcba);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), hgfe);
+template <int... I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void AllRounds(std::integer_sequence<int, I...>,
+                                                                  Registers& r, __m128i (&w)[4]) {
+    (Rounds<I>(r, w), ...);
+}
+
+// Rounds 4i .. 4i+3, then MD5's steps 4i .. 4i+3 of the same block on a .. d: the MD5 steps
+// wait on the register each step before computed, the SHA rounds on the instructions' results,
+// and the processor runs the one while the other waits.
+template <int I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void
+WovenRounds(Registers& r, __m128i (&w)[4], uint32_t (&md5)[4], const uint32_t* x) {
+    Rounds<I>(r, w);
+    Md5Steps::Quarter<I / 4, I % 4>(md5[0], md5[1], md5[2], md5[3], x);
+}
+
+template <int... I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void
+AllWovenRounds(std::integer_sequence<int, I...>, Registers& r, __m128i (&w)[4], uint32_t (&md5)[4],
+               const uint32_t* x) {
+    (WovenRounds<I>(r, w, md5, x), ...);
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) inline void Add(Registers& r, const Registers& before) {
+    r.abef = _mm_add_epi32(r.abef, before.abef);
+    r.cdgh = _mm_add_epi32(r.cdgh, before.cdgh);
+}
+
+} // namespace
+
+__attribute__((target("sha,sse4.1,ssse3"))) void
+CompressWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks, size_t count) {
+    Registers r = Load(state);
+    for (; count > 0; --count, blocks += 64) {
+        const Registers before = r;
+        __m128i w[4];
+        LoadWords(w, blocks);
+        AllRounds(std::make_integer_sequence<int, 16>{}, r, w);
+        Add(r, before);
+    }
+    Store(r, state);
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) void
+CompressWithShaInstructionsAndMd5(uint32_t (&state)[8], uint32_t (&md5State)[4],
+                                  const unsigned char* blocks, size_t count) {
+    Registers r = Load(state);
+    for (; count > 0; --count, blocks += 64) {
+        const Registers before = r;
+        __m128i w[4];
+        LoadWords(w, blocks);
+        uint32_t x[16];
+        Md5Steps::LoadWords(x, blocks);
+        uint32_t md5[4] = {md5State[0], md5State[1], md5State[2], md5State[3]};
+        AllWovenRounds(std::make_integer_sequence<int, 16>{}, r, w, md5, x);
+        Add(r, before);
+        for (int i = 0; i < 4; ++i) md5State[i] += md5[i];
+    }
+    Store(r, state);
 }

@@ -9,3 +9,8 @@ bool HasShaInstructions();
 
 // Runs the compression over count 64-byte blocks; only where HasShaInstructions().
 void CompressWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks, size_t count);
+// The same, with MD5's compression of the same blocks on its four state words woven between the
+// rounds: MD5's steps each wait on the one before, the SHA instructions on each other, and the
+// processor runs the one while the other waits, so the two take little longer than MD5 alone.
+void CompressWithShaInstructionsAndMd5(uint32_t (&state)[8], uint32_t (&md5State)[4],
+                                       const unsigned char* blocks, size_t count);

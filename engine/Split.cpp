@@ -174,7 +174,7 @@ class Splitter {
         wholeResting_ = kept.Count() > 0 && kept.wholeState.has_value();
         if (wholeResting_) {
             feed_->Rest(kWholeLane);
-            feed_->Begin(kPieceLane);
+            BeginPieceLaneAtFirst();
         }
         for (int64_t n = 1; n <= kept.Count(); ++n) {
             if (!YieldToWindow(done)) return false;
@@ -207,7 +207,9 @@ class Splitter {
                 recovery_.Drop();
                 feed_.reset();
                 StartHashing();
+                pieceLaneAtFirst_ = false;
                 if (recovering) recovery_.BeginBeside(hooks_, feed_.get(), plan);
+                if (recovery_.Active()) BeginPieceLaneAtFirst();
                 return true;
             }
             done += size;
@@ -238,14 +240,27 @@ class Splitter {
         return false;
     }
 
-    // The piece lane begins at piece 2 (at piece 1 while the whole file's lane rests) and anew
-    // at every later piece.
+    // The piece lane begins at piece 2 and anew at every later piece; at piece 1 too while the
+    // whole file's lane rests or the recovery file takes the pieces' MD5 from it.
     std::optional<std::string> TakePieceDigest(int64_t n) {
         const std::optional<std::string> digits =
-            n == 1 && !wholeResting_ ? feed_->Peek(kWholeLane) : feed_->Finish(kPieceLane);
-        feed_->Begin(kPieceLane);
+            n == 1 && !pieceLaneAtFirst_ ? feed_->Peek(kWholeLane) : feed_->Finish(kPieceLane);
         recovery_.EndPiece(*feed_, n);
+        BeginPieceLane();
         return digits;
+    }
+
+    // With the recovery file the piece's MD5 is taken beside its SHA-256, in the same pass.
+    void BeginPieceLane() {
+        if (recovery_.Active())
+            feed_->Begin(kPieceLane, recovery_.PieceMd5());
+        else
+            feed_->Begin(kPieceLane);
+    }
+
+    void BeginPieceLaneAtFirst() {
+        pieceLaneAtFirst_ = true;
+        BeginPieceLane();
     }
 
     bool NotePiece(int64_t n) {
@@ -384,6 +399,7 @@ class Splitter {
         // Only these two methods resume: they save the whole file's state after each piece.
         savesState_ = feed_ != nullptr;
         if (request_.recovery) recovery_.BeginBeside(hooks_, feed_.get(), plan);
+        if (recovery_.Active()) BeginPieceLaneAtFirst();
         if (steps.yieldBeforeOpening && !YieldToWindow(0)) return Discard(0, piece);
         if (!OpenSource(source)) return Discard(0, piece);
         int64_t done = 0;
@@ -449,6 +465,7 @@ class Splitter {
         DiskRoom disk = PrepareDisk(1);
         if (disk.HoldsWhole(fileSize_)) return CopyWholeFile();
         if (request_.recovery) recovery_.BeginInTemp(hooks_, feed_.get());
+        if (recovery_.Active()) BeginPieceLaneAtFirst();
 
         FileStream source;
         if (!OpenSource(source)) return false;
@@ -625,6 +642,7 @@ class Splitter {
     std::vector<std::string> listed_; // the digits of the pieces in the check file so far
     bool savesState_ = false;         // after each piece, for a resume
     bool wholeResting_ = false;       // while kept pieces are checked from a saved state
+    bool pieceLaneAtFirst_ = false; // the piece lane, not the whole file's, gives piece 1's digits
 };
 
 } // namespace

@@ -11,6 +11,7 @@
 
 void SplitRecovery::Begin(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount,
                           const std::string& workPath) {
+    pieceMd5_ = Md5();
     if (pieceCount > Par2MostPieces) {
         hooks.ShowMessage("Файл восстановления " + RecoveryFileName(fileName_) +
                           " не будет создан: в наборе " + DecimalText(pieceCount) +
@@ -33,7 +34,7 @@ void SplitRecovery::Begin(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount,
                           RecoveryFileName(fileName_) + ".");
         return;
     }
-    writer_->Start(*feed, DigestLane, ParityLane);
+    writer_->Start(*feed, ParityLane);
     feed_ = feed;
 }
 
@@ -77,7 +78,8 @@ void SplitRecovery::EndPiece(HashFeed& feed, int64_t pieceNumber) {
         Drop();
         return;
     }
-    writer_->EndPiece(feed, PieceName(fileName_, pieceNumber));
+    writer_->EndPiece(feed, PieceName(fileName_, pieceNumber), pieceMd5_);
+    pieceMd5_ = Md5();
     if (pieceNumber + 1 == plan_.count) ExpectLastPiece(pieceNumber + 1);
 }
 
@@ -88,7 +90,6 @@ void SplitRecovery::FinishBeside(SplitHooks& hooks) {
         if (IsExistingFile(FinalPath())) RemoveFile(FinalPath());
         return;
     }
-    feed_->Rest(DigestLane);
     feed_->Rest(ParityLane);
     const bool made = writer_->Complete();
     writer_->Close();
@@ -105,7 +106,6 @@ void SplitRecovery::Drop() {
     if (!writer_) return;
     // The lanes may still hold buffers of a copy that stopped; the writer must outlive them.
     if (feed_) {
-        feed_->Rest(DigestLane);
         feed_->Rest(ParityLane);
     }
     writer_->Close();
@@ -147,7 +147,6 @@ bool SplitRecovery::FinishOnDisks(SplitHooks& hooks, const Disks& disks) {
         return true;
     }
     if (!writer_) return true;
-    feed_->Rest(DigestLane);
     feed_->Rest(ParityLane);
     if (!writer_->Complete()) {
         GiveUp(hooks, "Невозможно записать файл " + writer_->WorkPath() + ". " + without);

@@ -15,11 +15,10 @@
 
 class SplitRecovery {
   public:
-    // The feed lanes the recovery file takes beside the split's two, and the feed's lane count
-    // with them.
-    static constexpr int DigestLane = 2;
-    static constexpr int ParityLane = 3;
-    static constexpr int FeedLanes = 4;
+    // The feed lane the recovery file takes beside the split's two, and the feed's lane count
+    // with it.
+    static constexpr int ParityLane = 2;
+    static constexpr int FeedLanes = 3;
 
     SplitRecovery(const std::string& folder, const std::string& fileName)
         : folder_(folder), fileName_(fileName) {}
@@ -34,7 +33,12 @@ class SplitRecovery {
     // Starts it for a set of pieces beside each other, in the set's folder, as planned.
     void BeginBeside(SplitHooks& hooks, HashFeed* feed, const PiecePlan& plan);
     bool Active() const { return writer_ != nullptr; }
-    // The piece of that number was written in full.
+    // The MD5 of the piece being written, for the split's piece lane to take beside its SHA-256
+    // while Active(). It lives as long as this object, so a lane may go on adding to it after a
+    // Drop.
+    Md5& PieceMd5() { return pieceMd5_; }
+    // The piece of that number was written in full, and the lane that takes PieceMd5() has
+    // done its bytes; PieceMd5() starts afresh for the next piece.
     void EndPiece(HashFeed& feed, int64_t pieceNumber);
     // Completes the file and gives it its name beside the set; tells the user when it cannot.
     void FinishBeside(SplitHooks& hooks);
@@ -66,6 +70,7 @@ class SplitRecovery {
     HashFeed* feed_ = nullptr; // whose lanes work for the writer
     bool tooMany_ = false;     // the disks took more pieces than the file can describe
     PiecePlan plan_;           // of a set beside each other; none (no pieces) onto disks
+    Md5 pieceMd5_;
 
     // Tells the writer that piece n, the plan's last, comes next.
     void ExpectLastPiece(int64_t n);

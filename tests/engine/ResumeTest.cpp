@@ -68,12 +68,15 @@ class ResumeTest : public ::testing::Test {
 
     std::string source() const { return temp / Name; }
     SplitRequest Request(const std::string& folder) const {
-        return method == SplitMethod::BySize ? SplitRequestFor(source(), folder, method, 1000)
-                                             : SplitRequestFor(source(), folder, method, 7);
+        SplitRequest request = method == SplitMethod::BySize
+                                   ? SplitRequestFor(source(), folder, method, 1000)
+                                   : SplitRequestFor(source(), folder, method, 7);
+        request.recovery = recovery;
+        return request;
     }
     // The uninterrupted split's folder.
     std::string Whole() {
-        const std::string folder = temp / "whole\\";
+        const std::string folder = temp / (recovery ? "whole with recovery\\" : "whole\\");
         if (!FileExists(folder + CheckFileName(Name))) {
             RecordingHooks hooks;
             SplitFile(Request(folder), hooks);
@@ -102,6 +105,7 @@ class ResumeTest : public ::testing::Test {
     TempFolder temp;
     const std::string bytes = PatternBytes(6500, 7);
     SplitMethod method = SplitMethod::BySize;
+    bool recovery = false; // the splits write the recovery file too
 };
 
 TEST_F(ResumeTest, AnEndedSplitGoesOnToTheSameSetAsAnUninterruptedOne) {
@@ -153,38 +157,48 @@ TEST_F(ResumeTest, AnEndedSplitGoesOnToTheSameSetAsAnUninterruptedOne) {
 // with that state goes on from it (the kept bytes are hashed once, against their lines), and a
 // state that is damaged or saved after other pieces is passed over for hashing them all.
 TEST_F(ResumeTest, AnEndedSplitGoesOnFromTheStateItSavedAndOnlyFromThatOne) {
-    const std::string whole = Whole();
-    // The state as the folder held it when piece 4 began: what a killed split leaves.
-    std::string saved;
-    {
-        struct Watch : RecordingHooks {
-            std::string path, seen;
-            void SetStatus(const std::string& text) override {
-                RecordingHooks::SetStatus(text);
-                if (text.find(PieceName(Name, 4)) != std::string::npos) seen = ReadWholeFile(path);
-            }
-        } watch;
-        watch.path = WholeStatePath(temp / "run\\", Name);
-        SplitFile(Request(temp / "run\\"), watch);
-        saved = watch.seen;
-        EXPECT_FALSE(FileExists(watch.path)) << "a complete set keeps no state";
+    // With the recovery file too: it takes every piece's MD5 from the piece lane, which then
+    // hashes the kept pieces and piece 1 as well.
+    for (const bool withRecovery : {false, true}) {
+        recovery = withRecovery;
+        const std::string whole = Whole();
+        // The state as the folder held it when piece 4 began: what a killed split leaves.
+        std::string saved;
+        {
+            struct Watch : RecordingHooks {
+                std::string path, seen;
+                void SetStatus(const std::string& text) override {
+                    RecordingHooks::SetStatus(text);
+                    if (text.find(PieceName(Name, 4)) != std::string::npos)
+                        seen = ReadWholeFile(path);
+                }
+            } watch;
+            RemoveTree(temp / "run");
+            watch.path = WholeStatePath(temp / "run\\", Name);
+            SplitFile(Request(temp / "run\\"), watch);
+            saved = watch.seen;
+            EXPECT_FALSE(FileExists(watch.path)) << "a complete set keeps no state";
+        }
+        ASSERT_FALSE(saved.empty());
+        const auto resume = [&](const std::string& state, int64_t kept) {
+            RemoveTree(temp / "ended");
+            const std::string ended = Ended(kept, 100);
+            WriteWholeFile(WholeStatePath(ended, Name), state);
+            RecordingHooks hooks;
+            hooks.replies = {Reply::Yes};
+            SplitFile(Request(ended), hooks);
+            EXPECT_EQ(hooks.Of("message").back(), "Разделение файла " + Name + " завершенно");
+            return ended;
+        };
+        EXPECT_EQ(Contents(resume(saved, 3)), Contents(whole)) << "the state is gone with the rest";
+        std::string flipped = saved;
+        flipped[flipped.find("state ") + 9] ^= 1;
+        EXPECT_EQ(Contents(resume(flipped, 3)), Contents(whole)) << "a damaged state is not used";
+        EXPECT_EQ(Contents(resume(saved, 2)), Contents(whole)) << "saved after another piece";
+        EXPECT_EQ(FileExists(whole + Name + ".par2"), withRecovery);
     }
-    ASSERT_FALSE(saved.empty());
-    const auto resume = [&](const std::string& state, int64_t kept) {
-        RemoveTree(temp / "ended");
-        const std::string ended = Ended(kept, 100);
-        WriteWholeFile(WholeStatePath(ended, Name), state);
-        RecordingHooks hooks;
-        hooks.replies = {Reply::Yes};
-        SplitFile(Request(ended), hooks);
-        EXPECT_EQ(hooks.Of("message").back(), "Разделение файла " + Name + " завершенно");
-        return ended;
-    };
-    EXPECT_EQ(Contents(resume(saved, 3)), Contents(whole)) << "the state is gone with the rest";
-    std::string flipped = saved;
-    flipped[flipped.find("state ") + 9] ^= 1;
-    EXPECT_EQ(Contents(resume(flipped, 3)), Contents(whole)) << "a damaged state is not used";
-    EXPECT_EQ(Contents(resume(saved, 2)), Contents(whole)) << "saved after another piece";
+    recovery = false;
+    const std::string whole = Whole();
 
     // The state stands for the kept bytes: one saved, whole and beside the same lines, for
     // other bytes gives the whole file's line of those, proof that the kept ones are not

@@ -10,6 +10,7 @@
 
 #include "TestFiles.h"
 #include "engine/HashFeed.h"
+#include "engine/Md5.h"
 #include "engine/ShaInstructions.h"
 #include "engine/ThreadSync.h"
 
@@ -74,7 +75,8 @@ TEST_P(EverySource, KnownDigestsInOneCallAndStreamed) {
 INSTANTIATE_TEST_SUITE_P(Sha256, EverySource, ::testing::ValuesIn(Sources()));
 
 // Random bytes of every length up to 300 and around the block's and the copy buffer's edges,
-// each fed to every digest in its own random slices, agree with CNG's digest in one call.
+// each fed to every digest in its own random slices, agree with CNG's digest in one call; an
+// MD5 taken beside in the same pass agrees with MD5's own, also one that had other bytes first.
 TEST(Sha256, EveryWayAgreesOnRandomLengthsFedInRandomSlices) {
     std::mt19937 random(20261209);
     std::vector<size_t> lengths;
@@ -106,8 +108,32 @@ TEST(Sha256, EveryWayAgreesOnRandomLengthsFedInRandomSlices) {
             }
             ASSERT_EQ(digest->Finish(), expected)
                 << "length " << length << ", source " << static_cast<int>(source);
+
+            Sha256 withMd5(source);
+            Md5 beside;
+            const std::string before(random() % 2 ? 0 : random() % 70, 'b');
+            beside.Add(before.data(), before.size());
+            for (size_t at = 0; at < length;) {
+                const size_t slice = std::min<size_t>(length - at, random() % 3000);
+                withMd5.Add(bytes.data() + at, slice, beside);
+                at += slice;
+            }
+            ASSERT_EQ(withMd5.Finish(), expected) << "beside an MD5, length " << length;
+            const std::string all = before + bytes;
+            ASSERT_EQ(beside.Finish(), Md5Of(all.data(), all.size()))
+                << "length " << length << ", source " << static_cast<int>(source);
         }
     }
+    // A SHA-256 that fails leaves the MD5 beside it every byte.
+    const std::string some(300, 'm');
+    FailSha256After(100);
+    Sha256 failing;
+    FailSha256After(std::nullopt);
+    Md5 beside;
+    failing.Add(some.data(), 64, beside);
+    failing.Add(some.data() + 64, 236, beside);
+    EXPECT_FALSE(failing.Ready());
+    EXPECT_EQ(beside.Finish(), Md5Of(some.data(), some.size()));
 }
 
 // Only the program's own digest gives its state, and only a state it gave is taken, by a
