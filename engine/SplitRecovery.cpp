@@ -105,9 +105,7 @@ void SplitRecovery::FinishBeside(SplitHooks& hooks) {
 void SplitRecovery::Drop() {
     if (!writer_) return;
     // The lanes may still hold buffers of a copy that stopped; the writer must outlive them.
-    if (feed_) {
-        feed_->Rest(ParityLane);
-    }
+    if (feed_) feed_->Rest(ParityLane);
     writer_->Close();
     RemoveFile(writer_->WorkPath());
     writer_.reset();
