@@ -39,6 +39,11 @@ std::string CheckLine(std::string_view digits, std::string_view name) {
 
 ParsedCheckFile ParseCheckFile(std::string_view text) {
     ParsedCheckFile parsed;
+    // Notepad and other editors begin a UTF-8 file with a byte-order mark.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        text.remove_prefix(kByteOrderMark.size());
+    std::vector<size_t> lineNumbers; // of each entry, for foreignLine
     size_t number = 0;
     while (!text.empty()) {
         ++number;
@@ -46,19 +51,22 @@ ParsedCheckFile ParseCheckFile(std::string_view text) {
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // An editor may leave a blank line, at the end above all.
+        if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
         CheckEntry entry;
         if (!ParseLine(line, entry)) {
             parsed.badLine = number;
             return parsed;
         }
         parsed.entries.push_back(std::move(entry));
+        lineNumbers.push_back(number);
     }
     for (const CheckEntry& entry : parsed.entries)
         if (!IsUtf8(entry.name)) return parsed;
     for (size_t i = 0; i < parsed.entries.size(); ++i) {
         std::optional<std::string> name = Cp1251FromUtf8(parsed.entries[i].name);
         if (!name) {
-            parsed.foreignLine = i + 1;
+            parsed.foreignLine = lineNumbers[i];
             return parsed;
         }
         parsed.entries[i].name = std::move(*name);

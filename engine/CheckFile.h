@@ -21,7 +21,8 @@ struct CheckEntry {
 
 // The entries of a check file's text, in order. Lines end in LF or CR LF; a name may follow
 // one blank and "*" (sha256sum's binary mark) instead of two blanks. badLine is the number
-// (from 1) of the first line in no such form, 0 when every line is in form. A file whose names
+// (from 1) of the first line in no such form, 0 when every line is in form; a byte-order mark
+// at the start and blank lines are passed over, as editors leave them. A file whose names
 // are all UTF-8 is read as UTF-8; one whose names are not was written in CP1251 by older
 // versions and is read as it stands. foreignLine is the number of the first UTF-8 name that
 // CP1251 cannot hold, 0 when there is none.

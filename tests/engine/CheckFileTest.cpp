@@ -65,7 +65,7 @@ TEST(CheckFileText, LinesAsSha256sumWritesAndReadsThem) {
              {digits + "  x\r\n" + digits.substr(1) + "  y\r\n", 2},
              {digits + " x\r\n", 1},
              {digits + "  \r\n", 1},
-             {digits + "  x\r\n\r\n" + digits + "  y\r\n", 2},
+             {digits + "  x\r\n\r\n" + digits + " y\r\n", 3},
              {std::string(63, 'a') + "g  x", 1},
              {"not a check file at all", 1}}) {
         EXPECT_EQ(ParseCheckFile(text).badLine, bad) << text;
@@ -87,6 +87,23 @@ TEST(CheckFileText, NamesAreReadAsUtf8WhenAllAreAndAsTheCodePageOtherwise) {
     // A UTF-8 name the code page lacks a character of names no file this program can open.
     parsed = ParseCheckFile(digits + "  a_1.brf\n" + digits + "  \xE6\x97\xA5.brf\n");
     EXPECT_EQ(parsed.foreignLine, 2u);
+}
+
+TEST(CheckFileText, AFileSavedByAnEditorReadsAsItsLines) {
+    const std::string digits(64, 'a');
+    const std::string utf8 = Utf8FromCp1251("Отчёт.dat");
+    // Notepad's byte-order mark, a blank line between and blank lines at the end.
+    ParsedCheckFile parsed =
+        ParseCheckFile("\xEF\xBB\xBF" + digits + "  " + utf8 + "_1.brf\r\n\r\n" + digits + "  " +
+                       utf8 + "\r\n \r\n\r\n");
+    EXPECT_EQ(parsed.badLine, 0u);
+    ASSERT_EQ(parsed.entries.size(), 2u);
+    EXPECT_EQ(parsed.entries[0].name, "Отчёт.dat_1.brf");
+    EXPECT_EQ(parsed.entries[1].name, "Отчёт.dat");
+    // Line numbers still count the blank lines.
+    parsed = ParseCheckFile("\n" + digits + "  a_1.brf\n\n" + digits + "  \xE6\x97\xA5.brf\n");
+    EXPECT_EQ(parsed.foreignLine, 4u);
+    EXPECT_EQ(ParseCheckFile("\xEF\xBB\xBFnot a line\n").badLine, 1u);
 }
 
 TEST(SplitCheckFile, ExactBytesBySizeAndByCount) {
@@ -269,4 +286,24 @@ TEST(SplitCheckFile, CyrillicNamesAreUtf8ForSha256sumAndOlderFilesStillJoin) {
               Texts{"Востановление файла " + (folder / "out\\") +
                     "Отчёт.dat завершенно\r\nВсе части проверены по Отчёт.dat.sha256."});
     EXPECT_EQ(ReadWholeFile(folder / "out\\Отчёт.dat"), bytes);
+}
+
+TEST(SplitCheckFile, ASetWhoseCheckFileAnEditorSavedStillJoinsChecked) {
+    TempFolder pieces, target;
+    const std::string bytes = PatternBytes(9000, 8);
+    WriteWholeFile(pieces / "Отчёт.dat", bytes);
+    RecordingHooks split;
+    SplitFile(SplitRequestFor(pieces / "Отчёт.dat", pieces.Path(), SplitMethod::ByCount, 3),
+              split);
+    ASSERT_EQ(split.Of("message"), Texts{"Разделение файла Отчёт.dat завершенно"});
+    RemoveFile(pieces / "Отчёт.dat");
+    // Opened in Notepad and saved as UTF-8: a byte-order mark, and a blank line added at the end.
+    const std::string checkPath = pieces / "Отчёт.dat.sha256";
+    WriteWholeFile(checkPath, "\xEF\xBB\xBF" + ReadWholeFile(checkPath) + "\r\n");
+    RecordingHooks join;
+    JoinPieces(PiecePath(pieces.Path(), "Отчёт.dat", 2), target.Path(), join);
+    EXPECT_EQ(join.Of("message"),
+              Texts{"Востановление файла " + target.Path() +
+                    "Отчёт.dat завершенно\r\nВсе части проверены по Отчёт.dat.sha256."});
+    EXPECT_TRUE(ReadWholeFile(target / "Отчёт.dat") == bytes);
 }
