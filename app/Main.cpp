@@ -6,6 +6,9 @@
 #include "ui/CommandLine.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // A drive without its disk fails the call instead of showing the system's own box; the
+    // program then asks for the disk in its own words.
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
     // The folder dialog needs COM in this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int code = RunVarnok(FirstCommandLineArgument());

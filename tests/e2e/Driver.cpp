@@ -406,6 +406,12 @@ ProbeCaption VarnokProcess::MeasureCaption(HWND control) const {
     return caption;
 }
 
+UINT VarnokProcess::ErrorMode() const {
+    UINT mode = 0;
+    EXPECT_EQ(CallProbe("ProbeErrorMode", &mode, sizeof mode), 1u);
+    return mode;
+}
+
 void VarnokProcess::ChooseMenuItem(UINT id) const {
     PostMessageA(form_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }

@@ -72,6 +72,8 @@ class VarnokProcess {
     ProbeMenu ReadMenu() const;
     // The control's caption measured in its own font, and its client area.
     ProbeCaption MeasureCaption(HWND control) const;
+    // The program's error mode (SEM_* flags).
+    UINT ErrorMode() const;
     // Chooses a menu item by command id, as a click in the menu does.
     void ChooseMenuItem(UINT id) const;
 

@@ -65,4 +65,12 @@ extern "C" DWORD WINAPI ProbeMeasureCaption(void* param) {
     return measured && GetClientRect(record->window, &record->client) ? 1 : 0;
 }
 
+extern "C" DWORD WINAPI ProbeErrorMode(void* param) {
+    // Windows XP has no GetErrorMode: the mode is read by setting it and setting it back.
+    const UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    *static_cast<UINT*>(param) = mode;
+    return 1;
+}
+
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

@@ -38,4 +38,6 @@ __declspec(dllexport) DWORD WINAPI ProbeDropFiles(void* drop);
 __declspec(dllexport) DWORD WINAPI ProbeReadMenu(void* menu);
 // Measures the caption of the record's window; 0 when it cannot.
 __declspec(dllexport) DWORD WINAPI ProbeMeasureCaption(void* caption);
+// The process's error mode (SEM_* flags) into the UINT the record is.
+__declspec(dllexport) DWORD WINAPI ProbeErrorMode(void* mode);
 }

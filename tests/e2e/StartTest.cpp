@@ -82,6 +82,8 @@ TEST(Start, TheWindowIsLaidOutAsDesigned) {
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_NE(GetMenu(form), nullptr);
+    // A drive probed without its disk fails quietly: no system box over the program's own.
+    EXPECT_TRUE(varnok.ErrorMode() & SEM_FAILCRITICALERRORS);
 
     for (const Expected& e : Layout) {
         SCOPED_TRACE(e.text);

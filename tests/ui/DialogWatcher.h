@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -12,7 +13,8 @@
 
 namespace watch {
 using Clock = std::chrono::steady_clock;
-constexpr auto Deadline = std::chrono::seconds(10);
+// How long an answered dialog may take to close before it counts as not closing by itself.
+constexpr auto Deadline = std::chrono::seconds(30);
 
 struct WindowSearch {
     std::string className;
@@ -78,36 +80,48 @@ class DialogWatcher {
     // answer runs on the watcher's thread with the dialog window once it is shown.
     explicit DialogWatcher(std::function<void(HWND)> answer)
         : thread_([this, answer = std::move(answer)] { Run(answer); }) {}
-    ~DialogWatcher() {
-        if (thread_.joinable()) thread_.join();
-    }
+    ~DialogWatcher() { Stop(); }
     // Waits for the watcher; true when it found the dialog and the dialog closed by itself.
+    // Called once the call that shows the dialog has returned.
     bool Finish() {
-        if (thread_.joinable()) thread_.join();
+        Stop();
         return found_ && closed_;
     }
     HWND Dialog() const { return dialog_; }
 
   private:
+    void Stop() {
+        returned_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+
     void Run(const std::function<void(HWND)>& answer) {
-        found_ = watch::WaitFor([this] {
-            auto dialogs = watch::DialogWindows();
-            if (dialogs.empty()) return false;
+        // However late a slow machine shows the dialog, it is answered: the watcher waits
+        // until it shows or the call that was to show it has returned.
+        while (!returned_ && !found_) {
+            const std::vector<HWND> dialogs = watch::DialogWindows();
+            if (dialogs.empty()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
             dialog_ = dialogs.front();
-            return true;
-        });
+            found_ = true;
+        }
         if (!found_) return;
         answer(dialog_);
         closed_ = watch::WaitFor([this] { return !IsWindow(dialog_); });
-        // Whatever the answer missed (a second box, a refused name): cancel until all close.
-        for (int round = 0; round < 5 && !watch::DialogWindows().empty(); ++round) {
-            for (HWND open : watch::DialogWindows()) watch::Press(open, IDCANCEL);
-            watch::WaitFor([] { return watch::DialogWindows().empty(); });
+        // Whatever the answer missed (a second box, a refused name) is cancelled until every
+        // dialog has closed: the test's thread waits inside the dialog until then.
+        for (std::vector<HWND> open = watch::DialogWindows(); !open.empty();
+             open = watch::DialogWindows()) {
+            for (HWND dialog : open) watch::Press(dialog, IDCANCEL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }
 
     HWND dialog_ = nullptr;
-    bool found_ = false;
+    std::atomic<bool> found_{false};
     bool closed_ = false;
+    std::atomic<bool> returned_{false};
     std::thread thread_;
 };
