@@ -18,6 +18,19 @@ void KeptPieceDigest::Add(const char* bytes, uint32_t size, uint32_t tag) {
 
 std::optional<std::string> KeptPieceDigest::Finish() { return digest_->Finish(); }
 
+HashingCopyFeed::HashingCopyFeed()
+    : buffer_(CopyBufferSize()), digest_(std::make_unique<Sha256>()) {}
+
+HashingCopyFeed::~HashingCopyFeed() = default;
+
+uint32_t HashingCopyFeed::BufferSize() const { return static_cast<uint32_t>(buffer_.size()); }
+
+char* HashingCopyFeed::TakeBuffer() { return buffer_.data(); }
+
+void HashingCopyFeed::Pass(char* buffer, uint32_t size) { digest_->Add(buffer, size); }
+
+std::optional<std::string> HashingCopyFeed::Finish() { return digest_->Finish(); }
+
 SideBySideRead ReadSideBySide(FileStream& source, FileStream& piece, int64_t count,
                               const CopyPace& pace, HashFeed& feed, int pieceLane) {
     SideBySideRead result;

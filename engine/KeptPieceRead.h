@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
@@ -29,6 +30,23 @@ class KeptPieceDigest : public FeedWork {
     std::optional<std::string> Finish();
 
   private:
+    std::unique_ptr<Sha256> digest_;
+};
+
+// One buffer for a copy, whose bytes are hashed on the copying thread as each run is written:
+// a piece written again is proven to hold the bytes of its line.
+class HashingCopyFeed : public CopyFeed {
+  public:
+    HashingCopyFeed();
+    ~HashingCopyFeed() override;
+    uint32_t BufferSize() const override;
+    char* TakeBuffer() override;
+    void Pass(char* buffer, uint32_t size) override;
+    // The digits of the bytes written; nothing when the system failed.
+    std::optional<std::string> Finish();
+
+  private:
+    std::vector<char> buffer_;
     std::unique_ptr<Sha256> digest_;
 };
 

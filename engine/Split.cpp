@@ -195,19 +195,13 @@ class Splitter {
             if (!YieldToWindow(done)) return false;
             hooks_.SetStatus(CheckingKeptPieceText(name_, n));
             const int64_t size = plan.SizeOf(n);
-            switch (
-                ReadKeptPiece(n, size, source, done, kept.digests[static_cast<size_t>(n - 1)])) {
-            case KeptFinding::Same:
-                break;
-            case KeptFinding::PieceDiffers:
-                // The source is right there, and its bytes match the line: no question.
-                if (!WriteKeptPieceAgain(n, size, source, done, steps)) return false;
-                break;
-            case KeptFinding::SourceDiffers:
-                return StartOver(plan, n, source, kept, done);
-            case KeptFinding::Ended:
-                return false;
-            }
+            const std::string& listed = kept.digests[static_cast<size_t>(n - 1)];
+            KeptFinding found = ReadKeptPiece(n, size, source, done, listed);
+            // The source is right there, and its bytes match the line: no question.
+            if (found == KeptFinding::PieceDiffers)
+                found = WriteKeptPieceAgain(n, size, source, done, steps, listed);
+            if (found == KeptFinding::SourceDiffers) return StartOver(plan, n, source, kept, done);
+            if (found != KeptFinding::Same) return false;
             done += size;
         }
         feed_->Rest(KeptLane());
@@ -243,29 +237,37 @@ class Splitter {
     }
 
     // Writes kept piece n again from the source's bytes just checked, into a work file that
-    // takes the piece's name only whole and on the disk: a stop or a failure leaves the
-    // earlier run's piece, for the next resume to write. False after telling the user, or on
-    // a stop.
-    bool WriteKeptPieceAgain(int64_t n, int64_t size, FileStream& source, int64_t done,
-                             const PieceSteps& steps) {
+    // takes the piece's name only whole, on the disk and with the bytes of its line: a stop
+    // or a failure leaves the earlier run's piece, for the next resume to write. Same once
+    // written; SourceDiffers when the source changed since; Ended after telling the user, or
+    // on a stop.
+    KeptFinding WriteKeptPieceAgain(int64_t n, int64_t size, FileStream& source, int64_t done,
+                                    const PieceSteps& steps, const std::string& listed) {
         const std::string path = PieceAt(n), part = path + ".~part";
         hooks_.SetStatus("Разделение файла " + name_ + steps.statusWord + PieceName(name_, n));
         if (source.Seek(done, SeekOrigin::FromBeginning) != done) {
             hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
-            return false;
+            return KeptFinding::Ended;
         }
         FileStream target;
-        if (!OpenTarget(target, part, "Невозможно создание части " + path + "!")) return false;
+        if (!OpenTarget(target, part, "Невозможно создание части " + path + "!"))
+            return KeptFinding::Ended;
+        HashingCopyFeed hashed;
         // Its bytes were counted as they were checked.
         const CopyResult copied = CopyStreamBytes(
-            target, source, size, [&](int64_t) { return YieldToWindow(done + size); });
+            target, source, size, [&](int64_t) { return YieldToWindow(done + size); }, &hashed);
         const bool whole = !copied.stopped && copied.written == size && target.Flush();
         target.Close();
-        if (whole && ReplaceFileWith(part, path)) return true;
+        const std::optional<std::string> digits = whole ? hashed.Finish() : std::nullopt;
+        if (digits == listed && ReplaceFileWith(part, path)) return KeptFinding::Same;
         RemoveFile(part);
-        if (!copied.stopped)
+        if (digits && digits != listed) return KeptFinding::SourceDiffers;
+        if (whole && !digits)
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + request_.sourcePath +
+                               "!");
+        else if (!copied.stopped)
             ShowCopyFailure(copied, "Невозможно записать часть " + path + " полностью!");
-        return false;
+        return KeptFinding::Ended;
     }
 
     // The source differs from kept piece n's line: the split starts over from piece 1 (kept
