@@ -32,6 +32,18 @@ void CheckFileWriter::Remove() {
     RemoveFile(path_);
 }
 
+bool CheckFileWriter::KeepFirstLines(int64_t lines) {
+    size_t end = 0;
+    // Every line ends in "\n", and no name holds one.
+    for (int64_t n = 0; n < lines && end < text_.size(); ++n) end = text_.find('\n', end) + 1;
+    text_.resize(end);
+    // The file is held open without sharing: closed first, for Save to open it again.
+    stream_.Close();
+    const bool saved = Save() && stream_.Flush();
+    stream_.Close();
+    return saved;
+}
+
 uint64_t CheckFileWriter::BytesWith(int64_t pieceNumber) const {
     const std::string digits(kDigits, '0');
     return text_.size() + CheckLine(digits, PieceName(fileName_, pieceNumber)).size() +

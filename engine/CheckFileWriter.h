@@ -22,6 +22,9 @@ class CheckFileWriter {
     void Close() { stream_.Close(); }
     // Closes and deletes the file.
     void Remove();
+    // Writes the file anew with its first lines only, on the disk, and closes it; false when
+    // it cannot.
+    bool KeepFirstLines(int64_t lines);
     // The bytes the file holds once the lines of piece n and of the whole file are added.
     uint64_t BytesWith(int64_t pieceNumber) const;
 

@@ -13,13 +13,16 @@ constexpr uint32_t kLargestStateFile = 4096;
 
 // The lines of a state file up to its own check: the heading, the pieces' count and the
 // digest of their digits, and the state.
-std::string StateBody(const std::vector<std::string>& digests, const std::string& state) {
-    std::string listed;
-    for (const std::string& digits : digests) listed += digits + "\n";
-    const std::optional<std::string> ofListed = Sha256Of(listed.data(), listed.size());
-    if (!ofListed) return {};
-    return std::string(kStateHeading) + "\r\npieces " + DecimalText(digests.size()) +
-           "\r\nlisted " + *ofListed + "\r\nstate " + state + "\r\n";
+std::string StateBody(const StateBinding& binding, const std::string& state) {
+    return std::string(kStateHeading) + "\r\npieces " + DecimalText(binding.pieces) +
+           "\r\nlisted " + binding.listed + "\r\nstate " + state + "\r\n";
+}
+
+// The whole file's text: the body and its own check; empty when no digest can be had.
+std::string StateText(const StateBinding& binding, const std::string& state) {
+    const std::string body = StateBody(binding, state);
+    const std::optional<std::string> check = Sha256Of(body.data(), body.size());
+    return check ? body + "check " + *check + "\r\n" : std::string();
 }
 
 } // namespace
@@ -28,18 +31,38 @@ std::string WholeStatePath(const std::string& folder, const std::string& fileNam
     return folder + CheckFileName(fileName) + ".~state";
 }
 
-bool SaveWholeState(const std::string& path, const std::vector<std::string>& digests,
+ListedDigits::ListedDigits() : digest_(std::make_unique<Sha256>()) {}
+
+ListedDigits::ListedDigits(const std::vector<std::string>& digests) : ListedDigits() {
+    for (const std::string& digits : digests) Add(digits);
+}
+
+ListedDigits::~ListedDigits() = default;
+ListedDigits::ListedDigits(ListedDigits&&) noexcept = default;
+ListedDigits& ListedDigits::operator=(ListedDigits&&) noexcept = default;
+
+void ListedDigits::Add(const std::string& digits) {
+    const std::string line = digits + "\n";
+    digest_->Add(line.data(), line.size());
+    ++count_;
+}
+
+std::optional<StateBinding> ListedDigits::Binding() const {
+    const std::optional<std::string> listed = digest_->Peek();
+    if (!listed) return std::nullopt;
+    return StateBinding{count_, *listed};
+}
+
+bool SaveWholeState(const std::string& path, const StateBinding& binding,
                     const std::string& state) {
-    const std::string body = StateBody(digests, state);
-    const std::optional<std::string> check = Sha256Of(body.data(), body.size());
-    if (body.empty() || !check) return false;
-    const std::string text = body + "check " + *check + "\r\n";
+    const std::string text = StateText(binding, state);
+    if (text.empty()) return false;
     FileStream file = OpenWriteStream(path);
     return file.Write(text.data(), static_cast<uint32_t>(text.size())) == text.size();
 }
 
 std::optional<std::string> LoadWholeState(const std::string& path,
-                                          const std::vector<std::string>& digests) {
+                                          const std::vector<std::string>& digests, uint64_t bytes) {
     FileStream file = OpenReadStream(path);
     const int64_t size = file.Size();
     if (size <= 0 || size > kLargestStateFile) return std::nullopt;
@@ -51,10 +74,12 @@ std::optional<std::string> LoadWholeState(const std::string& path,
         return std::nullopt;
     const std::string state = text.substr(stateAt + 8, checkAt - stateAt - 8);
     // Saved after exactly these pieces, whole, and in this program's own form.
-    const std::string body = StateBody(digests, state);
-    const std::optional<std::string> check = Sha256Of(body.data(), body.size());
-    if (body.empty() || !check || text != body + "check " + *check + "\r\n") return std::nullopt;
-    if (!Sha256().ResumeFrom(state)) return std::nullopt;
+    const std::optional<StateBinding> binding = ListedDigits(digests).Binding();
+    if (!binding || text != StateText(*binding, state)) return std::nullopt;
+    // And after exactly their bytes: a state of other bytes would give the pieces' lines
+    // right and the whole file's wrong.
+    Sha256 digest;
+    if (!digest.ResumeFrom(state) || digest.Length() != bytes) return std::nullopt;
     return state;
 }
 
@@ -72,7 +97,9 @@ KeptPieces FindKeptPieces(const std::string& folder, const std::string& fileName
         if (!IsExistingFile(path) || static_cast<int64_t>(LookupFileSize(path)) != plan.SizeOf(n))
             return {};
     }
-    return {digests, LoadWholeState(WholeStatePath(folder, fileName), digests)};
+    uint64_t bytes = 0;
+    for (int64_t n = 1; n <= listed; ++n) bytes += static_cast<uint64_t>(plan.SizeOf(n));
+    return {digests, LoadWholeState(WholeStatePath(folder, fileName), digests, bytes)};
 }
 
 std::string ResumeQuestion(const std::string& fileName, int64_t kept) {

@@ -3,11 +3,14 @@
 // split of the same file with the same piece sizes goes on after them.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/PieceSet.h"
+
+class Sha256;
 
 // Pieces 1 .. digests.size() of an unfinished set; none when there is nothing to resume.
 struct KeptPieces {
@@ -23,7 +26,8 @@ struct KeptPieces {
 // not the whole file, each piece is there with exactly its planned size, and k is below the
 // plan's count. None for a complete set, for a check file of any other shape, or when a listed
 // piece is missing or of another size (nothing after the first such piece can be trusted).
-// The whole file's digest state comes along when one was saved after exactly those pieces.
+// The whole file's digest state comes along when one was saved after exactly those pieces and
+// their planned bytes.
 KeptPieces FindKeptPieces(const std::string& folder, const std::string& fileName,
                           const PiecePlan& plan);
 
@@ -32,13 +36,40 @@ KeptPieces FindKeptPieces(const std::string& folder, const std::string& fileName
 // not a second time for the whole file. Removed with the check file, and once the set is
 // complete.
 std::string WholeStatePath(const std::string& folder, const std::string& fileName);
-// Writes the state after the pieces with these digests; false when it cannot.
-bool SaveWholeState(const std::string& path, const std::vector<std::string>& digests,
-                    const std::string& state);
-// The state saved after exactly the pieces with these digests; nothing for a file that is
-// missing, damaged, saved after other pieces, or not usable by this processor's digest.
+
+// What a saved state is bound to: the count of the pieces listed and the digest of their
+// digits, a line each.
+struct StateBinding {
+    int64_t pieces = 0;
+    std::string listed;
+};
+
+// The digits of the pieces listed so far, taken into a running digest as each is listed, so
+// that binding a state after piece n costs the same whatever n.
+class ListedDigits {
+  public:
+    ListedDigits();
+    explicit ListedDigits(const std::vector<std::string>& digests);
+    ~ListedDigits();
+    ListedDigits(ListedDigits&&) noexcept;
+    ListedDigits& operator=(ListedDigits&&) noexcept;
+
+    void Add(const std::string& digits);
+    // Nothing when the system gave no digest.
+    std::optional<StateBinding> Binding() const;
+
+  private:
+    std::unique_ptr<Sha256> digest_;
+    int64_t count_ = 0;
+};
+
+// Writes the state after the pieces bound; false when it cannot.
+bool SaveWholeState(const std::string& path, const StateBinding& binding, const std::string& state);
+// The state saved after exactly the pieces with these digests, whose bytes add up to bytes;
+// nothing for a file that is missing, damaged, saved after other pieces or bytes, or not
+// usable by this processor's digest.
 std::optional<std::string> LoadWholeState(const std::string& path,
-                                          const std::vector<std::string>& digests);
+                                          const std::vector<std::string>& digests, uint64_t bytes);
 
 // Asked before anything is written: Yes goes on after the kept pieces, No starts over.
 std::string ResumeQuestion(const std::string& fileName, int64_t kept);

@@ -104,9 +104,12 @@ const CryptoApiCalls& CryptoApi() {
     return calls;
 }
 
+// Set only by tests, before the threads that hash are started.
+bool systemPreferred = false;
+
 Sha256Source Resolve(Sha256Source source) {
     if (source != Sha256Source::Best) return source;
-    if (HasShaInstructions()) return Sha256Source::Processor;
+    if (HasShaInstructions() && !systemPreferred) return Sha256Source::Processor;
     return Cng().Complete() ? Sha256Source::Cng : Sha256Source::CryptoApi;
 }
 
@@ -144,6 +147,8 @@ std::optional<uint64_t> scriptedFailure;
 } // namespace
 
 void FailSha256After(std::optional<uint64_t> limit) { scriptedFailure = limit; }
+
+void PreferSystemSha256(bool prefer) { systemPreferred = prefer; }
 
 Sha256::Sha256(Sha256Source source) : source_(Resolve(source)), failAfter_(scriptedFailure) {
     if (source_ == Sha256Source::Processor) {

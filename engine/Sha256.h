@@ -40,6 +40,8 @@ class Sha256 {
     // Goes on from a state SavedState gave, as if its bytes had been added; false, and nothing
     // changed, when the text is not such a state or this digest is not the program's own.
     bool ResumeFrom(const std::string& state);
+    // The bytes taken so far, those of a state gone on from included.
+    uint64_t Length() const { return length_; }
 
   private:
     void Release();
@@ -62,6 +64,9 @@ class Sha256 {
 // Lets tests script a failing digest: every digest made from now on fails once it is given
 // more than limit bytes; nothing makes them as usual again.
 void FailSha256After(std::optional<uint64_t> limit);
+// Lets tests take the path of a processor without the SHA extensions where it has them: every
+// digest made from now on with Best comes from the system while prefer holds.
+void PreferSystemSha256(bool prefer);
 
 // Whether the processor or the system has the given SHA-256 at all.
 bool HasSha256(Sha256Source source = Sha256Source::Best);

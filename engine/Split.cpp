@@ -6,6 +6,7 @@
 #include "engine/CheckFileWriter.h"
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
+#include "engine/KeptPieceRead.h"
 #include "engine/PieceSet.h"
 #include "engine/Resume.h"
 #include "engine/Sha256.h"
@@ -84,7 +85,8 @@ class Splitter {
         }
         if (!done) return;
         const std::string completed = "Разделение файла " + name_ + " завершенно";
-        hooks_.ShowMessage(completed);
+        const std::string line = recovery_.DoneLine();
+        hooks_.ShowMessage(line.empty() ? completed : completed + "\r\n" + line);
         hooks_.SetStatus(completed);
     }
 
@@ -97,6 +99,12 @@ class Splitter {
     }
 
     bool YieldToWindow(int64_t done) { return YieldToWindow(done, done, fileSize_); }
+
+    // Lets the window run without a progress figure; false when asked to stop.
+    bool KeepGoing() {
+        hooks_.KeepResponsive();
+        return !hooks_.StopRequested();
+    }
 
     // Copies one piece that starts at byte start of the source, yielding during a long copy.
     CopyResult CopyPiece(FileStream& target, FileStream& source, int64_t size, int64_t start,
@@ -115,10 +123,12 @@ class Splitter {
     // whole file's digest so far, and those bytes are hashed once.
     void StartHashing() {
         if (!HasSha256()) return;
-        feed_ = std::make_unique<HashFeed>(request_.recovery ? SplitRecovery::FeedLanes : 2,
-                                           CopyBufferSize());
+        feed_ = std::make_unique<HashFeed>(KeptLane() + 1, CopyBufferSize());
         if (!feed_->Ready() || !feed_->Begin(kWholeLane)) feed_.reset();
     }
+
+    // The lane a resumed split hashes each kept piece's own bytes on, after the others.
+    int KeptLane() const { return request_.recovery ? SplitRecovery::FeedLanes : 2; }
 
     // Writes the check file with the lines so far (a fresh one at the start, the earlier
     // disks' pieces on a later disk); false after telling the user.
@@ -135,7 +145,7 @@ class Splitter {
     // split's would.
     bool SaveCheckFile(const KeptPieces& kept) {
         if (!SaveCheckFile()) return false;
-        listed_ = kept.digests;
+        listed_ = ListedDigits(kept.digests);
         for (int64_t n = 1; n <= kept.Count(); ++n) {
             if (!NoteDigest(kept.digests[static_cast<size_t>(n - 1)], PieceName(name_, n),
                             PieceAt(n)))
@@ -163,12 +173,16 @@ class Splitter {
         return false;
     }
 
+    // What reading a kept piece beside the source's bytes of it found.
+    enum class KeptFinding { Same, PieceDiffers, SourceDiffers, Ended };
+
     // Reads the kept pieces' bytes of the source once, through the feed, so that the whole
-    // file's digest runs on through them, and checks each against its listed digest; done
-    // then counts them. A piece that differs starts the split over (kept empty) when the user
-    // agrees. False when the split ends here, with nothing written.
-    bool CheckKeptPieces(const PiecePlan& plan, FileStream& source, KeptPieces& kept,
-                         int64_t& done) {
+    // file's digest runs on through them, and checks each against its listed digest, the
+    // piece's own bytes beside them; done then counts them. A piece whose own bytes differ is
+    // written again from the source; a source that differs starts the split over (kept empty)
+    // when the user agrees. False when the split ends here, the earlier run's set kept.
+    bool CheckKeptPieces(const PiecePlan& plan, const PieceSteps& steps, FileStream& source,
+                         KeptPieces& kept, int64_t& done) {
         // With the whole file's state saved after the kept pieces, their bytes are hashed once,
         // against their lines, and the whole file's digest goes on from the state after them.
         wholeResting_ = kept.Count() > 0 && kept.wholeState.has_value();
@@ -176,44 +190,113 @@ class Splitter {
             feed_->Rest(kWholeLane);
             BeginPieceLaneAtFirst();
         }
+        if (kept.Count() > 0) feed_->Begin(KeptLane(), keptDigest_);
         for (int64_t n = 1; n <= kept.Count(); ++n) {
             if (!YieldToWindow(done)) return false;
             hooks_.SetStatus(CheckingKeptPieceText(name_, n));
             const int64_t size = plan.SizeOf(n);
-            const CopyResult read = ReadThroughFeed(
-                source, size, [&](int64_t got) { return YieldToWindow(done + got); }, *feed_);
-            if (read.stopped) return false;
-            if (read.written != size) {
-                hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
-                return false;
-            }
-            const std::optional<std::string> digits = TakePieceDigest(n);
-            if (!digits) {
-                hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " +
-                                   request_.sourcePath + "!");
-                return false;
-            }
-            if (*digits != kept.digests[static_cast<size_t>(n - 1)]) {
-                if (!hooks_.AskOkCancel(KeptPieceDiffersQuestion(name_, n))) return false;
-                kept = {};
-                done = 0;
-                wholeResting_ = false;
-                if (source.Seek(0, SeekOrigin::FromBeginning) != 0) {
-                    hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
-                    return false;
-                }
-                // The recovery file starts over with the feed.
-                const bool recovering = recovery_.Active();
-                recovery_.Drop();
-                feed_.reset();
-                StartHashing();
-                pieceLaneAtFirst_ = false;
-                if (recovering) recovery_.BeginBeside(hooks_, feed_.get(), plan);
-                if (recovery_.Active()) BeginPieceLaneAtFirst();
-                return true;
-            }
+            const std::string& listed = kept.digests[static_cast<size_t>(n - 1)];
+            KeptFinding found = ReadKeptPiece(n, size, source, done, listed);
+            // The source is right there, and its bytes match the line: no question.
+            if (found == KeptFinding::PieceDiffers)
+                found = WriteKeptPieceAgain(n, size, source, done, steps, listed);
+            if (found == KeptFinding::SourceDiffers) return StartOver(plan, n, source, kept, done);
+            if (found != KeptFinding::Same) return false;
             done += size;
         }
+        feed_->Rest(KeptLane());
+        return GoOnAfterKept(kept);
+    }
+
+    // Reads kept piece n beside the source's bytes of it, which go to the file's digests;
+    // Ended after telling the user, or on a stop.
+    KeptFinding ReadKeptPiece(int64_t n, int64_t size, FileStream& source, int64_t done,
+                              const std::string& listed) {
+        FileStream piece = OpenReadStream(PieceAt(n));
+        keptDigest_.Restart();
+        const SideBySideRead read = ReadSideBySide(
+            source, piece, size, [&](int64_t got) { return YieldToWindow(done + got); }, *feed_,
+            KeptLane());
+        if (read.source.stopped) return KeptFinding::Ended;
+        if (read.source.written != size) {
+            hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
+            return KeptFinding::Ended;
+        }
+        const std::optional<std::string> digits = TakePieceDigest(n);
+        if (!digits) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + request_.sourcePath +
+                               "!");
+            return KeptFinding::Ended;
+        }
+        if (*digits != listed) return KeptFinding::SourceDiffers;
+        feed_->Drain(KeptLane());
+        const std::optional<std::string> own = keptDigest_.Finish();
+        // A piece cut short or grown since it was measured is not the one listed either.
+        const bool whole = read.pieceBytes == size && piece.Size() == size;
+        return whole && own == listed ? KeptFinding::Same : KeptFinding::PieceDiffers;
+    }
+
+    // Writes kept piece n again from the source's bytes just checked, into a work file that
+    // takes the piece's name only whole, on the disk and with the bytes of its line: a stop
+    // or a failure leaves the earlier run's piece, for the next resume to write. Same once
+    // written; SourceDiffers when the source changed since; Ended after telling the user, or
+    // on a stop.
+    KeptFinding WriteKeptPieceAgain(int64_t n, int64_t size, FileStream& source, int64_t done,
+                                    const PieceSteps& steps, const std::string& listed) {
+        const std::string path = PieceAt(n), part = path + ".~part";
+        hooks_.SetStatus("Разделение файла " + name_ + steps.statusWord + PieceName(name_, n));
+        if (source.Seek(done, SeekOrigin::FromBeginning) != done) {
+            hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
+            return KeptFinding::Ended;
+        }
+        FileStream target;
+        if (!OpenTarget(target, part, "Невозможно создание части " + path + "!"))
+            return KeptFinding::Ended;
+        HashingCopyFeed hashed;
+        // Its bytes were counted as they were checked.
+        const CopyResult copied = CopyStreamBytes(
+            target, source, size, [&](int64_t) { return YieldToWindow(done + size); }, &hashed);
+        const bool whole = !copied.stopped && copied.written == size && target.Flush();
+        target.Close();
+        const std::optional<std::string> digits = whole ? hashed.Finish() : std::nullopt;
+        if (digits == listed && ReplaceFileWith(part, path)) return KeptFinding::Same;
+        RemoveFile(part);
+        if (digits && digits != listed) return KeptFinding::SourceDiffers;
+        if (whole && !digits)
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + request_.sourcePath +
+                               "!");
+        else if (!copied.stopped)
+            ShowCopyFailure(copied, "Невозможно записать часть " + path + " полностью!");
+        return KeptFinding::Ended;
+    }
+
+    // The source differs from kept piece n's line: the split starts over from piece 1 (kept
+    // empty) when the user agrees. False when the split ends here, with nothing written.
+    bool StartOver(const PiecePlan& plan, int64_t n, FileStream& source, KeptPieces& kept,
+                   int64_t& done) {
+        if (!hooks_.AskOkCancel(KeptPieceDiffersQuestion(name_, n))) return false;
+        kept = {};
+        done = 0;
+        wholeResting_ = false;
+        if (source.Seek(0, SeekOrigin::FromBeginning) != 0) {
+            hooks_.ShowMessage("Невозможно прочитать файл " + name_ + " полностью!");
+            return false;
+        }
+        // The recovery file starts over with the feed.
+        const bool recovering = recovery_.Active();
+        recovery_.Drop();
+        feed_.reset();
+        StartHashing();
+        pieceLaneAtFirst_ = false;
+        if (recovering) recovery_.BeginBeside(hooks_, feed_.get(), plan);
+        if (recovery_.Active()) BeginPieceLaneAtFirst();
+        return true;
+    }
+
+    // After the kept pieces' check: the whole file's digest goes on from the saved state when
+    // it rested, and what a failure or a stop of this run leaves is noted. False after telling
+    // the user.
+    bool GoOnAfterKept(const KeptPieces& kept) {
         if (wholeResting_) {
             wholeResting_ = false;
             if (!feed_->Begin(kWholeLane, *kept.wholeState)) {
@@ -222,8 +305,13 @@ class Splitter {
                 return false;
             }
         }
-        // The kept pieces are this split's now: a failure or a stop removes them with the rest.
-        if (kept.Count() > 0) checkMade_ = true;
+        // The kept pieces stay the earlier run's: a failure or a stop of this one leaves them,
+        // with their lines and the state after them, so that the split can be resumed again.
+        keptCount_ = kept.Count();
+        if (keptCount_ > 0 && savesState_) {
+            keptState_ = feed_->SavedState(kWholeLane);
+            keptBinding_ = ListedDigits(kept.digests).Binding();
+        }
         return true;
     }
 
@@ -267,7 +355,7 @@ class Splitter {
         if (!feed_) return true;
         const std::optional<std::string> digits = TakePieceDigest(n);
         if (!NoteDigest(digits, PieceName(name_, n), PieceAt(n))) return false;
-        listed_.push_back(*digits);
+        listed_.Add(*digits);
         if (savesState_) SaveStateAfterPieces();
         return true;
     }
@@ -276,7 +364,10 @@ class Splitter {
     // that cannot save it goes on (a resume then hashes the kept bytes for the whole file too).
     void SaveStateAfterPieces() {
         const std::optional<std::string> state = feed_->SavedState(kWholeLane);
-        if (state) SaveWholeState(statePath_, listed_, *state);
+        if (!state) return;
+        // Bound to the lines by a running digest of them: the same cost after every piece.
+        const std::optional<StateBinding> binding = listed_.Binding();
+        if (binding) SaveWholeState(statePath_, *binding, *state);
     }
 
     bool NoteWhole() {
@@ -338,13 +429,29 @@ class Splitter {
     std::string PieceAt(int64_t n) const { return PiecePath(request_.targetFolder, name_, n); }
 
     // A partial set would later join into a shorter file reported as done, and the source is
-    // whole: pieces 1 .. last go. Always false, for the caller to return.
+    // whole: the pieces this run wrote, up to last, go. Always false, for the caller to return.
     bool Discard(int64_t last, FileStream& open) {
         open.Close();
-        for (int64_t n = 1; n <= last; ++n) RemoveFile(PieceAt(n));
-        RemoveCheckFile();
+        for (int64_t n = keptCount_ + 1; n <= last; ++n) RemoveFile(PieceAt(n));
+        if (keptCount_ > 0)
+            KeepEarlierRun();
+        else
+            RemoveCheckFile();
         recovery_.Drop();
         return false;
+    }
+
+    // A resumed split that fails or stops leaves the earlier run's pieces, their lines and the
+    // state after them, so that it can be resumed again.
+    void KeepEarlierRun() {
+        // Not written anew yet: the earlier run's check file and state are as they were.
+        if (!checkMade_) return;
+        check_.KeepFirstLines(keptCount_);
+        checkMade_ = false;
+        if (keptState_ && keptBinding_)
+            SaveWholeState(statePath_, *keptBinding_, *keptState_);
+        else
+            RemoveWholeState();
     }
 
     // Pieces above the new set's count are left from an earlier, longer split of the same
@@ -396,6 +503,7 @@ class Splitter {
         FileStream source, piece;
         KeptPieces kept;
         if (!OfferResume(plan, kept)) return false;
+        if (!recovery_.JudgeBeside([this] { return KeepGoing(); })) return false;
         // Only these two methods resume: they save the whole file's state after each piece.
         savesState_ = feed_ != nullptr;
         if (request_.recovery) recovery_.BeginBeside(hooks_, feed_.get(), plan);
@@ -403,7 +511,7 @@ class Splitter {
         if (steps.yieldBeforeOpening && !YieldToWindow(0)) return Discard(0, piece);
         if (!OpenSource(source)) return Discard(0, piece);
         int64_t done = 0;
-        if (!CheckKeptPieces(plan, source, kept, done)) return false;
+        if (!CheckKeptPieces(plan, steps, source, kept, done)) return false;
         for (int64_t n = kept.Count() + 1; n <= plan.count; ++n) {
             if (steps.yieldBeforeOpening && !YieldToWindow(done)) return Discard(n - 1, piece);
             const std::string path = PieceAt(n);
@@ -415,7 +523,8 @@ class Splitter {
             hooks_.SetStatus("Разделение файла " + name_ + steps.statusWord + PieceName(name_, n));
             const int64_t size = plan.SizeOf(n);
             const CopyResult copied = CopyPiece(piece, source, size, done, false);
-            if (copied.stopped || copied.written != size) {
+            // On the disk before its line: after a power cut a listed piece must hold its bytes.
+            if (copied.stopped || copied.written != size || !piece.Flush()) {
                 if (!copied.stopped)
                     ShowCopyFailure(copied, "Невозможно записать часть " + path + " полностью!");
                 return Discard(n, piece);
@@ -498,10 +607,7 @@ class Splitter {
             const uint64_t free = system_.freeSpace(root).value_or(0);
             return std::min(free, LargestFileOn(system_.fileSystem(root)).value_or(free));
         };
-        return recovery_.FinishOnDisks(hooks_, {Letter(), room, [this] {
-                                                    hooks_.KeepResponsive();
-                                                    return !hooks_.StopRequested();
-                                                }});
+        return recovery_.FinishOnDisks(hooks_, {Letter(), room, [this] { return KeepGoing(); }});
     }
 
     // Asks for another disk while the one in the drive has no room; false on Cancel.
@@ -523,6 +629,8 @@ class Splitter {
                                           int64_t size) {
         FileStream piece;
         if (!YieldToWindow(start, 0, size)) return StopOnDisk(n, piece, false);
+        if (!recovery_.ClearOnDisk([this] { return KeepGoing(); }))
+            return StopOnDisk(n, piece, false);
         // Whichever disk is read, its check file tells what is on the disks so far.
         if (!SaveCheckFile()) return std::nullopt;
         const std::string path = PieceAt(n);
@@ -636,12 +744,16 @@ class Splitter {
     CheckFileWriter check_;
     // Before the feed: the feed's threads, which may still work for it, end first.
     SplitRecovery recovery_;
-    std::unique_ptr<HashFeed> feed_;  // none when the system has no SHA-256
-    bool checkMade_ = false;          // on the disk in the drive
-    const std::string statePath_;     // the whole file's digest state, beside the check file
-    std::vector<std::string> listed_; // the digits of the pieces in the check file so far
-    bool savesState_ = false;         // after each piece, for a resume
-    bool wholeResting_ = false;       // while kept pieces are checked from a saved state
+    KeptPieceDigest keptDigest_;           // before the feed too: its lane works for it
+    std::unique_ptr<HashFeed> feed_;       // none when the system has no SHA-256
+    bool checkMade_ = false;               // on the disk in the drive
+    const std::string statePath_;          // the whole file's digest state, beside the check file
+    ListedDigits listed_;                  // the digits of the pieces in the check file so far
+    int64_t keptCount_ = 0;                // the earlier run's pieces a resumed split goes on after
+    std::optional<std::string> keptState_; // the whole file's digest state after them
+    std::optional<StateBinding> keptBinding_; // and their lines
+    bool savesState_ = false;                 // after each piece, for a resume
+    bool wholeResting_ = false;               // while kept pieces are checked from a saved state
     bool pieceLaneAtFirst_ = false; // the piece lane, not the whole file's, gives piece 1's digits
 };
 

@@ -6,8 +6,10 @@
 
 #include "engine/FileServices.h"
 #include "engine/Par2.h"
+#include "engine/Par2Reader.h"
 #include "engine/PieceSet.h"
 #include "engine/Text.h"
+#include "engine/Utf8.h"
 
 void SplitRecovery::Begin(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount,
                           const std::string& workPath) {
@@ -44,8 +46,59 @@ SplitRecovery::~SplitRecovery() {
     RemoveFile(writer_->WorkPath());
 }
 
+std::optional<RecoveryNameHolder>
+SplitRecovery::Judge(const std::function<bool()>& keepGoing) const {
+    if (!IsExistingFile(FinalPath())) return RecoveryNameHolder::Nobody;
+    const RecoveryFileReading reading = ReadRecoveryFile(FinalPath(), keepGoing);
+    if (reading.stopped) return std::nullopt;
+    // A file that cannot be read as a whole recovery file is no proof of a set of ours.
+    return reading.set && NamesThisSet(*reading.set) ? RecoveryNameHolder::ThisName
+                                                     : RecoveryNameHolder::Other;
+}
+
+bool SplitRecovery::NamesThisSet(const Par2Reading::Set& set) const {
+    // Pieces 1 .. count of this name, each once, in any order (the file lists them by ID).
+    std::vector<bool> named(set.pieces.size(), false);
+    for (const Par2Piece& piece : set.pieces) {
+        // The recovery file names its pieces in UTF-8.
+        const std::optional<std::string> name = Cp1251FromUtf8(piece.name);
+        const std::optional<int64_t> n = name ? PieceNumberOf(*name, fileName_) : std::nullopt;
+        if (!n || *n > static_cast<int64_t>(named.size()) || named[*n - 1]) return false;
+        named[*n - 1] = true;
+    }
+    return !named.empty();
+}
+
+bool SplitRecovery::JudgeBeside(const std::function<bool()>& keepGoing) {
+    const std::optional<RecoveryNameHolder> holder = Judge(keepGoing);
+    holder_ = holder.value_or(RecoveryNameHolder::Nobody);
+    return holder.has_value();
+}
+
+bool SplitRecovery::ClearOnDisk(const std::function<bool()>& keepGoing) {
+    const std::optional<RecoveryNameHolder> holder = Judge(keepGoing);
+    if (!holder) return false;
+    // An older set's file would "repair" the new pieces back into the old ones.
+    if (*holder == RecoveryNameHolder::ThisName) RemoveFile(FinalPath());
+    otherLeft_ = otherLeft_ || *holder == RecoveryNameHolder::Other;
+    return true;
+}
+
+std::string SplitRecovery::DoneLine() const {
+    const std::string name = RecoveryFileName(fileName_);
+    if (wanted_)
+        return "Файл восстановления не записан: файл " + name +
+               " в папке принадлежит не этому набору частей.";
+    if (holder_ == RecoveryNameHolder::Other || otherLeft_)
+        return "Файл " + name + " в папке не принадлежит набору частей и оставлен как есть.";
+    return {};
+}
+
 void SplitRecovery::BeginBeside(SplitHooks& hooks, HashFeed* feed, const PiecePlan& plan) {
     plan_ = plan;
+    // Its name is another's: the set is made without it, and the completion says so.
+    wanted_ = holder_ == RecoveryNameHolder::Other;
+    if (wanted_) return;
     Begin(hooks, feed, plan.count, FinalPath() + ".~part");
     if (plan.count == 1) ExpectLastPiece(1);
 }
@@ -86,8 +139,8 @@ void SplitRecovery::EndPiece(HashFeed& feed, int64_t pieceNumber) {
 void SplitRecovery::FinishBeside(SplitHooks& hooks) {
     if (!writer_) {
         // A recovery file of an earlier split of this name would "repair" the new pieces
-        // back into the old ones.
-        if (IsExistingFile(FinalPath())) RemoveFile(FinalPath());
+        // back into the old ones; another's is left.
+        if (holder_ == RecoveryNameHolder::ThisName) RemoveFile(FinalPath());
         return;
     }
     feed_->Rest(ParityLane);
@@ -99,7 +152,7 @@ void SplitRecovery::FinishBeside(SplitHooks& hooks) {
     }
     GiveUp(hooks, "Невозможно записать файл " + FinalPath() +
                       ". Части и файл проверки записаны без него.");
-    if (IsExistingFile(FinalPath())) RemoveFile(FinalPath());
+    if (holder_ == RecoveryNameHolder::ThisName) RemoveFile(FinalPath());
 }
 
 void SplitRecovery::Drop() {
@@ -152,17 +205,30 @@ bool SplitRecovery::FinishOnDisks(SplitHooks& hooks, const Disks& disks) {
     }
     writer_->Close();
     const uint64_t size = writer_->FileBytes();
+    std::string why; // what kept the disk before from taking it, when not its room
     for (bool lastDisk = true;; lastDisk = false) {
         if (!lastDisk) {
             const std::string ask =
-                "Вставте другой диск " + disks.letter + " для записи файла восстановления " + name +
-                " (" + DecimalText(static_cast<int64_t>(size)) + " байт) и нажмите Ок.";
+                why + "Вставте другой диск " + disks.letter + " для записи файла восстановления " +
+                name + " (" + DecimalText(static_cast<int64_t>(size)) + " байт) и нажмите Ок.";
             if (!hooks.AskOkCancel(ask)) {
                 GiveUp(hooks, "Файл восстановления " + name + " не записан. " + without);
                 return true;
             }
         }
+        why.clear();
         if (disks.room() < size) continue;
+        const std::optional<RecoveryNameHolder> holder = Judge(disks.keepGoing);
+        if (!holder) {
+            Drop();
+            return false;
+        }
+        if (*holder == RecoveryNameHolder::Other) {
+            otherLeft_ = true;
+            why = "Файл " + name + " на диске " + disks.letter +
+                  ":\\ принадлежит не этому набору частей и оставлен как есть.\n\r";
+            continue;
+        }
         bool stopped = false;
         if (CopyOnto(disks, stopped)) {
             Drop();

@@ -10,8 +10,13 @@
 
 #include "engine/HashFeed.h"
 #include "engine/Hooks.h"
+#include "engine/Par2.h"
 #include "engine/PieceSet.h"
 #include "engine/RecoveryWriter.h"
+
+// Who holds "<file name>.par2" where a set goes: nobody, an older Varnok set of the same name
+// (the split's to replace or remove), or another tool or set, whose file the split leaves.
+enum class RecoveryNameHolder { Nobody, ThisName, Other };
 
 class SplitRecovery {
   public:
@@ -30,7 +35,12 @@ class SplitRecovery {
     // Starts building the file up in workPath when a set of pieceCount pieces can have one;
     // the user is told when it cannot. feed is the split's (none without a check file).
     void Begin(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount, const std::string& workPath);
-    // Starts it for a set of pieces beside each other, in the set's folder, as planned.
+    // Tells who holds the recovery file's name in the set's folder, before a split by size or
+    // count, with or without the recovery file; keepGoing as for ReadRecoveryFile. False on
+    // a stop.
+    bool JudgeBeside(const std::function<bool()>& keepGoing);
+    // Starts it for a set of pieces beside each other, in the set's folder, as planned; not
+    // when another's file holds its name.
     void BeginBeside(SplitHooks& hooks, HashFeed* feed, const PiecePlan& plan);
     bool Active() const { return writer_ != nullptr; }
     // The MD5 of the piece being written, for the split's piece lane to take beside its SHA-256
@@ -41,7 +51,14 @@ class SplitRecovery {
     // done its bytes; PieceMd5() starts afresh for the next piece.
     void EndPiece(HashFeed& feed, int64_t pieceNumber);
     // Completes the file and gives it its name beside the set; tells the user when it cannot.
+    // Without it, removes an older set's file of the name.
     void FinishBeside(SplitHooks& hooks);
+    // Before a piece goes onto the disk in the drive: an older set's file of the name there
+    // goes, another's stays. False on a stop.
+    bool ClearOnDisk(const std::function<bool()>& keepGoing);
+    // The line the completion text gains when another's file of the name was left; empty
+    // when none was.
+    std::string DoneLine() const;
     // The disk method's end, after the check file's whole-file line: the file goes onto the
     // disk in the drive when it holds it, else onto one more disk the user is asked for.
     // Cancel keeps the set without it, and the user is told. room gives the bytes the disk in
@@ -71,6 +88,13 @@ class SplitRecovery {
     bool tooMany_ = false;     // the disks took more pieces than the file can describe
     PiecePlan plan_;           // of a set beside each other; none (no pieces) onto disks
     Md5 pieceMd5_;
+    RecoveryNameHolder holder_ = RecoveryNameHolder::Nobody; // of the name in the folder
+    bool wanted_ = false;    // asked for, and not made because another's file holds the name
+    bool otherLeft_ = false; // another's file of the name left on a disk
+
+    // Who holds the name in the folder (on the disk in the drive); nothing on a stop.
+    std::optional<RecoveryNameHolder> Judge(const std::function<bool()>& keepGoing) const;
+    bool NamesThisSet(const Par2Reading::Set& set) const;
 
     // Tells the writer that piece n, the plan's last, comes next.
     void ExpectLastPiece(int64_t n);

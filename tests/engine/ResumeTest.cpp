@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iostream>
 
 #include "TestFiles.h"
 #include "engine/CheckFile.h"
@@ -13,6 +14,7 @@
 #include "engine/PieceSet.h"
 #include "engine/Resume.h"
 #include "engine/Sha256.h"
+#include "engine/ShaInstructions.h"
 #include "engine/Split.h"
 
 namespace {
@@ -60,6 +62,23 @@ std::vector<std::pair<std::string, std::string>> Contents(const std::string& fol
     return all;
 }
 
+// Takes the system's SHA-256 for one scope, as a processor without the SHA extensions does.
+struct SystemShaScope {
+    explicit SystemShaScope(bool on) { PreferSystemSha256(on); }
+    ~SystemShaScope() { PreferSystemSha256(false); }
+};
+
+// Asks to stop once a status holding the text has been shown.
+struct StopAtStatus : ProgressHooks {
+    std::string at;
+    bool seen = false;
+    void SetStatus(const std::string& text) override {
+        RecordingHooks::SetStatus(text);
+        seen = seen || (!at.empty() && text.find(at) != std::string::npos);
+    }
+    bool StopRequested() override { return seen; }
+};
+
 // One source, the set of an uninterrupted split of it, and a folder where an ended split
 // left pieces 1 .. kept listed in the check file.
 class ResumeTest : public ::testing::Test {
@@ -100,6 +119,34 @@ class ResumeTest : public ::testing::Test {
                            ReadWholeFile(PiecePath(whole, Name, kept + 1)).substr(0, partBytes));
         }
         return folder;
+    }
+
+    // The state file as it stood when a split began piece 4: what a killed split leaves.
+    std::string StateWhenPiece4Begins() {
+        struct Watch : RecordingHooks {
+            std::string path, seen;
+            void SetStatus(const std::string& text) override {
+                RecordingHooks::SetStatus(text);
+                if (text.find(PieceName(Name, 4)) != std::string::npos) seen = ReadWholeFile(path);
+            }
+        } watch;
+        RemoveTree(temp / "run");
+        watch.path = WholeStatePath(temp / "run\\", Name);
+        SplitFile(Request(temp / "run\\"), watch);
+        EXPECT_FALSE(FileExists(watch.path)) << "a complete set keeps no state";
+        return watch.seen;
+    }
+
+    // Resumes an ended split of kept pieces beside that state file (none when empty).
+    std::string ResumeWithState(const std::string& state, int64_t kept) {
+        RemoveTree(temp / "ended");
+        const std::string ended = Ended(kept, 100);
+        if (!state.empty()) WriteWholeFile(WholeStatePath(ended, Name), state);
+        RecordingHooks hooks;
+        hooks.replies = {Reply::Yes};
+        SplitFile(Request(ended), hooks);
+        EXPECT_EQ(hooks.Of("message").back(), "Разделение файла " + Name + " завершенно");
+        return ended;
     }
 
     TempFolder temp;
@@ -155,75 +202,139 @@ TEST_F(ResumeTest, AnEndedSplitGoesOnToTheSameSetAsAnUninterruptedOne) {
 
 // A split saves where the whole file's digest stands after each piece; an ended split's set
 // with that state goes on from it (the kept bytes are hashed once, against their lines), and a
-// state that is damaged or saved after other pieces is passed over for hashing them all.
+// state that is damaged, saved after other pieces or of other bytes is passed over for hashing
+// them all. A processor without the SHA extensions saves no state: its resume hashes the kept
+// bytes for the whole file too, to the same set.
 TEST_F(ResumeTest, AnEndedSplitGoesOnFromTheStateItSavedAndOnlyFromThatOne) {
-    // With the recovery file too: it takes every piece's MD5 from the piece lane, which then
-    // hashes the kept pieces and piece 1 as well.
-    for (const bool withRecovery : {false, true}) {
-        recovery = withRecovery;
-        const std::string whole = Whole();
-        // The state as the folder held it when piece 4 began: what a killed split leaves.
-        std::string saved;
-        {
-            struct Watch : RecordingHooks {
-                std::string path, seen;
-                void SetStatus(const std::string& text) override {
-                    RecordingHooks::SetStatus(text);
-                    if (text.find(PieceName(Name, 4)) != std::string::npos)
-                        seen = ReadWholeFile(path);
-                }
-            } watch;
-            RemoveTree(temp / "run");
-            watch.path = WholeStatePath(temp / "run\\", Name);
-            SplitFile(Request(temp / "run\\"), watch);
-            saved = watch.seen;
-            EXPECT_FALSE(FileExists(watch.path)) << "a complete set keeps no state";
+    std::string saved; // the processor's, which the system's path cannot use
+    for (const bool processor : {true, false}) {
+        if (processor && !HasShaInstructions()) {
+            std::cout << "[ info ] this processor has no SHA extensions: their path is not run\n";
+            continue;
         }
-        ASSERT_FALSE(saved.empty());
-        const auto resume = [&](const std::string& state, int64_t kept) {
-            RemoveTree(temp / "ended");
-            const std::string ended = Ended(kept, 100);
-            WriteWholeFile(WholeStatePath(ended, Name), state);
-            RecordingHooks hooks;
-            hooks.replies = {Reply::Yes};
-            SplitFile(Request(ended), hooks);
-            EXPECT_EQ(hooks.Of("message").back(), "Разделение файла " + Name + " завершенно");
-            return ended;
-        };
-        EXPECT_EQ(Contents(resume(saved, 3)), Contents(whole)) << "the state is gone with the rest";
-        std::string flipped = saved;
-        flipped[flipped.find("state ") + 9] ^= 1;
-        EXPECT_EQ(Contents(resume(flipped, 3)), Contents(whole)) << "a damaged state is not used";
-        EXPECT_EQ(Contents(resume(saved, 2)), Contents(whole)) << "saved after another piece";
-        EXPECT_EQ(FileExists(whole + Name + ".par2"), withRecovery);
+        SystemShaScope system(!processor);
+        std::cout << (processor ? "[ info ] SHA-256 on the processor's SHA extensions\n"
+                                : "[ info ] SHA-256 from the system, as on a processor without "
+                                  "the SHA extensions\n");
+        // With the recovery file too: it takes every piece's MD5 from the piece lane, which
+        // then hashes the kept pieces and piece 1 as well.
+        for (const bool withRecovery : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << "processor " << processor << ", recovery " << withRecovery);
+            recovery = withRecovery;
+            const std::string whole = Whole();
+            const std::string seen = StateWhenPiece4Begins();
+            EXPECT_EQ(seen.empty(), !processor) << "a state is saved on the processor's path only";
+            if (processor) saved = seen;
+            ASSERT_FALSE(saved.empty());
+            EXPECT_EQ(Contents(ResumeWithState(saved, 3)), Contents(whole))
+                << "the state is gone with the rest";
+            std::string flipped = saved;
+            flipped[flipped.find("state ") + 9] ^= 1;
+            EXPECT_EQ(Contents(ResumeWithState(flipped, 3)), Contents(whole))
+                << "a damaged state is not used";
+            EXPECT_EQ(Contents(ResumeWithState(saved, 2)), Contents(whole))
+                << "saved after another piece";
+            EXPECT_EQ(Contents(ResumeWithState(std::string(), 3)), Contents(whole)) << "no state";
+            EXPECT_EQ(FileExists(whole + Name + ".par2"), withRecovery);
+        }
     }
-    recovery = false;
-    const std::string whole = Whole();
+}
 
-    // The state stands for the kept bytes: one saved, whole and beside the same lines, for
-    // other bytes gives the whole file's line of those, proof that the kept ones are not
-    // hashed again for it.
-    Sha256 other;
-    other.Add(std::string(3000, 'x').data(), 3000);
+// A state is used only for the kept pieces' own bytes: one of other bytes beside the right
+// lines gives the whole file's line of those bytes, proof that the kept ones are not hashed
+// again for it; one whose byte count is not the kept pieces' is passed over.
+TEST_F(ResumeTest, AStateStandsForTheKeptBytesAndOnlyForAsManyAsTheyHold) {
+    if (!HasShaInstructions()) {
+        std::cout << "[ info ] SHA-256 from the system: no state is saved, nothing to check\n";
+        return;
+    }
+    std::cout << "[ info ] SHA-256 on the processor's SHA extensions\n";
+    const std::string whole = Whole();
     std::vector<std::string> keptDigits;
     for (int64_t n = 1; n <= 3; ++n) {
         const std::string piece = ReadWholeFile(PiecePath(whole, Name, n));
         keptDigits.push_back(*Sha256Of(piece.data(), piece.size()));
     }
-    const std::optional<std::string> otherState = other.SavedState();
-    if (!otherState) {
-        std::printf("NOTE: this processor's SHA-256 is the system's: no state is saved\n");
-        return;
-    }
-    RemoveTree(temp / "ended");
-    const std::string ended = Ended(3, 0);
-    ASSERT_TRUE(SaveWholeState(WholeStatePath(ended, Name), keptDigits, *otherState));
-    RecordingHooks hooks;
-    hooks.replies = {Reply::Yes};
-    SplitFile(Request(ended), hooks);
+    const StateBinding binding = *ListedDigits(keptDigits).Binding();
+    const PiecePlan plan = PlanBySize(static_cast<int64_t>(bytes.size()), 1000);
+    const auto resume = [&](const Sha256& at) {
+        RemoveTree(temp / "ended");
+        const std::string ended = Ended(3, 0);
+        EXPECT_TRUE(SaveWholeState(WholeStatePath(ended, Name), binding, *at.SavedState()));
+        const bool used = FindKeptPieces(ended, Name, plan).wholeState.has_value();
+        RecordingHooks hooks;
+        hooks.replies = {Reply::Yes};
+        SplitFile(Request(ended), hooks);
+        EXPECT_EQ(hooks.Of("message").back(), "Разделение файла " + Name + " завершенно");
+        return std::pair{used, ReadWholeFile(ended + CheckFileName(Name))};
+    };
+    Sha256 other;
+    other.Add(std::string(3000, 'x').data(), 3000);
+    const auto [otherUsed, otherText] = resume(other);
+    EXPECT_TRUE(otherUsed);
     other.Add(bytes.data() + 3000, bytes.size() - 3000);
-    const std::string text = ReadWholeFile(ended + CheckFileName(Name));
-    EXPECT_NE(text.find(*other.Finish() + "  " + Name), std::string::npos) << text;
+    EXPECT_NE(otherText.find(*other.Finish() + "  " + Name), std::string::npos) << otherText;
+    // The source's own first 2000 bytes: the lines are right, the byte count is not.
+    Sha256 fewer;
+    fewer.Add(bytes.data(), 2000);
+    const auto [fewerUsed, fewerText] = resume(fewer);
+    EXPECT_FALSE(fewerUsed);
+    EXPECT_EQ(fewerText, ReadWholeFile(whole + CheckFileName(Name))) << "the whole file's line";
+}
+
+// A kept piece of its planned size whose bytes are not its line's (its tail zeroed, as a power
+// cut leaves a piece whose line was written before its bytes) is written again from the
+// source without a question. A resumed split stopped while it writes that piece or a later
+// one keeps the earlier run's pieces and lines, and resumes again to the same set.
+TEST_F(ResumeTest, AKeptPieceWhoseBytesAreNotItsLineIsWrittenAgainAndAStopKeepsTheEarlierRun) {
+    PaceEveryBuffer pace;
+    CopyBufferScope buffer(256);
+    const std::string piece2 = "Разделение файла " + Name + " в " + PieceName(Name, 2);
+    for (const bool withRecovery : {false, true}) {
+        SCOPED_TRACE(withRecovery);
+        recovery = withRecovery;
+        const std::string whole = Whole();
+        RemoveTree(temp / "ended");
+        const std::string ended = Ended(3, 0);
+        std::string zeroed = ReadWholeFile(PiecePath(whole, Name, 2));
+        std::fill(zeroed.begin() + 600, zeroed.end(), '\0');
+        WriteWholeFile(PiecePath(ended, Name, 2), zeroed);
+        const FILETIME piece3Time = LastWrite(PiecePath(ended, Name, 3));
+        const auto before = Contents(ended);
+
+        StopAtStatus whileRewriting;
+        whileRewriting.replies = {Reply::Yes};
+        whileRewriting.at = piece2;
+        SplitFile(Request(ended), whileRewriting);
+        EXPECT_EQ(Contents(ended), before) << "the earlier run's piece stays until one is whole";
+
+        StopAtStatus later;
+        later.replies = {Reply::Yes};
+        later.at = PieceName(Name, 5);
+        SplitFile(Request(ended), later);
+        EXPECT_TRUE(later.Of("ask").empty()) << "no question for the piece written again";
+        EXPECT_TRUE(later.Of("message").empty());
+        Texts entries = FolderEntries(ended);
+        entries.erase(std::remove(entries.begin(), entries.end(), CheckFileName(Name) + ".~state"),
+                      entries.end());
+        EXPECT_EQ(entries, (Texts{CheckFileName(Name), PieceName(Name, 1), PieceName(Name, 2),
+                                  PieceName(Name, 3)}));
+        EXPECT_EQ(ReadWholeFile(ended + CheckFileName(Name)),
+                  FirstLines(ReadWholeFile(whole + CheckFileName(Name)), 3));
+        EXPECT_TRUE(ReadWholeFile(PiecePath(ended, Name, 2)) ==
+                    ReadWholeFile(PiecePath(whole, Name, 2)));
+        EXPECT_TRUE(SameTime(LastWrite(PiecePath(ended, Name, 3)), piece3Time));
+
+        ProgressHooks again;
+        again.replies = {Reply::Yes};
+        SplitFile(Request(ended), again);
+        EXPECT_EQ(again.Of("choose"), Texts{ResumeQuestion(Name, 3)});
+        const Texts statuses = again.Of("status");
+        EXPECT_EQ(std::count(statuses.begin(), statuses.end(), piece2), 0) << "whole by now";
+        EXPECT_EQ(Contents(ended), Contents(whole)) << "check file and recovery file included";
+        EXPECT_EQ(again.Of("message").back(), "Разделение файла " + Name + " завершенно");
+    }
 }
 
 TEST_F(ResumeTest, StartingOverOrCancellingAtTheQuestion) {
@@ -322,7 +433,7 @@ TEST_F(ResumeTest, ASourceChangedInAKeptPieceIsToldAndStartsOverOnlyWhenTheUserA
     EXPECT_EQ(JoinedPieces(ended, Name), changed);
 }
 
-TEST_F(ResumeTest, AStopWhileCheckingLeavesTheSetAndAStopLaterRemovesItAsToday) {
+TEST_F(ResumeTest, AStopWhileCheckingOrWritingLeavesTheEarlierRunsSetToResumeAgain) {
     const std::string whole = Whole();
     PaceEveryBuffer pace;
     CopyBufferScope buffer(256);
@@ -343,7 +454,19 @@ TEST_F(ResumeTest, AStopWhileCheckingLeavesTheSetAndAStopLaterRemovesItAsToday) 
     hooks.stopAtYield = 25; // while piece 5 is written
     SplitFile(Request(ended), hooks);
     EXPECT_GT(hooks.figures.back().done, 3000);
-    EXPECT_TRUE(FolderEntries(ended).empty()) << "a stop leaves no piece of the set";
+    // The earlier run's pieces and lines stay, and the state after them where one is saved.
+    Texts left{CheckFileName(Name), PieceName(Name, 1), PieceName(Name, 2), PieceName(Name, 3)};
+    if (HasShaInstructions()) left.insert(left.begin() + 1, CheckFileName(Name) + ".~state");
+    EXPECT_EQ(FolderEntries(ended), left);
+    EXPECT_EQ(ReadWholeFile(ended + CheckFileName(Name)),
+              FirstLines(ReadWholeFile(whole + CheckFileName(Name)), 3));
+    EXPECT_EQ(FindKeptPieces(ended, Name, PlanBySize(static_cast<int64_t>(bytes.size()), 1000))
+                  .wholeState.has_value(),
+              HasShaInstructions());
+    RecordingHooks again;
+    again.replies = {Reply::Yes};
+    SplitFile(Request(ended), again);
+    EXPECT_EQ(Contents(ended), Contents(whole));
 }
 
 TEST(ResumeJudging, OnlyASetListedInOrderWithItsPlannedSizesIsKept) {
