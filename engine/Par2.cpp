@@ -7,7 +7,6 @@ namespace {
 
 constexpr char kMagic[8] = {'P', 'A', 'R', '2', '\0', 'P', 'K', 'T'};
 constexpr size_t kTypeSize = 16;
-constexpr size_t kIdSize = 16;
 
 std::string TypeOf(std::string_view word) {
     std::string type("PAR 2.0\0", 8);
@@ -161,65 +160,14 @@ Md5 PacketDigest(const Par2Head& head) {
 
 bool IsRecoveryPacket(const Par2Head& head) { return head.type == kRecoveryType; }
 
-void Par2Reading::NoteSet(const Md5Digest& id) {
-    if (!setId_) setId_ = id;
-    if (*setId_ != id) mixed_ = true;
+Par2Type TypeOfPacket(const Par2Head& head) {
+    if (head.type == kMainType) return Par2Type::Main;
+    if (head.type == kFileDescType) return Par2Type::FileDescription;
+    if (head.type == kSliceSumsType) return Par2Type::SliceSums;
+    if (head.type == kRecoveryType) return Par2Type::Recovery;
+    return Par2Type::Other;
 }
 
-void Par2Reading::AddPacket(const Par2Head& head, std::string_view body) {
-    NoteSet(head.setId);
-    if (head.type == kMainType) {
-        if (mainBody_ && *mainBody_ != body) mixed_ = true;
-        mainBody_ = std::string(body);
-    } else if (head.type == kFileDescType) {
-        constexpr size_t fixed = 3 * kIdSize + 8;
-        if (body.size() < fixed) {
-            mixed_ = true;
-            return;
-        }
-        Described file;
-        file.id = GetDigest(body, 0);
-        file.piece.whole = GetDigest(body, kIdSize);
-        file.piece.first = GetDigest(body, 2 * kIdSize);
-        file.piece.length = GetLe(body, 3 * kIdSize, 8);
-        std::string_view name = body.substr(fixed);
-        while (!name.empty() && name.back() == '\0') name.remove_suffix(1);
-        file.piece.name = std::string(name);
-        files_.push_back(std::move(file));
-    }
-    // Slice checksums and the creator are not needed to rebuild a piece; other packets a
-    // newer tool may add are allowed and passed over.
-}
+uint64_t Par2Number(std::string_view bytes, size_t at, int size) { return GetLe(bytes, at, size); }
 
-void Par2Reading::AddRecovery(const Par2Head& head, uint32_t exponent, uint64_t dataOffset,
-                              uint64_t dataSize) {
-    NoteSet(head.setId);
-    if (exponent != 0 || recoveryOffset_) return;
-    recoveryOffset_ = dataOffset;
-    recoverySize_ = dataSize;
-}
-
-std::optional<Par2Reading::Set> Par2Reading::Result() const {
-    if (mixed_ || !setId_ || !mainBody_ || !recoveryOffset_) return std::nullopt;
-    const std::string& main = *mainBody_;
-    if (Md5Of(main.data(), main.size()) != *setId_ || main.size() < 12) return std::nullopt;
-    Set set;
-    set.sliceSize = GetLe(main, 0, 8);
-    const uint64_t count = GetLe(main, 8, 4);
-    if (set.sliceSize == 0 || set.sliceSize % 4 != 0 || count == 0 ||
-        count > static_cast<uint64_t>(Par2MostPieces) || (main.size() - 12) % kIdSize != 0 ||
-        (main.size() - 12) / kIdSize < count || recoverySize_ != set.sliceSize)
-        return std::nullopt;
-    for (uint64_t i = 0; i < count; ++i) {
-        const Md5Digest id = GetDigest(main, 12 + kIdSize * i);
-        const auto file = std::find_if(files_.begin(), files_.end(),
-                                       [&](const Described& d) { return d.id == id; });
-        // One slice per piece: a longer file was not described by a split.
-        if (file == files_.end() || Par2FileId(file->piece) != id ||
-            file->piece.length > set.sliceSize)
-            return std::nullopt;
-        set.pieces.push_back(file->piece);
-    }
-    set.recoveryOffset = *recoveryOffset_;
-    return set;
-}
+Md5Digest Par2Digest(std::string_view bytes, size_t at) { return GetDigest(bytes, at); }

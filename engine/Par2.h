@@ -1,7 +1,7 @@
 // The recovery file beside a piece set, "<file name>.par2", in the PAR2 2.0 format that repair
 // tools read: one slice per piece and one recovery slice of exponent 0, the XOR of every
-// piece zero-padded to the slice size. This file lays the packets out and reads them back.
-// Portable: no system calls.
+// piece zero-padded to the slice size. This file lays the packets out and reads their
+// headers; Par2Parse reads a whole file. Portable: no system calls.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -71,37 +71,11 @@ Md5 PacketDigest(const Par2Head& head);
 
 bool IsRecoveryPacket(const Par2Head& head);
 
-// Collects the packets of one file and tells what they describe once all are in.
-class Par2Reading {
-  public:
-    // A packet other than a recovery slice, its digest already checked.
-    void AddPacket(const Par2Head& head, std::string_view body);
-    // A recovery slice packet whose digest was checked: its exponent, and where in the file
-    // its slice's bytes start and how many there are.
-    void AddRecovery(const Par2Head& head, uint32_t exponent, uint64_t dataOffset,
-                     uint64_t dataSize);
+// The kinds of packet a reader tells apart; a newer tool's other kinds are Other.
+enum class Par2Type { Main, FileDescription, SliceSums, Recovery, Other };
+Par2Type TypeOfPacket(const Par2Head& head);
 
-    // What a whole, consistent file describes: the slice size, the pieces in the order of the
-    // Main packet and where the exponent-0 slice is; nothing when anything is missing, out
-    // of form or of another set.
-    struct Set {
-        uint64_t sliceSize = 0;
-        std::vector<Par2Piece> pieces; // names and lengths; digests as far as read
-        uint64_t recoveryOffset = 0;
-    };
-    std::optional<Set> Result() const;
-
-  private:
-    struct Described {
-        Md5Digest id;
-        Par2Piece piece;
-    };
-    std::optional<Md5Digest> setId_;
-    bool mixed_ = false; // a packet of another set, or one out of form
-    std::optional<std::string> mainBody_;
-    std::vector<Described> files_;
-    std::optional<uint64_t> recoveryOffset_;
-    uint64_t recoverySize_ = 0;
-
-    void NoteSet(const Md5Digest& id);
-};
+// A little-endian number of that many bytes (at most 8) at bytes[at].
+uint64_t Par2Number(std::string_view bytes, size_t at, int size);
+// The 16 bytes at bytes[at].
+Md5Digest Par2Digest(std::string_view bytes, size_t at);

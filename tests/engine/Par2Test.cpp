@@ -1,6 +1,7 @@
 // The recovery file's arithmetic and packets: MD5 and CRC-32 against their published vectors,
 // a digest continued over zeros, and packets written and read back (a file that fails any of
-// its own checks describes nothing). Real repair tools read the files in par2_tool_tests.
+// its own checks describes nothing). Real repair tools read Varnok's files in par2_tool_tests,
+// Par2ReaderTest reads theirs; Par2LimitsTest bounds what a crafted file costs.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,6 +10,7 @@
 #include "engine/Crc32.h"
 #include "engine/Md5.h"
 #include "engine/Par2.h"
+#include "engine/Par2Parse.h"
 
 namespace {
 
@@ -54,25 +56,7 @@ Written WriteSet(uint64_t sliceSize, const std::vector<Par2Piece>& pieces) {
     return w;
 }
 
-// Reads every packet of a file as the join does: each header, each digest checked.
-std::optional<Par2Reading::Set> ReadBack(const std::string& file) {
-    Par2Reading reading;
-    size_t at = 0;
-    while (at < file.size()) {
-        const std::optional<Par2Head> head = ReadPar2Head(std::string_view(file).substr(at));
-        if (!head || head->length > file.size() - at) return std::nullopt;
-        const std::string_view body = std::string_view(file).substr(at + 64, head->length - 64);
-        Md5 digest = PacketDigest(*head);
-        digest.Add(body.data(), body.size());
-        if (digest.Finish() != head->digest) return std::nullopt;
-        if (IsRecoveryPacket(*head))
-            reading.AddRecovery(*head, static_cast<uint32_t>(body[0]), at + 68, body.size() - 4);
-        else
-            reading.AddPacket(*head, body);
-        at += head->length;
-    }
-    return reading.Result();
-}
+std::optional<Par2Reading::Set> ReadBack(const std::string& file) { return ParsePar2(file).set; }
 
 } // namespace
 
@@ -168,6 +152,8 @@ TEST(Par2Packets, ASetIsReadBackAsWrittenAndAnyFlippedByteUnmakesIt) {
             ASSERT_NE(got, read->pieces.end()) << want.name;
             EXPECT_EQ(got->length, want.length);
             EXPECT_EQ(got->whole, want.whole);
+            EXPECT_EQ(got->slice, want.slice);
+            EXPECT_EQ(got->sliceCrc, want.sliceCrc);
         }
     }
     const std::string file = w.head + w.recoveryData + w.set.packets;
@@ -192,8 +178,8 @@ TEST(Par2Packets, AFileMissingAPartOrMixingSetsDescribesNothing) {
     const size_t mainLength = 64 + 12 + 16 * 1;
     EXPECT_FALSE(ReadBack(w.head + w.recoveryData + w.set.packets +
                           other.set.packets.substr(mainLength, 64 + 56 + 8)));
-    // A piece longer than the slice is no split's set.
-    Par2Piece longer = PieceOf("z_1.brf", "123456789", 12);
-    EXPECT_FALSE(ReadBack(WriteSet(8, {longer}).head + std::string(8, '\0') +
-                          WriteSet(8, {longer}).set.packets));
+    // A piece longer than the slice, its checksums of one slice: the packets disagree.
+    const Written longer = WriteSet(8, {PieceOf("z_1.brf", "123456789", 16)});
+    EXPECT_EQ(ParsePar2(longer.head + std::string(8, '\0') + longer.set.packets).verdict,
+              Par2Verdict::Damaged);
 }

@@ -1,0 +1,18 @@
+// The heap a piece of work takes at its peak. A program that links HeapPeak.cpp has every
+// operator new and delete go through it and counted.
+#pragma once
+#include <atomic>
+#include <cstddef>
+
+namespace heap {
+extern std::atomic<size_t> held;
+extern std::atomic<size_t> peak;
+} // namespace heap
+
+// The most bytes the heap held at once while work ran, beyond what it held before.
+template <typename Work> size_t HeapPeakOf(Work work) {
+    const size_t before = heap::held.load();
+    heap::peak = before;
+    work();
+    return heap::peak.load() - before;
+}
