@@ -11,6 +11,7 @@
 #include "engine/HashFeed.h"
 #include "engine/Hooks.h"
 #include "engine/Par2.h"
+#include "engine/Par2Parse.h"
 #include "engine/PieceSet.h"
 #include "engine/RecoveryWriter.h"
 
