@@ -13,6 +13,9 @@
 //   varnok_bench sha256-system FILE DIGITS   (the system's SHA-256 alone, on one thread)
 //   varnok_bench sha256-twice FILE DIGITS   (Varnok's on two threads at once, as a split's two
 //     digests need it)
+//   varnok_bench gf-muladd [BYTES [MANY_BYTES [COUNT]]]   (the recovery kernel on each path the
+//     processor has, in GB/s: 1 GiB through a buffer of BYTES, 1 MiB unless given, and into COUNT
+//     destinations of MANY_BYTES at once, 8 of 32 MiB unless given; prints its own lines)
 // FOLDER ends in a backslash.
 //
 // Prints one line: "seconds <s> peak_ws <bytes> start_ws <bytes>". VARNOK_BENCH_BUFFER, when set,
@@ -28,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/GfBench.h"
 #include "engine/FileServices.h"
 #include "engine/Join.h"
 #include "engine/PieceSet.h"
@@ -126,7 +130,8 @@ int Usage() {
                          "FOLDER\\ NUMBER\n"
                          "       varnok_bench split-size-ended SOURCE FOLDER\\ PIECE_BYTES KEPT\n"
                          "       varnok_bench join CHOSEN_PIECE FOLDER\\\n"
-                         "       varnok_bench sha256|sha256-system|sha256-twice FILE DIGITS\n");
+                         "       varnok_bench sha256|sha256-system|sha256-twice FILE DIGITS\n"
+                         "       varnok_bench gf-muladd [BYTES [MANY_BYTES [COUNT]]]\n");
     return 2;
 }
 
@@ -138,6 +143,13 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "gf-muladd") {
+        const auto arg = [&](int i, int64_t otherwise) {
+            const int64_t value = argc > i ? ParseDecimalWide(argv[i]) : otherwise;
+            return value > 0 ? static_cast<size_t>(value) : size_t{0};
+        };
+        return RunGfBench(arg(2, 1 << 20), arg(3, 32 << 20), arg(4, 8));
+    }
     if (argc < 4) return Usage();
     char buffer[32];
     DWORD length = GetEnvironmentVariableA("VARNOK_BENCH_BUFFER", buffer, sizeof buffer);

@@ -4,6 +4,7 @@
 // 8 and 12 bytes off the alignment the compiler assumes; each result must equal the plain one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "engine/Crc32.h"
+#include "engine/Galois16Kernel.h"
 #include "engine/Md5.h"
 #include "engine/Sha256.h"
 #include "engine/ShaInstructions.h"
@@ -128,6 +130,40 @@ TEST(Stack, FoldedCrcTakesAnyStack) {
             uint32_t crc = 0;
             RunOffStack([&] { crc = Crc32Add(0, bytes.data(), size); }, offset);
             EXPECT_EQ(crc, byTable) << size << " bytes, offset " << offset;
+        }
+    }
+}
+
+TEST(Stack, EveryMultiplyAddPathTakesAnyStack) {
+    const std::vector<unsigned char> src = RandomBytes(4096 + 46);
+    const uint16_t factors[] = {0x1234, 0xFFFF, 7};
+    const std::vector<KernelPath>& paths = AvailablePaths();
+    for (const KernelPath path : {KernelPath::Ssse3, KernelPath::Avx2, KernelPath::Gfni})
+        SayPath(std::find(paths.begin(), paths.end(), path) != paths.end(), KernelPathName(path));
+    for (const KernelPath path : AvailablePaths()) {
+        // An odd start, and a length that leaves a few words after the last full step.
+        std::vector<unsigned char> plain(src.size(), 0x5A);
+        std::vector<unsigned char> plainMany[3];
+        for (auto& d : plainMany) d.assign(src.size(), 0xA5);
+        unsigned char* plainTargets[] = {plainMany[0].data() + 1, plainMany[1].data() + 1,
+                                         plainMany[2].data() + 1};
+        MultiplyAddWith(path, plain.data() + 1, src.data() + 3, src.size() - 4, factors[0]);
+        MultiplyAddManyWith(path, plainTargets, factors, 3, src.data() + 3, src.size() - 4);
+        for (const unsigned offset : kOffsets) {
+            std::vector<unsigned char> one(src.size(), 0x5A);
+            std::vector<unsigned char> many[3];
+            for (auto& d : many) d.assign(src.size(), 0xA5);
+            unsigned char* targets[] = {many[0].data() + 1, many[1].data() + 1, many[2].data() + 1};
+            RunOffStack(
+                [&] {
+                    MultiplyAddWith(path, one.data() + 1, src.data() + 3, src.size() - 4,
+                                    factors[0]);
+                    MultiplyAddManyWith(path, targets, factors, 3, src.data() + 3, src.size() - 4);
+                },
+                offset);
+            EXPECT_EQ(one, plain) << KernelPathName(path) << ", offset " << offset;
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(many[i], plainMany[i]) << KernelPathName(path) << ", offset " << offset;
         }
     }
 }
