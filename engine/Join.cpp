@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -39,6 +40,10 @@ class DirectorySearch {
 
     bool HasEntry() const { return handle_ != INVALID_HANDLE_VALUE && !finished_; }
     std::string EntryName() const { return found_.cFileName; }
+    int64_t EntrySize() const {
+        return static_cast<int64_t>((static_cast<uint64_t>(found_.nFileSizeHigh) << 32) |
+                                    found_.nFileSizeLow);
+    }
     void Next() { finished_ = !FindNextFileA(handle_, &found_); }
 
   private:
@@ -94,7 +99,8 @@ class Joiner {
     }
 
   private:
-    // The numbers of the pieces in the piece folder; other entries of the pattern are no pieces.
+    // The numbers of the pieces in the piece folder, their sizes noted for the progress; other
+    // entries of the pattern are no pieces.
     std::set<int64_t> FindPieceNumbers() {
         std::set<int64_t> numbers;
         for (DirectorySearch search(pieceFolder_ + baseName_ + "_*.brf"); search.HasEntry();
@@ -106,8 +112,10 @@ class Joiner {
             if (entry.size() <= baseName_.size()) continue;
             const std::string prefix = entry.substr(0, baseName_.size());
             if (!SameName(prefix, baseName_)) continue;
-            if (const std::optional<int64_t> number = PieceNumberOf(entry, prefix))
+            if (const std::optional<int64_t> number = PieceNumberOf(entry, prefix)) {
                 numbers.insert(*number);
+                foundSizes_[*number] = search.EntrySize();
+            }
         }
         return numbers;
     }
@@ -176,17 +184,19 @@ class Joiner {
         return !hooks_.StopRequested();
     }
 
-    // The bytes piece n will give: a rebuilt piece's as the recovery file describes it.
-    int64_t SizeOf(int64_t n, const std::string& path) const {
-        return rebuild_->IsRebuilt(n) ? rebuild_->RebuiltSize()
-                                      : static_cast<int64_t>(LookupFileSize(path));
+    // The bytes piece n will give: a rebuilt piece's as the recovery file describes it, the
+    // others' as the folder listed them (a set of many pieces is not looked up piece by piece).
+    int64_t SizeOf(int64_t n) const {
+        if (rebuild_->IsRebuilt(n)) return rebuild_->RebuiltSize();
+        const auto found = foundSizes_.find(n);
+        return found == foundSizes_.end() ? 0 : found->second;
     }
 
     // Appends every piece in number order to the gathering file; false after a message or a
     // stop.
     bool Gather(const std::vector<std::string>& paths) {
         for (size_t i = 0; i < paths.size(); ++i) {
-            sizes_.push_back(SizeOf(static_cast<int64_t>(i) + 1, paths[i]));
+            sizes_.push_back(SizeOf(static_cast<int64_t>(i) + 1));
             total_ += sizes_.back();
         }
         FileStream output = OpenWriteStream(gatherPath_);
@@ -344,8 +354,9 @@ class Joiner {
     std::string baseName_;
     std::string outputPath_;
     std::string gatherPath_;
-    std::set<int64_t> numbers_;  // of the pieces found
-    std::vector<int64_t> sizes_; // piece n's at n - 1, as counted into total_
+    std::set<int64_t> numbers_;             // of the pieces found
+    std::map<int64_t, int64_t> foundSizes_; // their sizes, by number
+    std::vector<int64_t> sizes_;            // piece n's at n - 1, as counted into total_
     int64_t total_ = 0;
     bool stopped_ = false;
     std::optional<SetCheck> check_;
