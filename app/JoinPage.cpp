@@ -1,13 +1,10 @@
 // The join page: choosing or dropping a piece, the folder for the joined file, and the join.
 #include <shlobj.h>
 
-#include <cstdlib>
-
 #include "app/Operation.h"
 #include "app/Pages.h"
 #include "engine/Drives.h"
 #include "engine/Join.h"
-#include "engine/RunTimeLookup.h"
 #include "engine/SameName.h"
 #include "engine/Text.h"
 #include "ui/Dialogs.h"
@@ -15,18 +12,9 @@
 namespace {
 // The user's documents folder, ending in "\"; empty when the system tells none.
 std::string DocumentsFolder() {
-    // Looked up at run time: the import table holds only what Windows XP SP3 has.
-    using FolderPathQuery = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    const auto query =
-        LookUpFunction<FolderPathQuery>(LoadLibraryA("shell32.dll"), "SHGetFolderPathA");
     char path[MAX_PATH] = {};
-    std::string folder;
-    if (query && SUCCEEDED(query(nullptr, CSIDL_PERSONAL, nullptr, 0, path))) folder = path;
-    if (folder.empty()) {
-        const char* profile = std::getenv("USERPROFILE");
-        if (!profile || !*profile) return {};
-        folder = std::string(profile) + "\\Documents";
-    }
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, path)) || !*path) return {};
+    const std::string folder = path;
     return folder.back() == '\\' ? folder : folder + "\\";
 }
 

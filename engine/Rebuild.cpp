@@ -11,7 +11,6 @@
 #include "engine/Par2Reader.h"
 #include "engine/PieceSet.h"
 #include "engine/Text.h"
-#include "engine/SameName.h"
 #include "engine/Sha256.h"
 #include "engine/Utf8.h"
 #include "engine/WorkFile.h"
