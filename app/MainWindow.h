@@ -100,6 +100,8 @@ struct MainWindow : BaseObject {
     SizeKeyFilter SizeFilter;
     // The source the figures were last computed for.
     std::string FiguresSource;
+    // The target folder of the last split or join of this run; nothing is kept between runs.
+    std::string LastFolder;
     // A split or a join is running: no second one may start.
     bool Busy = false;
     // The window was asked to close while an operation ran; it closes when it ends.

@@ -15,8 +15,12 @@ void ChangePriority(MainWindow* w, PriorityLevel level);
 // The source box takes the path with its figures, and an empty folder box its folder, as
 // after a choice in the open dialog.
 void TakeChosenSource(MainWindow* w, const std::string& path);
-// The piece box takes the path and the folder box its folder, as after a drop.
+// The piece box takes the path and the folder box its folder, as after a drop; a piece on a
+// removable drive gets a folder off that drive instead.
 void TakePiece(MainWindow* w, const std::string& path);
+// A split or a join starts with this target folder: a piece chosen later on a removable drive
+// has its joined file go there.
+void RememberFolder(MainWindow* w, const std::string& folder);
 
 // A folder box's text ends in "\" whenever it is not empty.
 void EnsureTrailingBackslash(Control* box);

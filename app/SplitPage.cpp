@@ -103,6 +103,7 @@ void StartSplit(MainWindow* w, Control*) {
     request.sizeValue = ParseDecimalWide(GetText(w->SizeBox));
     request.unitMultiplier = CurrentUnitMultiplier(w);
     request.recovery = IsChecked(w->RecoveryBox);
+    RememberFolder(w, request.targetFolder);
     OperationGuard guard(w);
     WindowHooks hooks(w);
     SplitFile(request, hooks);

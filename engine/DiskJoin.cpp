@@ -7,6 +7,7 @@
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
 #include "engine/JoinOutput.h"
+#include "engine/Par2.h"
 #include "engine/PieceSet.h"
 #include "engine/SameName.h"
 #include "engine/SetCheck.h"
@@ -22,6 +23,11 @@ std::optional<std::string> BaseNameOf(const std::string& chosenPiecePath) {
     if (cut == std::string::npos) return std::nullopt;
     return name.substr(0, cut);
 }
+
+// The lanes of the feed: each piece's digest, and the whole file's beside it.
+constexpr int kPieceLane = 0;
+constexpr int kWholeLane = 1;
+constexpr int kLanes = 2;
 
 // "с 1 диска", "с 3 дисков", "с 21 диска".
 std::string FromDisksText(int64_t disks) {
@@ -62,13 +68,14 @@ class DiskJoiner {
             RemoveFile(gatherPath_);
             return;
         }
-        if (!output_.Flush()) {
-            ShowWriteFailed();
-            output_.Close();
+        const bool written = output_.Flush();
+        if (!written) ShowWriteFailed();
+        const bool whole = written && WholeMatches();
+        output_.Close();
+        if (!whole) {
             RemoveFile(gatherPath_);
             return;
         }
-        output_.Close();
         if (!ReplaceFileWith(gatherPath_, outputPath_)) {
             ShowOutputRefused(outputPath_, hooks_);
             RemoveFile(gatherPath_);
@@ -202,7 +209,7 @@ class DiskJoiner {
             return false;
         }
         done_ += size;
-        const std::optional<std::string> digits = feed_->Finish(0);
+        const std::optional<std::string> digits = feed_->Finish(kPieceLane);
         if (!digits) {
             hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + path + "!");
             return false;
@@ -211,8 +218,21 @@ class DiskJoiner {
             hooks_.ShowMessage(DamagedPieceText(path, known_));
             return false;
         }
-        feed_->Begin(0);
+        feed_->Begin(kPieceLane);
         return true;
+    }
+
+    // Whether the file gathered has the digits of the last disk's whole-file line; false after
+    // telling the user.
+    bool WholeMatches() {
+        const std::optional<std::string> digits = feed_->Finish(kWholeLane);
+        if (!digits) {
+            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + outputPath_ + "!");
+            return false;
+        }
+        if (*digits == *whole_) return true;
+        hooks_.ShowMessage(WholeFileMismatchText(baseName_, known_));
+        return false;
     }
 
     bool Stopped() {
@@ -228,8 +248,8 @@ class DiskJoiner {
         }
         // A file left by an earlier join that was cut short holds old bytes; start empty.
         output_.Write(nullptr, 0);
-        feed_ = std::make_unique<HashFeed>(1, CopyBufferSize());
-        if (feed_->Ready() && feed_->Begin(0)) return true;
+        feed_ = std::make_unique<HashFeed>(kLanes, CopyBufferSize());
+        if (feed_->Ready() && feed_->Begin(kPieceLane) && feed_->Begin(kWholeLane)) return true;
         hooks_.ShowMessage("Невозможно проверить части по " + CheckFileName(baseName_) +
                            ": в системе нет вычисления SHA-256.");
         output_.Close();
@@ -270,9 +290,13 @@ bool JoinsFromDisks(const std::string& chosenPiecePath, const JoinSystem& system
     // in the folder.
     if (!lines.found || !lines.refusal.empty()) return false;
     if (!lines.whole) return true;
+    int64_t missing = 0;
     for (int64_t n = 1; n <= static_cast<int64_t>(lines.check.digits.size()); ++n)
-        if (!IsExistingFile(PiecePath(folder, *baseName, n))) return true;
-    return false;
+        if (!IsExistingFile(PiecePath(folder, *baseName, n))) ++missing;
+    // A complete check file with one piece lost and the recovery file beside it: the set is
+    // here, and the join in the folder rebuilds the piece.
+    const bool rebuilt = missing == 1 && IsExistingFile(folder + RecoveryFileName(*baseName));
+    return missing > 0 && !rebuilt;
 }
 
 void JoinFromDisks(const std::string& chosenPiecePath, const std::string& targetFolder,

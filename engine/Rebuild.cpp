@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "engine/FileServices.h"
 #include "engine/HashFeed.h"
@@ -10,16 +11,13 @@
 #include "engine/Par2Reader.h"
 #include "engine/PieceSet.h"
 #include "engine/Text.h"
-#include "engine/SameName.h"
 #include "engine/Sha256.h"
 #include "engine/Utf8.h"
 #include "engine/WorkFile.h"
 
-namespace {
-
 // The other pieces' digests on one lane of the feed: the reader tags each buffer with the
 // piece it is of.
-class PieceDigests : public FeedWork {
+class PieceRebuild::PieceDigests : public FeedWork {
   public:
     // A fresh digest for each of count pieces, tagged 0 .. count - 1.
     explicit PieceDigests(size_t count) {
@@ -32,7 +30,7 @@ class PieceDigests : public FeedWork {
 };
 
 // Another piece as it is read: how far, and whether it ended before its size.
-struct OtherPiece {
+struct PieceRebuild::OtherPiece {
     int64_t number = 0;
     FileStream stream;
     int64_t size = 0;
@@ -45,9 +43,24 @@ struct OtherPiece {
     bool More() const { return done < size && !cutShort; }
 };
 
+namespace {
+
 // The most pieces read side by side; a larger set is read that many at a time, each group
 // mixed into what the groups before it left in the work file.
 constexpr size_t kPiecesAtOnce = 32;
+
+// The names tried for the rebuilt piece, "<output>.~piece", "<output>.~piece2", ...: a file of
+// the user's under the first is left alone.
+constexpr int kRebuiltNames = 100;
+
+// Rests the feed's two lanes on every way out, so that no lane still works for digests that go.
+struct LanesAtRest {
+    HashFeed& feed;
+    ~LanesAtRest() {
+        feed.Rest(0);
+        feed.Rest(1);
+    }
+};
 
 } // namespace
 
@@ -55,10 +68,11 @@ PieceRebuild::PieceRebuild(JoinHooks& hooks, const std::string& pieceFolder,
                            const std::string& baseName, const std::string& outputPath)
     : hooks_(hooks), pieceFolder_(pieceFolder), baseName_(baseName),
       recoveryName_(RecoveryFileName(baseName)), recoveryPath_(pieceFolder + recoveryName_),
-      rebuiltPath_(outputPath + ".~piece") {}
+      outputPath_(outputPath), rebuiltPath_(outputPath + ".~piece") {}
 
 PieceRebuild::~PieceRebuild() {
-    if (IsExistingFile(rebuiltPath_)) RemoveFile(rebuiltPath_);
+    // Only the file this join made: one of that name may be the user's.
+    if (made_) RemoveFile(rebuiltPath_);
 }
 
 bool PieceRebuild::Possible() const { return rebuilt_ == 0 && IsExistingFile(recoveryPath_); }
@@ -107,14 +121,9 @@ bool PieceRebuild::KeepGoing() {
     return !hooks_.StopRequested();
 }
 
-bool PieceRebuild::MixGroup(const std::vector<int64_t>& others, size_t first, size_t last,
-                            FileStream* recovery, WorkFile& rebuilt, uint64_t length,
-                            const std::vector<uint64_t>& lengths, const SetCheck& check,
-                            std::vector<Fault>& faults, bool& otherLengths) {
-    // Column by column: at each offset the bytes there so far (the recovery slice's, for the
-    // first group), every piece's bytes there XORed in, and the result written once; each
-    // piece is hashed on a lane of the feed as it is read. The lanes' work goes before the
-    // feed, which ends their threads.
+std::vector<PieceRebuild::OtherPiece> PieceRebuild::OpenGroup(const std::vector<int64_t>& others,
+                                                              size_t first, size_t last,
+                                                              std::vector<Fault>& faults) const {
     std::vector<OtherPiece> pieces;
     for (size_t i = first; i < last; ++i) {
         const int64_t k = others[i];
@@ -129,19 +138,26 @@ bool PieceRebuild::MixGroup(const std::vector<int64_t>& others, size_t first, si
         piece.stream = std::move(stream);
         // A piece of another length is read all the same: its digest tells whether the piece
         // or the recovery file is at fault.
-        piece.fits = piece.size == static_cast<int64_t>(lengths[k - 1]);
+        piece.fits = piece.size == static_cast<int64_t>(lengths_[k - 1]);
         piece.lane = static_cast<int>(pieces.size() % 2);
         piece.tag = static_cast<uint32_t>(pieces.size() / 2);
         pieces.push_back(std::move(piece));
     }
+    return pieces;
+}
+
+bool PieceRebuild::MixGroup(const std::vector<int64_t>& others, size_t first, size_t last,
+                            FileStream* recovery, WorkFile& rebuilt, HashFeed& feed,
+                            uint64_t length, const SetCheck& check, std::vector<Fault>& faults,
+                            bool& otherLengths) {
+    // Column by column: at each offset the bytes there so far (the recovery slice's, for the
+    // first group), every piece's bytes there XORed in, and the result written once; each
+    // piece is hashed on a lane of the feed as it is read. The lanes rest, on every way out,
+    // before the group's digests go.
+    std::vector<OtherPiece> pieces = OpenGroup(others, first, last, faults);
     PieceDigests lanes[2] = {PieceDigests((pieces.size() + 1) / 2),
                              PieceDigests(pieces.size() / 2)};
-    HashFeed feed(2, CopyBufferSize());
-    if (!feed.Ready()) {
-        hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(others[first]) +
-                           "!");
-        return false;
-    }
+    const LanesAtRest rest{feed};
     feed.Begin(0, lanes[0]);
     feed.Begin(1, lanes[1]);
     const uint32_t bufferSize = feed.BufferSize();
@@ -181,7 +197,13 @@ bool PieceRebuild::MixGroup(const std::vector<int64_t>& others, size_t first, si
     }
     feed.Rest(0);
     feed.Rest(1);
-    for (OtherPiece& piece : pieces) {
+    return CheckGroup(pieces, lanes, check, faults, otherLengths);
+}
+
+bool PieceRebuild::CheckGroup(const std::vector<OtherPiece>& pieces, PieceDigests (&lanes)[2],
+                              const SetCheck& check, std::vector<Fault>& faults,
+                              bool& otherLengths) {
+    for (const OtherPiece& piece : pieces) {
         const std::optional<std::string> digits = lanes[piece.lane].digests[piece.tag]->Finish();
         if (!digits) {
             hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + PieceAt(piece.number) +
@@ -195,6 +217,39 @@ bool PieceRebuild::MixGroup(const std::vector<int64_t>& others, size_t first, si
     return true;
 }
 
+std::optional<std::vector<uint64_t>> PieceRebuild::LengthsOf(const Par2Reading::Set& set,
+                                                             int64_t count) const {
+    if (set.pieces.size() != static_cast<size_t>(count)) return std::nullopt;
+    // One look at each description, by the number in its name: a set of 32,768 pieces is
+    // matched as fast as one of 4.
+    std::vector<uint64_t> lengths(set.pieces.size());
+    std::vector<bool> described(set.pieces.size());
+    for (const Par2Piece& piece : set.pieces) {
+        // The recovery file names its pieces in UTF-8.
+        const std::optional<std::string> name = Cp1251FromUtf8(piece.name);
+        const std::optional<int64_t> k = name ? PieceNumberOf(*name, baseName_) : std::nullopt;
+        if (!k || *k > count || described[*k - 1]) return std::nullopt;
+        described[*k - 1] = true;
+        lengths[*k - 1] = piece.length;
+    }
+    return lengths;
+}
+
+std::unique_ptr<WorkFile> PieceRebuild::MakeWorkFile() {
+    for (int i = 1; i <= kRebuiltNames; ++i) {
+        const std::string path = outputPath_ + ".~piece" + (i == 1 ? "" : DecimalText(i));
+        if (IsExistingFile(path) || IsExistingFolder(path)) continue;
+        rebuiltPath_ = path;
+        // Made only where no file is, so that it is never another's that goes at the end.
+        auto file = std::make_unique<WorkFile>(path, WorkFileMaking::OnlyNew);
+        made_ = file->IsOpen();
+        if (made_) return file;
+        break;
+    }
+    hooks_.ShowMessage("Невозможно создание файла " + rebuiltPath_ + "!");
+    return nullptr;
+}
+
 bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& faultText) {
     hooks_.SetStatus("Восстановление части " + PieceAt(n) + " по " + recoveryName_);
     paced_ = GetTickCount();
@@ -203,59 +258,69 @@ bool PieceRebuild::Rebuild(int64_t n, const SetCheck& check, const std::string& 
     if (reading.stopped) return false;
     const int64_t count = static_cast<int64_t>(check.digits.size());
     const std::string unused = faultText + "\r\nФайл восстановления " + recoveryPath_;
+    if (reading.verdict == Par2Verdict::SlicesPerPiece) {
+        hooks_.ShowMessage(unused + " сделан с несколькими срезами на часть: Varnok "
+                                    "восстанавливает только наборы с одним срезом на часть.");
+        return false;
+    }
     if (!reading.set) {
         hooks_.ShowMessage(unused + " повреждён и не использован.");
         return false;
     }
-    // Piece k's length, as the recovery file describes it, at k - 1.
-    std::vector<uint64_t> lengths;
-    for (int64_t k = 1; k <= count && reading.set->pieces.size() == check.digits.size(); ++k) {
-        // The recovery file names its pieces in UTF-8.
-        const std::string name = PieceName(baseName_, k);
-        for (const Par2Piece& piece : reading.set->pieces)
-            if (SameName(Cp1251FromUtf8(piece.name).value_or(std::string()), name))
-                lengths.push_back(piece.length);
-        if (lengths.size() != static_cast<size_t>(k)) break;
-    }
     const std::string otherSet =
         unused + " описывает другие части, чем " + check.name + ", и не использован.";
-    if (lengths.size() != check.digits.size()) {
+    std::optional<std::vector<uint64_t>> lengths = LengthsOf(*reading.set, count);
+    if (!lengths) {
         hooks_.ShowMessage(otherSet);
         return false;
     }
-    const uint64_t length = lengths[n - 1];
-    WorkFile rebuilt(rebuiltPath_);
-    if (!rebuilt.IsOpen()) {
-        hooks_.ShowMessage("Невозможно создание файла " + rebuiltPath_ + "!");
-        return false;
-    }
-    FileStream recovery = OpenReadStream(recoveryPath_);
-    if (recovery.Seek(static_cast<int64_t>(reading.set->recoveryOffset),
-                      SeekOrigin::FromBeginning) < 0) {
-        hooks_.ShowMessage("Невозможно прочитать файл " + recoveryPath_ + " полностью!");
-        return false;
-    }
-    std::vector<Fault> faults;
-    faults.push_back({n, !IsExistingFile(PieceAt(n))});
+    lengths_ = std::move(*lengths);
     bool otherLengths = false;
-    std::vector<int64_t> others;
-    for (int64_t k = 1; k <= count; ++k)
-        if (k != n) others.push_back(k);
-    // A set of one piece has no other: the recovery slice is the piece.
-    for (size_t first = 0; first == 0 || first < others.size(); first += kPiecesAtOnce) {
-        const size_t last = std::min(others.size(), first + kPiecesAtOnce);
-        if (!MixGroup(others, first, last, first == 0 ? &recovery : nullptr, rebuilt, length,
-                      lengths, check, faults, otherLengths))
-            return false;
-    }
-    if (faults.size() > 1) {
-        hooks_.ShowMessage(FaultsText(faults));
-        return false;
-    }
+    if (!MixAll(n, reading.set->recoveryOffset, check, otherLengths)) return false;
     if (otherLengths) {
         hooks_.ShowMessage(otherSet);
         return false;
     }
     rebuilt_ = n;
     return true;
+}
+
+bool PieceRebuild::MixAll(int64_t n, uint64_t recoveryOffset, const SetCheck& check,
+                          bool& otherLengths) {
+    const int64_t count = static_cast<int64_t>(check.digits.size());
+    const std::unique_ptr<WorkFile> rebuilt = MakeWorkFile();
+    if (!rebuilt) return false;
+    FileStream recovery = OpenReadStream(recoveryPath_);
+    if (recovery.Seek(static_cast<int64_t>(recoveryOffset), SeekOrigin::FromBeginning) < 0) {
+        hooks_.ShowMessage("Невозможно прочитать файл " + recoveryPath_ + " полностью!");
+        return false;
+    }
+    std::vector<int64_t> others;
+    for (int64_t k = 1; k <= count; ++k)
+        if (k != n) others.push_back(k);
+    // One feed for every group: its threads and buffers are made once, however many groups.
+    HashFeed feed(2, CopyBufferSize());
+    if (!feed.Ready()) {
+        hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " +
+                           PieceAt(others.empty() ? n : others[0]) + "!");
+        return false;
+    }
+    std::vector<Fault> faults;
+    faults.push_back({n, !IsExistingFile(PieceAt(n))});
+    // A set of one piece has no other: the recovery slice is the piece.
+    for (size_t first = 0; first == 0 || first < others.size(); first += kPiecesAtOnce) {
+        const size_t last = std::min(others.size(), first + kPiecesAtOnce);
+        if (!MixGroup(others, first, last, first == 0 ? &recovery : nullptr, *rebuilt, feed,
+                      lengths_[n - 1], check, faults, otherLengths))
+            return false;
+    }
+    if (faults.size() > 1) {
+        hooks_.ShowMessage(FaultsText(faults));
+        return false;
+    }
+    return true;
+}
+
+int64_t PieceRebuild::RebuiltSize() const {
+    return rebuilt_ == 0 ? 0 : static_cast<int64_t>(lengths_[rebuilt_ - 1]);
 }

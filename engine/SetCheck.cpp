@@ -48,7 +48,7 @@ CheckLines ReadCheckLines(const std::string& pieceFolder, const std::string& bas
                         " указан файл, имя которого нельзя записать в кодировке Windows-1251.";
         return lines;
     }
-    lines.check = {name, {}};
+    lines.check = {name, {}, {}};
     for (const CheckEntry& entry : parsed.entries) {
         const int64_t next = static_cast<int64_t>(lines.check.digits.size()) + 1;
         if (!lines.whole && SameName(entry.name, PieceName(baseName, next))) {
@@ -91,7 +91,9 @@ SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& 
     if (!HasSha256())
         return Refuse("Невозможно проверить части по " + name +
                       ": в системе нет вычисления SHA-256.");
-    return {check, {}};
+    SetCheck checked = check;
+    checked.whole = *lines.whole;
+    return {checked, {}};
 }
 
 std::string DamagedPieceText(const std::string& piecePath, const SetCheck& check) {
@@ -99,6 +101,11 @@ std::string DamagedPieceText(const std::string& piecePath, const SetCheck& check
            " повреждена или изменена после разделения: её сумма SHA-256 "
            "не совпадает с указанной в " +
            check.name + ". Соединение прервано.";
+}
+
+std::string WholeFileMismatchText(const std::string& baseName, const SetCheck& check) {
+    return "Соединённый файл " + baseName + " не совпадает со своей строкой в " + check.name +
+           ": файл не записан.";
 }
 
 std::string CheckedLine(const SetCheck& check) {

@@ -9,6 +9,7 @@
 struct SetCheck {
     std::string name;                // the check file's name, for the completion text
     std::vector<std::string> digits; // piece n's at n - 1
+    std::string whole;               // the whole file's digits, once a line gave them
 };
 
 // Either a check to join by, or the text that refuses the set; neither when there is no check
@@ -38,5 +39,7 @@ SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& 
 
 // The text a piece whose digits differ from its line stops the join with.
 std::string DamagedPieceText(const std::string& piecePath, const SetCheck& check);
+// The text a joined file whose digits differ from the whole file's line stops the join with.
+std::string WholeFileMismatchText(const std::string& baseName, const SetCheck& check);
 // The line a checked join adds to its completion text.
 std::string CheckedLine(const SetCheck& check);

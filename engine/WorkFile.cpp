@@ -14,8 +14,9 @@ bool Place(HANDLE handle, uint64_t offset) {
 
 } // namespace
 
-WorkFile::WorkFile(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+WorkFile::WorkFile(const std::string& path, WorkFileMaking making)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                          making == WorkFileMaking::OnlyNew ? CREATE_NEW : CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
 bool WorkFile::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }

@@ -1,12 +1,15 @@
 // A file of the engine's own work (the recovery data as it builds up, a rebuilt piece), read
-// and written at given offsets, by one thread at a time. Made anew, exclusive; owns its handle.
+// and written at given offsets, by one thread at a time. Exclusive; owns its handle.
 #pragma once
 #include <cstdint>
 #include <string>
 
+// Whether a work file replaces a file of its name, or is made only where no file is.
+enum class WorkFileMaking { Afresh, OnlyNew };
+
 class WorkFile {
   public:
-    explicit WorkFile(const std::string& path);
+    explicit WorkFile(const std::string& path, WorkFileMaking making = WorkFileMaking::Afresh);
     ~WorkFile() { Close(); }
     WorkFile(const WorkFile&) = delete;
     WorkFile& operator=(const WorkFile&) = delete;

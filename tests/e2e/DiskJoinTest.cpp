@@ -3,6 +3,7 @@
 // folder holds at each prompt, as a user swaps disks.
 #include <windows.h>
 
+#include <shlobj.h>
 #include <winioctl.h>
 
 #include <gtest/gtest.h>
@@ -164,4 +165,62 @@ TEST(DiskJoin, ASetOnThreeDisksIsJoinedFromTheDriveAsEachDiskIsAskedFor) {
     EXPECT_FALSE(varnok.HasBoxOpen());
     EXPECT_TRUE(ReadWholeFile(out + "film.avi") == bytes);
     EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"film.avi"}) << "no gathering file";
+}
+
+namespace {
+
+// The user's documents folder as the program finds it, ending in "\".
+std::string DocumentsFolder() {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, path))) return {};
+    const std::string folder = path;
+    return folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
+}
+
+} // namespace
+
+// A whole set on a stick, one piece lost and the recovery file beside it: a piece dropped from
+// the stick gets an output folder off the stick (the documents at first, then the folder of the
+// last join), and the join rebuilds the lost piece without asking for any disk.
+TEST(DiskJoin, APieceOnAStickGetsAFolderOffTheStickAndAWholeSetThereIsRebuiltWhereItIs) {
+    TempFolder temp;
+    DiskDrive drive(temp.Path());
+    const std::string bytes = PatternBytes(30000, 62);
+    WriteWholeFile(temp / "film.avi", bytes);
+    SplitRequest request =
+        SplitRequestFor(temp / "film.avi", drive.Root(), SplitMethod::BySize, 12000);
+    request.recovery = true;
+    RecordingHooks split;
+    SplitFile(request, split);
+    ASSERT_TRUE(RemoveFile(drive.Root() + "film.avi_2.brf"));
+    RemovableLetter mapped(drive.Root());
+    ASSERT_TRUE(mapped.Made()) << "Wine gave no removable drive letter";
+    const std::string piece = mapped.Root() + "film.avi_1.brf";
+    const std::string documents = DocumentsFolder();
+    ASSERT_FALSE(documents.empty());
+
+    VarnokProcess varnok;
+    varnok.ChooseMenuItem(varnok.ReadMenu().ids[2]); // "Соединить" under "&Файл"
+    JoinControls join(varnok);
+    varnok.Drop(varnok.Page(1), {piece});
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(join.piece) == piece; }));
+    EXPECT_EQ(VarnokProcess::Text(join.folder), documents) << "the first in this run";
+
+    const std::string out = temp / "out\\";
+    VarnokProcess::Type(join.folder, out);
+    VarnokProcess::Click(join.join);
+    const ShownBox done = varnok.WaitForBox(20000);
+    const std::string completed = "Востановление файла " + out + "film.avi завершенно";
+    EXPECT_EQ(done.text, completed + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 2 "
+                                     "восстановлена по film.avi.par2.");
+    varnok.Answer(done, IDOK);
+    EXPECT_TRUE(ReadWholeFile(out + "film.avi") == bytes);
+    EXPECT_FALSE(FileExists(drive.Root() + "film.avi_2.brf")) << "the set is left as it was";
+
+    // Dropped again: the folder of that join.
+    VarnokProcess::Type(join.folder, "");
+    varnok.Drop(varnok.Page(1), {piece});
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(join.folder) == out; }))
+        << VarnokProcess::Text(join.folder);
+    EXPECT_FALSE(varnok.HasBoxOpen());
 }

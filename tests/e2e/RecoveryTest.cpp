@@ -90,3 +90,37 @@ TEST(Recovery, ASetSplitWithTheBoxCheckedHasItsLostPieceRebuiltByTheJoin) {
     EXPECT_EQ(FolderEntries(temp / "out\\"), std::vector<std::string>{"film.avi"});
     EXPECT_FALSE(FileExists(temp / "parts\\film.avi_2.brf")) << "the set is left as it was";
 }
+
+// A set of one piece, split with the recovery file, whose only piece is lost: the join from the
+// window starts from the check file the piece's name leads to and rebuilds the piece.
+TEST(Recovery, ASetOfOnePieceWhoseOnlyPieceIsLostIsJoinedFromTheWindow) {
+    TempFolder temp;
+    const std::string bytes = PatternBytes(20000, 27);
+    WriteWholeFile(temp / "film.avi", bytes);
+    SplitRequest request =
+        SplitRequestFor(temp / "film.avi", temp / "parts\\", SplitMethod::BySize, 20000);
+    request.recovery = true;
+    RecordingHooks split;
+    SplitFile(request, split);
+    ASSERT_EQ(FolderEntries(temp / "parts\\"),
+              (std::vector<std::string>{"film.avi.par2", "film.avi.sha256", "film.avi_1.brf"}));
+    ASSERT_TRUE(RemoveFile(temp / "parts\\film.avi_1.brf"));
+
+    VarnokProcess varnok;
+    varnok.ChooseMenuItem(varnok.ReadMenu().ids[JoinMenuItem]);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
+    JoinControls join(varnok);
+    VarnokProcess::Type(join.piece, temp / "parts\\film.avi_1.brf");
+    VarnokProcess::Type(join.folder, temp / "out\\");
+    VarnokProcess::Click(join.join);
+    const ShownBox joined = varnok.WaitForBox(20000);
+    const std::string completed = "Востановление файла " + (temp / "out\\") + "film.avi завершенно";
+    EXPECT_EQ(joined.text, completed + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 1 "
+                                       "восстановлена по film.avi.par2.");
+    varnok.Answer(joined, IDOK);
+    EXPECT_EQ(varnok.StatusText(1), completed);
+    EXPECT_TRUE(ReadWholeFile(temp / "out\\film.avi") == bytes);
+    EXPECT_EQ(FolderEntries(temp / "out\\"), std::vector<std::string>{"film.avi"});
+    EXPECT_EQ(VarnokProcess::ListItems(join.list),
+              std::vector<std::string>{temp / "parts\\film.avi_1.brf"});
+}

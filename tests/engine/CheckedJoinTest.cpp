@@ -161,3 +161,22 @@ TEST_F(CheckedJoin, ADigestThatFailsIsToldAsSuchAndNotAsADamagedPiece) {
     } failing;
     ExpectRefused("Невозможно вычислить сумму SHA-256 файла " + Piece(1) + "!");
 }
+
+TEST_F(CheckedJoin, PiecesThatEachMatchButMakeAnotherFileAreNotWritten) {
+    // Every piece line right, the whole-file line another file's: as when the lines of two
+    // splits were put together.
+    const std::string text = ReadWholeFile(CheckPath());
+    const size_t whole = text.rfind("  film.avi\r\n") - 64;
+    const std::string other = PatternBytes(10000, 32);
+    const std::optional<std::string> digits = Sha256Of(other.data(), other.size());
+    ASSERT_TRUE(digits);
+    WriteWholeFile(CheckPath(), text.substr(0, whole) + *digits + text.substr(whole + 64));
+    ExpectRefused("Соединённый файл film.avi не совпадает со своей строкой в film.avi.sha256: "
+                  "файл не записан.");
+    // With nothing under the output's name before, nothing is there after.
+    RemoveFile(target / "film.avi");
+    RecordingHooks hooks;
+    JoinPieces(Piece(1), target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message").size(), 1u);
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+}

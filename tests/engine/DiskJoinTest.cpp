@@ -234,3 +234,45 @@ TEST_F(DiskJoin, ADiskWithoutACheckFileOrWithAGarbledOneIsAskedForAgain) {
                             Ask(2));
     ExpectJoined(hooks);
 }
+
+TEST_F(DiskJoin, AFileThatDiffersFromTheLastDisksWholeFileLineIsNotWritten) {
+    // Every piece as its line says, the whole-file line another file's.
+    const std::string path = drive.Disk(3) + "film.avi.sha256";
+    std::string check = ReadWholeFile(path);
+    const size_t whole = check.rfind("  film.avi\r\n") - 64;
+    check.replace(whole, 64, std::string(64, 'b'));
+    WriteWholeFile(path, check);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {2, 3});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(2), Ask(3)}));
+    EXPECT_EQ(hooks.Of("message"), Texts{"Соединённый файл film.avi не совпадает со своей строкой "
+                                         "в film.avi.sha256: файл не записан."});
+    ExpectNothingWritten();
+}
+
+TEST_F(DiskJoin, AWholeSetOnTheDriveWithOnePieceLostIsRebuiltWhereItIs) {
+    // A split by size onto the stick itself, with the recovery file; piece 2 is lost.
+    WriteWholeFile(folder / "film.avi", bytes);
+    SplitRequest request =
+        SplitRequestFor(folder / "film.avi", drive.Root(), SplitMethod::BySize, 3000);
+    request.recovery = true;
+    RecordingHooks split;
+    SplitFile(request, split);
+    ASSERT_TRUE(FileExists(drive.Root() + "film.avi.par2"));
+    ASSERT_TRUE(RemoveFile(Piece(2)));
+    DiskSwapHooks hooks(drive, Texts{});
+    Join(hooks);
+    EXPECT_TRUE(hooks.Of("ask").empty()) << "no disk is asked for";
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{Done() + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 2 "
+                             "восстановлена по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+    // Without the recovery file the piece can only come from another disk: the drive is asked.
+    ASSERT_TRUE(RemoveFile(drive.Root() + "film.avi.par2"));
+    WriteWholeFile(target / "film.avi", "the old file");
+    DiskSwapHooks asked(drive, {0});
+    Join(asked);
+    EXPECT_EQ(asked.Of("ask"), Texts{Ask(2)});
+    ExpectNothingWritten();
+}

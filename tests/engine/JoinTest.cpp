@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestFiles.h"
+#include "engine/CheckFile.h"
 #include "engine/FileServices.h"
 #include "engine/PieceSet.h"
 #include "engine/Split.h"
@@ -259,6 +260,14 @@ TEST_F(JoinTest, NoPieceFoundCreatesNothing) {
               (std::vector<std::string>{kNotVarnok,
                                         "Части файла " + pieces / "film.avi" + " не найдены!"}));
     EXPECT_EQ(ReadWholeFile(pieces / "film.avi"), "the whole file");
+
+    // A check file of the whole file alone (the disk method's whole copy) lists no piece.
+    WriteWholeFile(pieces / "film.avi.sha256", CheckLine(std::string(64, 'a'), "film.avi"));
+    RecordingHooks copy;
+    JoinPieces(pieces / "film.avi_1.brf", target.Path(), copy);
+    EXPECT_EQ(copy.Of("message"),
+              std::vector<std::string>{"Части файла " + pieces / "film.avi" + " не найдены!"});
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
 }
 
 TEST_F(JoinTest, OutputHeldOpenIsLeftUntouched) {

@@ -99,6 +99,17 @@ TEST_F(RecoveryFiles, SeveralSlicesAPieceAreToldApartFromDamageAndAStopIsObeyed)
         EXPECT_FALSE(reading.stopped);
     }
     const std::string own = ReadWholeFile(pieces / "film.avi.par2");
+    // In place of Varnok's file, the join says what the file is rather than calling it damaged.
+    WriteWholeFile(pieces / "film.avi.par2", ReadWholeFile(pieces / "small.vol0+1.par2"));
+    RemoveFile(Piece(3));
+    RecordingHooks hooks;
+    JoinPieces(Piece(1), target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Часть " + Piece(3) + " не найдена!\r\nФайл восстановления " + pieces.Path() +
+                    "film.avi.par2 сделан с несколькими срезами на часть: Varnok восстанавливает "
+                    "только наборы с одним срезом на часть."});
+    EXPECT_FALSE(FileExists(target / "film.avi"));
+    WriteWholeFile(pieces / "film.avi.par2", own);
     WriteWholeFile(pieces / "cut.par2", own.substr(0, own.size() - 4));
     std::string flipped = own;
     flipped[own.size() / 2] ^= 1;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "TestFiles.h"
 #include "engine/Join.h"
 #include "engine/PieceSet.h"
@@ -187,6 +189,79 @@ TEST_F(RecoveryJoin, ADamagedRecoveryFileOrOneOfAnotherSetIsNotUsed) {
     EXPECT_NE(hooks.Of("message")[0].find(" не совпадает со строкой в film.avi.sha256"),
               std::string::npos)
         << hooks.Of("message")[0];
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+}
+
+TEST_F(RecoveryJoin, AFileOfTheUsersUnderTheRebuiltPiecesNameIsLeftAlone) {
+    WriteWholeFile(target / "film.avi.~piece", "the user's");
+    const Texts withIt{"film.avi", "film.avi.~piece"};
+    // A whole set: nothing is rebuilt, so nothing of the join's own is made.
+    EXPECT_EQ(Join(), Texts{Done()});
+    EXPECT_EQ(FolderEntries(target.Path()), withIt);
+    // A join that refuses two lost pieces.
+    const std::string fourth = ReadWholeFile(Piece(4));
+    RemoveFile(Piece(2));
+    RemoveFile(Piece(4));
+    EXPECT_EQ(Join().size(), 1u);
+    EXPECT_EQ(FolderEntries(target.Path()), withIt);
+    // A join that rebuilds: its own file goes under another name, and only that one goes.
+    WriteWholeFile(Piece(4), fourth);
+    RemoveFile(target / "film.avi");
+    EXPECT_EQ(Join(), Texts{Done() + "\r\nЧасть 2 восстановлена по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+    EXPECT_EQ(FolderEntries(target.Path()), withIt);
+    EXPECT_EQ(ReadWholeFile(target / "film.avi.~piece"), "the user's");
+}
+
+TEST_F(RecoveryJoin, TheProgressCountsTheRebuiltPieceAndEndsAtTheTotal) {
+    PaceEveryBuffer pace;
+    CopyBufferScope small(1000);
+    const std::string third = ReadWholeFile(Piece(3));
+    // Lost (rebuilt before the pieces are gathered), cut short and lengthened (rebuilt when
+    // found while gathering).
+    for (const std::optional<std::string>& left :
+         {std::optional<std::string>(), std::optional(third.substr(0, 100)),
+          std::optional(third + "more bytes")}) {
+        SCOPED_TRACE(left ? left->size() : 0);
+        if (left)
+            WriteWholeFile(Piece(3), *left);
+        else
+            RemoveFile(Piece(3));
+        ProgressHooks hooks;
+        JoinPieces(Piece(1), target.Path(), hooks);
+        EXPECT_EQ(hooks.Of("message"),
+                  Texts{Done() + "\r\nЧасть 3 восстановлена по film.avi.par2."});
+        ASSERT_FALSE(hooks.figures.empty());
+        for (const EngineHooks::ProgressFigures& f : hooks.figures) EXPECT_LE(f.done, f.total);
+        EXPECT_EQ(hooks.figures.back().done, 10000);
+        EXPECT_EQ(hooks.figures.back().total, 10000);
+        RemoveFile(target / "film.avi");
+    }
+}
+
+TEST(RecoveryJoinOne, ASetOfOnePieceWhoseOnlyPieceIsLostIsJoinedFromItsCheckFile) {
+    TempFolder pieces, target;
+    const std::string bytes = PatternBytes(5000, 44);
+    SplitWithRecovery(pieces, bytes, 5000);
+    ASSERT_EQ(FolderEntries(pieces.Path()),
+              (Texts{"film.avi.par2", "film.avi.sha256", "film.avi_1.brf"}));
+    const std::string piece = PiecePath(pieces.Path(), "film.avi", 1);
+    RemoveFile(piece);
+    // The chosen piece is gone, but its name gives the set's, and the check file lists it.
+    RecordingHooks hooks;
+    JoinPieces(piece, target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Востановление файла " + target.Path() +
+                    "film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 1 "
+                    "восстановлена по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+    EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"});
+    // Without the recovery file the check file names the piece lost.
+    RemoveFile(target / "film.avi");
+    RemoveFile(pieces / "film.avi.par2");
+    RecordingHooks lost;
+    JoinPieces(piece, target.Path(), lost);
+    EXPECT_EQ(lost.Of("message"), Texts{"Часть " + piece + " не найдена!"});
     EXPECT_TRUE(FolderEntries(target.Path()).empty());
 }
 
