@@ -3,10 +3,10 @@
 
 #include "app/Operation.h"
 #include "app/Pages.h"
-#include "engine/Drives.h"
-#include "engine/Join.h"
-#include "engine/SameName.h"
-#include "engine/Text.h"
+#include "engine/system/Drives.h"
+#include "engine/join/Join.h"
+#include "engine/system/SameName.h"
+#include "engine/system/Text.h"
 #include "ui/Dialogs.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "engine/Calculator.h"
+#include "engine/pieces/Calculator.h"
 #include "ui/Control.h"
 
 struct MenuObject;

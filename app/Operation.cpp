@@ -7,7 +7,7 @@
 #include "ui/Items.h"
 #include "ui/Menu.h"
 #include "ui/ProgressBar.h"
-#include "engine/Text.h"
+#include "engine/system/Text.h"
 
 namespace {
 MenuObject* ItemOf(MainWindow* w, MainMenuItem item) {

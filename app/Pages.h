@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/MainWindow.h"
-#include "engine/FileServices.h"
+#include "engine/system/FileServices.h"
 
 void WireSplitPage(MainWindow* w);
 void WireJoinPage(MainWindow* w);

@@ -2,9 +2,9 @@
 // boxes, the figures, and the split itself.
 #include "app/Operation.h"
 #include "app/Pages.h"
-#include "engine/Figures.h"
-#include "engine/Split.h"
-#include "engine/Text.h"
+#include "engine/pieces/Figures.h"
+#include "engine/split/Split.h"
+#include "engine/system/Text.h"
 #include "ui/Applet.h"
 #include "ui/Dialogs.h"
 #include "ui/Geometry.h"

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "app/Pages.h"
-#include "engine/FileServices.h"
-#include "engine/Text.h"
+#include "engine/system/FileServices.h"
+#include "engine/system/Text.h"
 #include "ui/Applet.h"
 #include "ui/Items.h"
 

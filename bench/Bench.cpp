@@ -32,12 +32,12 @@
 #include <vector>
 
 #include "bench/GfBench.h"
-#include "engine/FileServices.h"
-#include "engine/Join.h"
-#include "engine/PieceSet.h"
-#include "engine/Sha256.h"
-#include "engine/Split.h"
-#include "engine/Text.h"
+#include "engine/system/FileServices.h"
+#include "engine/join/Join.h"
+#include "engine/pieces/PieceSet.h"
+#include "engine/digest/Sha256.h"
+#include "engine/split/Split.h"
+#include "engine/system/Text.h"
 
 namespace {
 

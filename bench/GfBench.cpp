@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/Galois16Kernel.h"
+#include "engine/recovery/Galois16Kernel.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "Driver.h"
 #include "SplitPage.h"
 #include "TestFiles.h"
-#include "engine/Figures.h"
+#include "engine/pieces/Figures.h"
 
 namespace {
 std::wstring Wide(const std::string& text) {

@@ -8,10 +8,10 @@
 #include "Driver.h"
 #include "SplitPage.h"
 #include "TestFiles.h"
-#include "engine/CheckFile.h"
-#include "engine/Join.h"
-#include "engine/PieceSet.h"
-#include "engine/Resume.h"
+#include "engine/checkfile/CheckFile.h"
+#include "engine/join/Join.h"
+#include "engine/pieces/PieceSet.h"
+#include "engine/split/Resume.h"
 
 namespace {
 const std::string Name = "data.bin";

@@ -10,7 +10,7 @@
 #include "SplitPage.h"
 #include "TestFiles.h"
 #include "app/MainWindow.h"
-#include "engine/Figures.h"
+#include "engine/pieces/Figures.h"
 #include <shlobj.h>
 
 namespace {

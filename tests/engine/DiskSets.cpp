@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "engine/Drives.h"
-#include "engine/SameName.h"
-#include "engine/Split.h"
+#include "engine/system/Drives.h"
+#include "engine/system/SameName.h"
+#include "engine/split/Split.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "engine/DiskJoin.h"
+#include "engine/join/DiskJoin.h"
 
 class DiskDrive {
   public:

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "engine/Calculator.h"
-#include "engine/FileServices.h"
-#include "engine/Join.h"
-#include "engine/PieceSet.h"
-#include "engine/Split.h"
-#include "engine/Text.h"
+#include "engine/pieces/Calculator.h"
+#include "engine/system/FileServices.h"
+#include "engine/join/Join.h"
+#include "engine/pieces/PieceSet.h"
+#include "engine/split/Split.h"
+#include "engine/system/Text.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "engine/FileServices.h"
-#include "engine/Join.h"
-#include "engine/Split.h"
+#include "engine/system/FileServices.h"
+#include "engine/join/Join.h"
+#include "engine/split/Split.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
-#include "engine/Join.h"
-#include "engine/PieceSet.h"
-#include "engine/Split.h"
+#include "engine/join/Join.h"
+#include "engine/pieces/PieceSet.h"
+#include "engine/split/Split.h"
 
 namespace {
 

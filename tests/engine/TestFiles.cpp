@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "engine/PieceSet.h"
-#include "engine/Text.h"
+#include "engine/pieces/PieceSet.h"
+#include "engine/system/Text.h"
 
 TempFolder::TempFolder() {
     static unsigned counter = 0;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileServices.h"
+#include "engine/system/FileServices.h"
 #include "engine/Hooks.h"
-#include "engine/Split.h"
+#include "engine/split/Split.h"
 
 // A fresh folder under the temporary folder, removed with everything in it on destruction.
 class TempFolder {

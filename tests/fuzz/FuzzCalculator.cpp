@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/Calculator.h"
-#include "engine/Text.h"
+#include "engine/pieces/Calculator.h"
+#include "engine/system/Text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/Text.h"
+#include "engine/system/Text.h"
 
 namespace {
 

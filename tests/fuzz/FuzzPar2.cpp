@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/Md5.h"
-#include "engine/Par2.h"
-#include "engine/Par2Parse.h"
+#include "engine/digest/Md5.h"
+#include "engine/recovery/Par2.h"
+#include "engine/recovery/Par2Parse.h"
 #include "tests/engine/HeapPeak.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/PieceSet.h"
-#include "engine/SameName.h"
+#include "engine/pieces/PieceSet.h"
+#include "engine/system/SameName.h"
 
 namespace {
 

@@ -1,0 +1,248 @@
+#include "engine/digest/HashFeed.h"
+
+#include <deque>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "engine/digest/Sha256.h"
+#include "engine/system/ThreadSync.h"
+
+// One lock guards every queue, count and buffer list below. Why a lane cannot miss a buffer:
+// Pass queues a job for every begun lane under the lock, and a lane's thread goes to sleep
+// only after seeing its queue empty under the same lock, so a job queued is either seen
+// before the sleep or wakes it. Why a buffer is not overwritten while a lane reads it: a
+// buffer goes back on the free list only when the last lane holding it has done its job.
+
+namespace {
+
+// A few buffers: enough for the copy to read one while the lanes work on the others, and for
+// one lane to fall a little behind while the other goes on (two lanes on two processors run
+// at unequal speeds from moment to moment); few enough to keep the memory small. Ten keep a
+// split's peak working set under 16 MiB under Wine.
+constexpr size_t kBuffers = 10;
+// A copy that waits for a buffer is woken only once this many are free: each wake is a trip
+// through the system that costs as much as copying a buffer, and the lanes have the other
+// buffers to work on meanwhile.
+constexpr size_t kWakeCopyAt = kBuffers / 2;
+
+struct Block {
+    std::unique_ptr<char[]> bytes;
+    int users = 0; // lanes that still have to do their job on it
+};
+
+struct Job {
+    Block* block;
+    uint32_t size;
+    uint32_t tag;
+};
+
+// A lane's SHA-256, and an MD5 of the same bytes when one goes beside it, as work for the lane.
+class DigestWork : public FeedWork {
+  public:
+    void Add(const char* bytes, uint32_t size, uint32_t) override {
+        if (beside)
+            digest.Add(bytes, size, *beside);
+        else
+            digest.Add(bytes, size);
+    }
+    Sha256 digest;
+    Md5* beside = nullptr;
+};
+
+} // namespace
+
+struct HashFeed::State {
+    struct Lane {
+        std::thread thread;
+        ThreadCondition hasJob;  // the lane's thread waits for a job or the end
+        ThreadCondition drained; // a caller waits for the lane's jobs to be done
+        std::deque<Job> jobs;
+        int pending = 0;          // jobs queued or being done
+        FeedWork* work = nullptr; // none while the lane rests
+        std::unique_ptr<DigestWork> digest;
+    };
+
+    ThreadLock lock;
+    ThreadCondition room; // a copy waits for free buffers
+    std::vector<Block> blocks;
+    std::vector<Block*> free;
+    std::deque<Lane> lanes; // a deque: lanes stay where they are while threads refer to them
+    uint32_t bufferSize = 0;
+    bool ending = false;
+    bool ready = true;
+
+    void Work(Lane& lane) {
+        std::unique_lock<ThreadLock> held(lock);
+        for (;;) {
+            lane.hasJob.wait(held, [&] { return ending || !lane.jobs.empty(); });
+            if (ending) return;
+            const Job job = lane.jobs.front();
+            lane.jobs.pop_front();
+            // The buffer is not written while any lane holds it, and the caller does not
+            // touch the lane's work while a job is pending, so the lock can go meanwhile.
+            held.unlock();
+            lane.work->Add(job.block->bytes.get(), job.size, job.tag);
+            held.lock();
+            Release(job.block);
+            if (--lane.pending == 0) lane.drained.notify_all();
+        }
+    }
+
+    // Called with the lock held.
+    void Release(Block* block) {
+        if (--block->users > 0) return;
+        free.push_back(block);
+        if (free.size() == kWakeCopyAt) room.notify_one();
+    }
+
+    // Gives the lane the digest once it has done what it was given; none rests it.
+    bool BeginDigest(Lane& lane, std::unique_ptr<DigestWork> digest) {
+        std::unique_lock<ThreadLock> held(lock);
+        Drain(held, lane);
+        lane.digest = std::move(digest);
+        lane.work = lane.digest.get();
+        return lane.work != nullptr;
+    }
+
+    // Hands a buffer to every begun lane, or to only's alone (when not -1) with the tag.
+    void Hand(char* buffer, uint32_t size, int only, uint32_t tag) {
+        std::lock_guard<ThreadLock> held(lock);
+        Block* block = nullptr;
+        for (Block& b : blocks)
+            if (b.bytes.get() == buffer) block = &b;
+        if (!block) return;
+        block->users = 1; // the feed's own hold, let go below once every lane has its job
+        if (size > 0 && ready) {
+            for (size_t number = 0; number < lanes.size(); ++number) {
+                Lane& lane = lanes[number];
+                if (only >= 0 && number != static_cast<size_t>(only)) continue;
+                if (!lane.work) continue; // resting until it begins
+                ++block->users;
+                lane.jobs.push_back({block, size, tag});
+                ++lane.pending;
+                lane.hasJob.notify_one();
+            }
+        }
+        Release(block);
+    }
+
+    // Waits until the lane has done everything passed to it; returns with the lock held.
+    void Drain(std::unique_lock<ThreadLock>& held, Lane& lane) {
+        lane.drained.wait(held, [&] { return lane.pending == 0; });
+    }
+};
+
+HashFeed::HashFeed(int lanes, uint32_t bufferSize) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.bufferSize = bufferSize;
+    s.blocks.resize(kBuffers);
+    for (Block& block : s.blocks) {
+        block.bytes.reset(new (std::nothrow) char[bufferSize]);
+        if (!block.bytes) s.ready = false;
+        s.free.push_back(&block);
+    }
+    s.lanes.resize(static_cast<size_t>(lanes));
+    for (State::Lane& lane : s.lanes) {
+        try {
+            lane.thread = std::thread([&s, &lane] { s.Work(lane); });
+        } catch (const std::system_error&) {
+            s.ready = false;
+        }
+    }
+}
+
+HashFeed::~HashFeed() {
+    State& s = *state_;
+    {
+        std::lock_guard<ThreadLock> held(s.lock);
+        s.ending = true;
+    }
+    // Each thread ends at its next look at the queue, after the job it does now (if any).
+    for (State::Lane& lane : s.lanes) lane.hasJob.notify_one();
+    for (State::Lane& lane : s.lanes)
+        if (lane.thread.joinable()) lane.thread.join();
+}
+
+bool HashFeed::Ready() const { return state_->ready; }
+
+bool HashFeed::Begin(int lane) {
+    auto digest = std::make_unique<DigestWork>();
+    const bool made = digest->digest.Ready();
+    return state_->BeginDigest(state_->lanes[lane], made ? std::move(digest) : nullptr);
+}
+
+bool HashFeed::Begin(int lane, Md5& beside) {
+    auto digest = std::make_unique<DigestWork>();
+    digest->beside = &beside;
+    const bool made = digest->digest.Ready();
+    return state_->BeginDigest(state_->lanes[lane], made ? std::move(digest) : nullptr);
+}
+
+bool HashFeed::Begin(int lane, const std::string& savedState) {
+    auto digest = std::make_unique<DigestWork>();
+    const bool made = digest->digest.ResumeFrom(savedState);
+    return state_->BeginDigest(state_->lanes[lane], made ? std::move(digest) : nullptr);
+}
+
+void HashFeed::Begin(int lane, FeedWork& work) {
+    State::Lane& l = state_->lanes[lane];
+    std::unique_lock<ThreadLock> held(state_->lock);
+    state_->Drain(held, l);
+    l.digest.reset();
+    l.work = &work;
+}
+
+void HashFeed::Drain(int lane) {
+    std::unique_lock<ThreadLock> held(state_->lock);
+    state_->Drain(held, state_->lanes[lane]);
+}
+
+void HashFeed::Rest(int lane) {
+    std::unique_lock<ThreadLock> held(state_->lock);
+    state_->Drain(held, state_->lanes[lane]);
+    state_->lanes[lane].work = nullptr;
+}
+
+std::optional<std::string> HashFeed::Finish(int lane) {
+    State::Lane& l = state_->lanes[lane];
+    Rest(lane);
+    // Rested and drained: no thread touches the digest any more.
+    std::unique_ptr<DigestWork> digest = std::move(l.digest);
+    if (!state_->ready || !digest) return std::nullopt;
+    return digest->digest.Finish();
+}
+
+std::optional<std::string> HashFeed::Peek(int lane) {
+    const Sha256* digest = DrainedDigest(lane);
+    return digest ? digest->Peek() : std::nullopt;
+}
+
+std::optional<std::string> HashFeed::SavedState(int lane) {
+    const Sha256* digest = DrainedDigest(lane);
+    return digest ? digest->SavedState() : std::nullopt;
+}
+
+const Sha256* HashFeed::DrainedDigest(int lane) {
+    Drain(lane);
+    // Drained, and only this thread passes buffers: the lane's thread is idle until the next.
+    const State::Lane& l = state_->lanes[lane];
+    return state_->ready && l.digest ? &l.digest->digest : nullptr;
+}
+
+uint32_t HashFeed::BufferSize() const { return state_->bufferSize; }
+
+char* HashFeed::TakeBuffer() {
+    State& s = *state_;
+    std::unique_lock<ThreadLock> held(s.lock);
+    if (s.free.empty()) s.room.wait(held, [&] { return s.free.size() >= kWakeCopyAt; });
+    Block* block = s.free.back();
+    s.free.pop_back();
+    return block->bytes.get();
+}
+
+void HashFeed::Pass(char* buffer, uint32_t size) { state_->Hand(buffer, size, -1, 0); }
+
+void HashFeed::PassTo(char* buffer, uint32_t size, int lane, uint32_t tag) {
+    state_->Hand(buffer, size, lane, tag);
+}

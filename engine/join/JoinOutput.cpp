@@ -1,0 +1,25 @@
+#include "engine/join/JoinOutput.h"
+
+#include "engine/system/FileServices.h"
+
+std::string GatheringPath(const std::string& outputPath) { return outputPath + ".~join"; }
+
+bool OutputReplaceable(const std::string& outputPath, JoinHooks& hooks) {
+    if (IsExistingFolder(outputPath)) {
+        hooks.ShowMessage("Невозможно создание файла " + outputPath + "!");
+        return false;
+    }
+    if (IsExistingFile(outputPath) && !OpenWriteStream(outputPath).IsOpen()) {
+        ShowOutputRefused(outputPath, hooks);
+        return false;
+    }
+    return true;
+}
+
+void ShowOutputRefused(const std::string& outputPath, JoinHooks& hooks) {
+    if (IsExistingFile(outputPath))
+        hooks.ShowMessage("Невозможно заменить файл " + outputPath +
+                          "! Возможно, он открыт другой программой.");
+    else
+        hooks.ShowMessage("Невозможно создание файла " + outputPath + "!");
+}

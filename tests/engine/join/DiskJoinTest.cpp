@@ -1,0 +1,278 @@
+// The join of a set written by the disk method, straight from its disks: each disk asked for in
+// turn on a scripted drive, every disk's check file held against the others, and the ways out.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "DiskSets.h"
+#include "engine/join/Join.h"
+#include "engine/pieces/PieceSet.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+struct DiskJoin : ::testing::Test {
+    TempFolder folder, target;
+    DiskDrive drive{folder.Path()};
+    const std::string bytes = PatternBytes(10000, 41);
+
+    void SetUp() override {
+        // Pieces of 4000, 4000 and 2000 bytes on three disks.
+        ASSERT_EQ(drive.WriteSet("film.avi", bytes, {4000, 4000, 4000}), 3u);
+        WriteWholeFile(target / "film.avi", "the old file");
+    }
+
+    std::string Letter() const { return drive.Root().substr(0, 1); }
+    std::string Piece(int64_t n) const { return PiecePath(drive.Root(), "film.avi", n); }
+    std::string Ask(int64_t n) const {
+        return "Вставте диск " + Letter() + " с частью film.avi_" + std::to_string(n) +
+               ".brf и нажмите Ок.";
+    }
+    std::string NotOnDisk(int64_t n) const {
+        return "На диске " + Letter() + " нет части film.avi_" + std::to_string(n) + ".brf.\r\n" +
+               Ask(n);
+    }
+    std::string Done() const {
+        return "Востановление файла " + target.Path() + "film.avi завершенно";
+    }
+    std::string Stopped() const {
+        return "Востановление файла " + target.Path() + "film.avi прервано";
+    }
+
+    void Join(DiskSwapHooks& hooks, int64_t chosen = 1) {
+        JoinPieces(Piece(chosen), target.Path(), hooks, drive.System());
+    }
+
+    void ExpectJoined(const DiskSwapHooks& hooks, int64_t disks = 3) {
+        EXPECT_EQ(hooks.Of("message"),
+                  Texts{Done() +
+                        "\r\nВсе части проверены по film.avi.sha256.\r\nНабор частей "
+                        "собран с " +
+                        std::to_string(disks) + " дисков."});
+        EXPECT_EQ(hooks.Of("status").back(), Done());
+        EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+        EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"}) << "no gathering file";
+    }
+
+    // Nothing under the output's name but the old file, and no gathering file.
+    void ExpectNothingWritten() {
+        EXPECT_EQ(ReadWholeFile(target / "film.avi"), "the old file");
+        EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"});
+    }
+};
+
+} // namespace
+
+TEST_F(DiskJoin, EachDiskIsAskedForInTurnAndTheFileComesBackWhole) {
+    PaceEveryBuffer pace;
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {2, 3});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(2), Ask(3)}));
+    ExpectJoined(hooks);
+    // Each piece is read once; the status tells how many pieces the set has once it is known.
+    const Texts status = hooks.Of("status");
+    EXPECT_EQ(status.size(), 4u);
+    EXPECT_EQ(status[0], "Востановление файла " + target.Path() + "film.avi из части " + Piece(1) +
+                             " (часть 1, всего частей пока не известно)");
+    EXPECT_EQ(status[2], "Востановление файла " + target.Path() + "film.avi из части " + Piece(3) +
+                             " (часть 3 из 3)");
+    // The piece list grows with every disk's check file.
+    EXPECT_EQ(hooks.Of("list"), (Texts{Piece(1), Piece(1) + " " + Piece(2),
+                                       Piece(1) + " " + Piece(2) + " " + Piece(3)}));
+    // The progress counts the whole set as far as it is known, and never goes back.
+    ASSERT_FALSE(hooks.figures.empty());
+    for (size_t i = 1; i < hooks.figures.size(); ++i)
+        EXPECT_GE(hooks.figures[i].done, hooks.figures[i - 1].done);
+    EXPECT_EQ(hooks.figures.back().done, 10000);
+    EXPECT_EQ(hooks.figures.back().total, 10000);
+}
+
+TEST_F(DiskJoin, DisksInTheWrongOrderOrTheSameDiskAgainAreAskedForAgain) {
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {1, 3, 2, 3});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(2), NotOnDisk(2), NotOnDisk(2), Ask(3)}));
+    ExpectJoined(hooks);
+}
+
+TEST_F(DiskJoin, ADiskOfAnotherSetIsToldAndTheRightOneAskedForAgain) {
+    TempFolder otherFolder;
+    DiskDrive other(otherFolder.Path());
+    ASSERT_EQ(other.WriteSet("film.avi", PatternBytes(10000, 42), {4000, 4000, 4000}), 3u);
+    drive.Insert(1);
+    // The other set's disk 2 comes first in place of this set's disk 2.
+    DiskSwapHooks hooks(drive, Texts{other.Disk(2), drive.Disk(2), drive.Disk(3)});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("ask"),
+              (Texts{Ask(2),
+                     "Диск " + Letter() +
+                         " относится к другому набору частей: его файл проверки film.avi.sha256 "
+                         "не совпадает с файлами проверки прочитанных дисков.\r\n" +
+                         Ask(2),
+                     Ask(3)}));
+    ExpectJoined(hooks);
+}
+
+TEST_F(DiskJoin, AChangedPieceIsNamedAsDamagedAndNothingIsWritten) {
+    std::string piece = ReadWholeFile(drive.Disk(2) + "film.avi_2.brf");
+    piece[100] ^= 0x20;
+    WriteWholeFile(drive.Disk(2) + "film.avi_2.brf", piece);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {2, 3});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Часть " + Piece(2) +
+                    " повреждена или изменена после разделения: её сумма SHA-256 не совпадает с "
+                    "указанной в film.avi.sha256. Соединение прервано."});
+    EXPECT_EQ(hooks.Of("ask"), Texts{Ask(2)}) << "disk 3 is never asked for";
+    ExpectNothingWritten();
+}
+
+TEST_F(DiskJoin, CancelOrAStopEndsTheJoinWithNoOutputAndNoGatheringFile) {
+    drive.Insert(1);
+    DiskSwapHooks cancelled(drive, {2, 0});
+    Join(cancelled);
+    EXPECT_EQ(cancelled.Of("ask"), (Texts{Ask(2), Ask(3)}));
+    EXPECT_TRUE(cancelled.Of("message").empty());
+    EXPECT_EQ(cancelled.Of("status").back(), Stopped());
+    ExpectNothingWritten();
+
+    // A stop asked for while piece 2 is copied (the window closed) ends it the same way.
+    drive.Insert(1);
+    PaceEveryBuffer pace;
+    CopyBufferScope small(1000);
+    DiskSwapHooks stopped(drive, {2, 3});
+    stopped.onKeep = [&] {
+        if (stopped.Of("status").size() == 2 && stopped.stopAtYield == 0)
+            stopped.stopAtYield = stopped.yields + 2;
+    };
+    Join(stopped);
+    EXPECT_EQ(stopped.Of("ask"), Texts{Ask(2)});
+    EXPECT_TRUE(stopped.Of("message").empty());
+    EXPECT_EQ(stopped.Of("status").back(), Stopped());
+    ExpectNothingWritten();
+}
+
+TEST_F(DiskJoin, StartingFromTheLastDiskAsksForPiece1First) {
+    drive.Insert(3);
+    DiskSwapHooks hooks(drive, {1, 2, 3});
+    Join(hooks, 3);
+    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(1), Ask(2), Ask(3)}));
+    ExpectJoined(hooks);
+    // From disk 2 alike.
+    drive.Insert(2);
+    WriteWholeFile(target / "film.avi", "the old file");
+    DiskSwapHooks again(drive, {1, 2, 3});
+    Join(again, 2);
+    EXPECT_EQ(again.Of("ask"), (Texts{Ask(1), Ask(2), Ask(3)}));
+    ExpectJoined(again);
+}
+
+TEST_F(DiskJoin, TheOutputFolderOnTheSwappedDriveIsRefusedBeforeAnything) {
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {2, 3});
+    const std::string onDrive = drive.Root() + "out\\";
+    JoinPieces(Piece(1), onDrive, hooks, drive.System());
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Папка " + onDrive + " для соединёного файла находится на диске " +
+                    drive.Root() +
+                    ", в котором сменяются диски с частями. Выберите папку на другом диске."});
+    EXPECT_TRUE(hooks.Of("ask").empty());
+    EXPECT_FALSE(FileExists(onDrive)) << "the folder is not made";
+}
+
+TEST_F(DiskJoin, ASetCopiedIntoOneFolderJoinsAsBeforeWithoutAPrompt) {
+    // Every disk copied onto one stick, the last disk's check file over the others'.
+    for (size_t n = 1; n <= 3; ++n) {
+        drive.Insert(n);
+        for (const std::string& name : FolderEntries(drive.Root()))
+            CopyFileA((drive.Root() + name).c_str(), (folder / name).c_str(), FALSE);
+    }
+    drive.Insert(0);
+    for (const std::string& name : FolderEntries(folder.Path()))
+        if (name.find("film.avi") == 0)
+            MoveFileA((folder / name).c_str(), (drive.Root() + name).c_str());
+    DiskSwapHooks hooks(drive, Texts{});
+    Join(hooks, 2);
+    EXPECT_TRUE(hooks.Of("ask").empty());
+    EXPECT_EQ(hooks.Of("message"), Texts{Done() + "\r\nВсе части проверены по film.avi.sha256."});
+    EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+
+    // One disk's folder on a fixed drive is joined as before too: it is refused as unfinished.
+    RemoveTree(drive.Root());
+    MakeFolder(drive.Root());
+    drive.Insert(1);
+    DiskSwapHooks fixed(drive, Texts{});
+    JoinPieces(Piece(1), target.Path(), fixed,
+               JoinSystem{[](const std::string&) { return std::optional<std::string>(); }});
+    EXPECT_TRUE(fixed.Of("ask").empty());
+    ASSERT_EQ(fixed.Of("message").size(), 1u);
+    EXPECT_NE(fixed.Of("message")[0].find(" не полон: "), std::string::npos);
+}
+
+TEST_F(DiskJoin, ADiskWithoutACheckFileOrWithAGarbledOneIsAskedForAgain) {
+    drive.Insert(1);
+    // Disk 2's check file lost; then a copy of it with a garbled line.
+    const std::string check = ReadWholeFile(drive.Disk(2) + "film.avi.sha256");
+    RemoveFile(drive.Disk(2) + "film.avi.sha256");
+    DiskSwapHooks hooks(drive, {2, 2, 2, 3});
+    hooks.before = [&](size_t prompt) {
+        const std::string path = drive.Root() + "film.avi.sha256";
+        if (prompt == 2) WriteWholeFile(path, "x" + check.substr(1));
+        if (prompt == 3) WriteWholeFile(path, check);
+    };
+    Join(hooks);
+    const Texts asked = hooks.Of("ask");
+    ASSERT_EQ(asked.size(), 4u);
+    EXPECT_EQ(asked[1],
+              "На диске " + Letter() + " нет файла проверки film.avi.sha256.\r\n" + Ask(2));
+    EXPECT_EQ(asked[2], "Файл проверки " + drive.Root() +
+                            "film.avi.sha256 повреждён: строка 1 не в виде «сумма SHA-256, два "
+                            "пробела, имя файла».\r\n" +
+                            Ask(2));
+    ExpectJoined(hooks);
+}
+
+TEST_F(DiskJoin, AFileThatDiffersFromTheLastDisksWholeFileLineIsNotWritten) {
+    // Every piece as its line says, the whole-file line another file's.
+    const std::string path = drive.Disk(3) + "film.avi.sha256";
+    std::string check = ReadWholeFile(path);
+    const size_t whole = check.rfind("  film.avi\r\n") - 64;
+    check.replace(whole, 64, std::string(64, 'b'));
+    WriteWholeFile(path, check);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {2, 3});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(2), Ask(3)}));
+    EXPECT_EQ(hooks.Of("message"), Texts{"Соединённый файл film.avi не совпадает со своей строкой "
+                                         "в film.avi.sha256: файл не записан."});
+    ExpectNothingWritten();
+}
+
+TEST_F(DiskJoin, AWholeSetOnTheDriveWithOnePieceLostIsRebuiltWhereItIs) {
+    // A split by size onto the stick itself, with the recovery file; piece 2 is lost.
+    WriteWholeFile(folder / "film.avi", bytes);
+    SplitRequest request =
+        SplitRequestFor(folder / "film.avi", drive.Root(), SplitMethod::BySize, 3000);
+    request.recovery = true;
+    RecordingHooks split;
+    SplitFile(request, split);
+    ASSERT_TRUE(FileExists(drive.Root() + "film.avi.par2"));
+    ASSERT_TRUE(RemoveFile(Piece(2)));
+    DiskSwapHooks hooks(drive, Texts{});
+    Join(hooks);
+    EXPECT_TRUE(hooks.Of("ask").empty()) << "no disk is asked for";
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{Done() + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 2 "
+                             "восстановлена по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+    // Without the recovery file the piece can only come from another disk: the drive is asked.
+    ASSERT_TRUE(RemoveFile(drive.Root() + "film.avi.par2"));
+    WriteWholeFile(target / "film.avi", "the old file");
+    DiskSwapHooks asked(drive, {0});
+    Join(asked);
+    EXPECT_EQ(asked.Of("ask"), Texts{Ask(2)});
+    ExpectNothingWritten();
+}

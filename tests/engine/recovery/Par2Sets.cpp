@@ -1,0 +1,85 @@
+// Makes piece sets with recovery files for the outside repair tool: `varnok_par2_sets FOLDER`
+// (a Windows path) splits generated files into one subfolder per case, one line per case on
+// the standard output: the subfolder's name and the file's. par2-check.sh then has `par2`
+// verify and repair them.
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "TestFiles.h"
+#include "engine/split/Split.h"
+
+namespace {
+
+int failures = 0;
+
+// Splits a file of size bytes named name into folder\caseName\.
+void Make(const std::string& folder, const std::string& caseName, const std::string& name,
+          size_t size, SplitMethod method, int64_t number, const SplitSystem& system = {}) {
+    const std::string target = folder + caseName + "\\";
+    const std::string sourceFolder = folder + caseName + ".in\\";
+    MakeFolder(target);
+    MakeFolder(sourceFolder);
+    WriteWholeFile(sourceFolder + name, PatternBytes(size, static_cast<uint32_t>(size)));
+    SplitRequest request = SplitRequestFor(sourceFolder + name, target, method, number);
+    request.recovery = true;
+    RecordingHooks hooks;
+    SplitFile(request, hooks, system);
+    RemoveTree(sourceFolder);
+    const std::vector<std::string> messages = hooks.Of("message");
+    if (messages != std::vector<std::string>{"Разделение файла " + name + " завершенно"}) {
+        std::fprintf(stderr, "%s: the split said:\n", caseName.c_str());
+        for (const std::string& m : messages) std::fprintf(stderr, "  %s\n", m.c_str());
+        ++failures;
+    }
+    std::printf("%s\n", caseName.c_str());
+}
+
+// Disks with these free bytes in turn, besides the room their check file keeps; the pieces
+// all land in the one folder.
+SplitSystem Disks(const std::vector<uint64_t>& figures) {
+    auto next = std::make_shared<size_t>(0);
+    SplitSystem system =
+        ScriptedSystem([figures, next](const std::string&) -> std::optional<uint64_t> {
+            const uint64_t figure = *next < figures.size() ? figures[(*next)++] : 0;
+            return figure + kTestCluster;
+        });
+    system.fileSystem = [](const std::string&) { return std::string("NTFS"); };
+    return system;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
+    std::string folder = argv[1];
+    if (folder.back() != '\\') folder += '\\';
+    // Pieces of 30000 bytes and a shorter last one.
+    Make(folder, "by-size", "film.avi", 100000, SplitMethod::BySize, 30000);
+    // Pieces of 14286 bytes, not a multiple of 4, and a last one of 14287.
+    Make(folder, "by-count", "data.tar.gz", 100003, SplitMethod::ByCount, 7);
+    // A piece name that is not ASCII: UTF-8 in the packets, as the file system names it.
+    Make(folder, "cyrillic", "отчёт.doc", 50001, SplitMethod::ByCount, 3);
+    // A set of one piece.
+    Make(folder, "one-piece", "one.bin", 20000, SplitMethod::BySize, 20000);
+    // The recovery packet's digest goes along with the last piece, whose first 16 KiB give
+    // the set's ID: a last piece shorter than that, read through buffers smaller than it...
+    {
+        CopyBufferScope buffer(4096);
+        Make(folder, "short-last", "clip.mov", 70000, SplitMethod::BySize, 30000);
+    }
+    // ... and a last piece longer than the others, through buffers of 1000 bytes.
+    {
+        CopyBufferScope buffer(1000);
+        Make(folder, "small-buffers", "big.iso", 120005, SplitMethod::ByCount, 3);
+    }
+    // Onto disks of 30000 bytes each and a large last one, which takes the recovery file too.
+    Make(folder, "disks", "film.mkv", 100000, SplitMethod::OntoDisks, 0,
+         Disks({30000, 30000, 30000, 1u << 30, 1u << 30}));
+    // The last disk full with its piece: the recovery file goes onto one more disk.
+    Make(folder, "disks-one-more", "film.mkv", 99999, SplitMethod::OntoDisks, 0,
+         Disks({40000, 40000, 19999, 100, 1u << 30}));
+    return failures == 0 ? 0 : 1;
+}
