@@ -1,6 +1,13 @@
+// The target folder made, the gathering file's name, and the output's name checked and refused.
 #include "engine/join/JoinOutput.h"
 
 #include "engine/system/FileServices.h"
+
+bool MakeOutputFolder(const std::string& targetFolder, JoinHooks& hooks) {
+    if (IsExistingFolder(targetFolder) || MakeFolder(targetFolder)) return true;
+    hooks.ShowMessage("Невозможно создание папки для соединёного файла!");
+    return false;
+}
 
 std::string GatheringPath(const std::string& outputPath) { return outputPath + ".~join"; }
 

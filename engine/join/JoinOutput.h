@@ -1,9 +1,12 @@
-// Where a join puts the file it restores: the gathering file beside the output, and whether
-// the output's name may be taken.
+// Where a join puts the file it restores: the target folder, the gathering file beside the
+// output, and whether the output's name may be taken.
 #pragma once
 #include <string>
 
 #include "engine/Hooks.h"
+
+// The target folder is there or made; false after telling the user.
+bool MakeOutputFolder(const std::string& targetFolder, JoinHooks& hooks);
 
 // The file in the target folder that a join gathers the pieces in before it gives it the
 // output name.

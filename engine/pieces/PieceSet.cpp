@@ -16,6 +16,19 @@ std::string PiecePath(std::string_view targetFolder, std::string_view fileName,
     return std::string(targetFolder) + PieceName(fileName, pieceNumber);
 }
 
+std::vector<std::string> PiecePaths(std::string_view folder, std::string_view fileName,
+                                    int64_t count) {
+    std::vector<std::string> paths;
+    for (int64_t n = 1; n <= count; ++n) paths.push_back(PiecePath(folder, fileName, n));
+    return paths;
+}
+
+std::optional<std::string> SetNameOf(std::string_view pieceName) {
+    const size_t cut = pieceName.rfind('_');
+    if (cut == std::string_view::npos) return std::nullopt;
+    return std::string(pieceName.substr(0, cut));
+}
+
 namespace {
 
 bool EndsWithBrf(std::string_view text) {
