@@ -1,3 +1,5 @@
+// Reading a set's check file for a join, holding the pieces found against it, and the texts a
+// check stops with.
 #include "engine/checkfile/SetCheck.h"
 
 #include "engine/checkfile/CheckFile.h"

@@ -49,7 +49,7 @@ class DiskJoiner {
     }
 
   private:
-    std::string JoinText() const { return "Востановление файла " + targetFolder_ + baseName_; }
+    std::string JoinText() const { return RestoringText(outputPath_); }
     std::string PieceAt(int64_t n) const { return PiecePath(pieceFolder_, baseName_, n); }
     int64_t Listed() const { return static_cast<int64_t>(known_.digits.size()); }
     bool Finished() const { return whole_ && next_ > Listed(); }

@@ -13,6 +13,10 @@ constexpr int kPieceLane = 0;
 constexpr int kWholeLane = 1;
 constexpr int kLanes = 2;
 
+std::string PieceUnreadText(const std::string& path) {
+    return "Невозможно прочитать часть " + path + " полностью!";
+}
+
 PieceAppend Faulty(int64_t written, const std::string& fault) {
     return {Appended::Faulty, written, fault};
 }
@@ -27,7 +31,7 @@ bool Gathering::Open() {
     output_ = OpenWriteStream(gatherPath_);
     if (!output_.IsOpen()) {
         // The gathering file is the join's own business: the user chose the output.
-        hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
+        ShowOutputNotMade(outputPath_, hooks_);
         return false;
     }
     // A file left by an earlier join that was cut short holds old bytes; start empty.
@@ -55,8 +59,7 @@ PieceAppend Gathering::Append(FileStream& piece, const std::string& path, int64_
     const CopyResult copied = CopyStreamBytes(output_, piece, size, pace, feed_.get());
     if (copied.stopped) return {Appended::Stopped, copied.written, {}};
     if (copied.written != size) {
-        if (copied.sourceShort)
-            return Faulty(copied.written, "Невозможно прочитать часть " + path + " полностью!");
+        if (copied.sourceShort) return Faulty(copied.written, PieceUnreadText(path));
         ShowWriteFailed();
         return {Appended::Told, copied.written, {}};
     }
@@ -87,7 +90,7 @@ bool Gathering::RestartDigests(const std::vector<std::string>& earlier, const st
         const CopyResult read = ReadThroughFeed(piece, size, pace, *feed_);
         if (read.stopped) return false;
         if (size <= 0 || read.written != size) {
-            hooks_.ShowMessage("Невозможно прочитать часть " + path + " полностью!");
+            hooks_.ShowMessage(PieceUnreadText(path));
             return false;
         }
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/join/Gathering.h"
+#include "engine/join/JoinOutput.h"
 #include "engine/join/SetInFolder.h"
 #include "engine/pieces/PieceSet.h"
 #include "engine/recovery/Rebuild.h"
@@ -37,7 +38,7 @@ class Joiner {
             return;
         }
         if (!gathering_.GiveOutputItsName()) return;
-        const std::string completed = "Востановление файла " + outputPath_ + " завершенно";
+        const std::string completed = RestoringText(outputPath_) + " завершенно";
         hooks_.ShowMessage(check ? completed + "\r\n" + CheckedLine(*check) + rebuild_.DoneLine()
                                  : completed);
         hooks_.SetStatus(completed);
@@ -68,7 +69,7 @@ class Joiner {
         for (size_t i = 0; i < paths.size(); ++i) {
             const int64_t n = static_cast<int64_t>(i) + 1;
             const std::string& path = rebuild_.PathFor(n, paths[i]);
-            hooks_.SetStatus("Востановление файла " + outputPath_ + " из части " + path);
+            hooks_.SetStatus(RestoringText(outputPath_) + " из части " + path);
             if (!YieldToWindow(done)) return false;
             const int64_t start = done;
             FileStream piece = OpenReadStream(path);

@@ -13,7 +13,7 @@ std::string GatheringPath(const std::string& outputPath) { return outputPath + "
 
 bool OutputReplaceable(const std::string& outputPath, JoinHooks& hooks) {
     if (IsExistingFolder(outputPath)) {
-        hooks.ShowMessage("Невозможно создание файла " + outputPath + "!");
+        ShowOutputNotMade(outputPath, hooks);
         return false;
     }
     if (IsExistingFile(outputPath) && !OpenWriteStream(outputPath).IsOpen()) {
@@ -28,5 +28,13 @@ void ShowOutputRefused(const std::string& outputPath, JoinHooks& hooks) {
         hooks.ShowMessage("Невозможно заменить файл " + outputPath +
                           "! Возможно, он открыт другой программой.");
     else
-        hooks.ShowMessage("Невозможно создание файла " + outputPath + "!");
+        ShowOutputNotMade(outputPath, hooks);
+}
+
+void ShowOutputNotMade(const std::string& outputPath, JoinHooks& hooks) {
+    hooks.ShowMessage("Невозможно создание файла " + outputPath + "!");
+}
+
+std::string RestoringText(const std::string& outputPath) {
+    return "Востановление файла " + outputPath;
 }

@@ -16,5 +16,10 @@ std::string GatheringPath(const std::string& outputPath);
 // the user, so that no piece is copied in vain.
 bool OutputReplaceable(const std::string& outputPath, JoinHooks& hooks);
 
+// What the status bar and the completion text say of the join: "Востановление файла <output>".
+std::string RestoringText(const std::string& outputPath);
+
+// Tells the user that the output could not be made.
+void ShowOutputNotMade(const std::string& outputPath, JoinHooks& hooks);
 // Tells the user that the output could not be made, or replaced when a file holds its name.
 void ShowOutputRefused(const std::string& outputPath, JoinHooks& hooks);

@@ -22,6 +22,9 @@ std::vector<std::string> PiecePaths(std::string_view folder, std::string_view fi
 // file name itself may hold "_", a piece number and ".brf" cannot); nothing without a "_".
 std::optional<std::string> SetNameOf(std::string_view pieceName);
 
+// Whether a file name ends in ".brf" (in any case), as every piece's does.
+bool HasPieceExtension(std::string_view name);
+
 // The number of a piece from an entry name "<base name>_<n>.brf" (".brf" in any case):
 // n must be a decimal number from 1 without leading zeros; anything else gives no number.
 std::optional<int64_t> PieceNumberOf(std::string_view entryName, std::string_view baseName);

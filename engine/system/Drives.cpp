@@ -1,3 +1,4 @@
+// Full paths and the root of a removable drive that a path lies on.
 #include "engine/system/Drives.h"
 
 #include <windows.h>

@@ -1,3 +1,5 @@
+// File streams, the copy loop and its pace, and the file, folder, disk and priority services
+// on kernel32.
 #include "engine/system/FileServices.h"
 
 #include <windows.h>
@@ -107,6 +109,17 @@ uint32_t CopyPaceInterval() { return copyPaceInterval; }
 
 void SetCopyPaceInterval(uint32_t milliseconds) { copyPaceInterval = milliseconds; }
 
+PaceClock::PaceClock(const CopyPace& pace) : pace_(pace), paced_(GetTickCount()) {}
+
+bool PaceClock::Go(int64_t done) {
+    // GetTickCount (Windows XP has no 64-bit tick count): its wrap after 49.7 days is
+    // harmless, since the unsigned difference of two readings is still the time between them.
+    if (!pace_ || static_cast<DWORD>(GetTickCount() - paced_) < copyPaceInterval) return true;
+    if (!pace_(done)) return false;
+    paced_ = GetTickCount();
+    return true;
+}
+
 CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count,
                            const CopyPace& pace, CopyFeed* feed) {
     CopyResult result;
@@ -122,9 +135,7 @@ CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t 
         if (!own) return result;
     }
     // Pacing goes by the clock, so that small buffers on a fast disk do not yield per buffer.
-    // GetTickCount (Windows XP has no 64-bit tick count): its wrap after 49.7 days is
-    // harmless, since the unsigned difference of two readings is still the time between them.
-    DWORD paced = GetTickCount();
+    PaceClock clock(pace);
     int64_t left = count;
     while (left > 0) {
         char* buffer = feed ? feed->TakeBuffer() : own.get();
@@ -145,15 +156,9 @@ CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t 
             result.sourceShort = left > 0;
             return result;
         }
-        if (pace) {
-            const DWORD now = GetTickCount();
-            if (static_cast<DWORD>(now - paced) >= copyPaceInterval) {
-                if (!pace(result.written)) {
-                    result.stopped = true;
-                    return result;
-                }
-                paced = GetTickCount();
-            }
+        if (!clock.Go(result.written)) {
+            result.stopped = true;
+            return result;
         }
     }
     return result;
@@ -291,7 +296,7 @@ CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pa
                            CopyFeed& feed) {
     CopyResult result;
     // Paced by the clock, as a copy is.
-    DWORD paced = GetTickCount();
+    PaceClock clock(pace);
     while (result.written < count) {
         char* buffer = feed.TakeBuffer();
         const uint32_t want =
@@ -303,12 +308,9 @@ CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pa
             result.sourceShort = true;
             return result;
         }
-        if (pace && static_cast<DWORD>(GetTickCount() - paced) >= copyPaceInterval) {
-            if (!pace(result.written)) {
-                result.stopped = true;
-                return result;
-            }
-            paced = GetTickCount();
+        if (!clock.Go(result.written)) {
+            result.stopped = true;
+            return result;
         }
     }
     return result;

@@ -69,6 +69,21 @@ struct CopyResult {
 // Called during a copy with the bytes written so far; false stops the copy there.
 using CopyPace = std::function<bool(int64_t written)>;
 
+// The clock a copy's pace goes by, for every loop that reads or copies in runs: pace (when
+// given) is called about every CopyPaceInterval() milliseconds, never more often, the time
+// spent in it not counted.
+class PaceClock {
+  public:
+    explicit PaceClock(const CopyPace& pace);
+    // Called after each run with the bytes done so far; false when pace was due and asked to
+    // stop.
+    bool Go(int64_t done);
+
+  private:
+    const CopyPace& pace_;
+    uint32_t paced_;
+};
+
 // Where a copy takes its buffers from and hands each one back once its bytes are written, so
 // that others (the hashing threads) read them while the copy goes on.
 class CopyFeed {
