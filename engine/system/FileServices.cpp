@@ -1,5 +1,5 @@
-// File streams, the copy loop and its pace, and the file, folder, disk and priority services
-// on kernel32.
+// File streams, the copy loops and their pace, and the file, folder and priority services on
+// kernel32.
 #include "engine/system/FileServices.h"
 
 #include <windows.h>
@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <memory>
 #include <utility>
-
-#include "engine/system/RunTimeLookup.h"
 
 namespace {
 
@@ -164,6 +162,30 @@ CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t 
     return result;
 }
 
+CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pace,
+                           CopyFeed& feed) {
+    CopyResult result;
+    // Paced by the clock, as a copy is.
+    PaceClock clock(pace);
+    while (result.written < count) {
+        char* buffer = feed.TakeBuffer();
+        const uint32_t want =
+            static_cast<uint32_t>(std::min<int64_t>(count - result.written, feed.BufferSize()));
+        const uint32_t got = source.Read(buffer, want);
+        feed.Pass(buffer, got);
+        result.written += got;
+        if (got < want) {
+            result.sourceShort = true;
+            return result;
+        }
+        if (!clock.Go(result.written)) {
+            result.stopped = true;
+            return result;
+        }
+    }
+    return result;
+}
+
 int64_t CopyBetweenStreams(FileStream& destination, FileStream& source, int64_t count) {
     return CopyStreamBytes(destination, source, count).written;
 }
@@ -190,60 +212,12 @@ bool ReplaceFileWith(const std::string& source, const std::string& target) {
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
-std::optional<uint32_t> ClusterBytes(const std::string& root) {
-    DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                           &clusters))
-        return std::nullopt;
-    return sectorsPerCluster * bytesPerSector;
-}
-
 uint64_t LookupFileSize(const std::string& path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     FindClose(search);
     return (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-}
-
-namespace {
-
-// Whether the system has GetDiskFreeSpaceExA: NT 4 and later, or the consumer line after 95 OSR2.
-bool HasExtendedFreeSpaceQuery() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version)) return false;
-    switch (version.dwPlatformId) {
-    case VER_PLATFORM_WIN32_NT:
-        return version.dwMajorVersion >= 4;
-    case VER_PLATFORM_WIN32_WINDOWS:
-        return version.dwMajorVersion > 4 ||
-               (version.dwMajorVersion == 4 && version.dwMinorVersion > 0) ||
-               (version.dwMajorVersion == 4 && LOWORD(version.dwBuildNumber) >= 0x1111);
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
-std::optional<uint64_t> FreeDiskBytes(const std::string& root) {
-    using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    if (HasExtendedFreeSpaceQuery()) {
-        const auto query =
-            LookUpFunction<FreeSpaceEx>(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
-        if (query) {
-            // The bytes the caller may use respect quotas; the disk's total free bytes may not.
-            ULARGE_INTEGER available, total, totalFree;
-            if (!query(root.c_str(), &available, &total, &totalFree)) return std::nullopt;
-            return available.QuadPart;
-        }
-    }
-    DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                           &clusters))
-        return std::nullopt;
-    return static_cast<uint64_t>(sectorsPerCluster * bytesPerSector) * freeClusters;
 }
 
 namespace {
@@ -275,43 +249,4 @@ void SetProcessPriority(PriorityLevel level) {
     const bool urgent = level == PriorityLevel::High || level == PriorityLevel::Realtime;
     SetThreadPriority(GetCurrentThread(),
                       urgent ? THREAD_PRIORITY_TIME_CRITICAL : THREAD_PRIORITY_NORMAL);
-}
-
-std::string FileSystemName(const std::string& root) {
-    char name[MAX_PATH + 1] = {};
-    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name,
-                               sizeof name))
-        return {};
-    return name;
-}
-
-std::optional<uint64_t> LargestFileOn(const std::string& fileSystem) {
-    constexpr uint64_t kLargestFatFile = 4294967295ull;
-    for (const char* fat : {"FAT", "FAT12", "FAT16", "FAT32"})
-        if (lstrcmpiA(fileSystem.c_str(), fat) == 0) return kLargestFatFile;
-    return std::nullopt;
-}
-
-CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pace,
-                           CopyFeed& feed) {
-    CopyResult result;
-    // Paced by the clock, as a copy is.
-    PaceClock clock(pace);
-    while (result.written < count) {
-        char* buffer = feed.TakeBuffer();
-        const uint32_t want =
-            static_cast<uint32_t>(std::min<int64_t>(count - result.written, feed.BufferSize()));
-        const uint32_t got = source.Read(buffer, want);
-        feed.Pass(buffer, got);
-        result.written += got;
-        if (got < want) {
-            result.sourceShort = true;
-            return result;
-        }
-        if (!clock.Go(result.written)) {
-            result.stopped = true;
-            return result;
-        }
-    }
-    return result;
 }

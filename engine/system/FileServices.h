@@ -1,4 +1,5 @@
-// The engine's whole contact with the file system and the process, on kernel32.
+// The engine's contact with files, folders and the process, on kernel32 (the disks' own
+// questions are in Drives.h, included here).
 // Every operation reports failure through its result only and never shows anything.
 #pragma once
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/system/Drives.h"
 #include "engine/system/Text.h"
 
 enum class SeekOrigin : uint32_t { FromBeginning = 0, FromCurrent = 1, FromEnd = 2 };
@@ -129,17 +131,8 @@ bool MakeFolder(const std::string& path);
 bool ReplaceFileWith(const std::string& source, const std::string& target);
 // Deletes the file; false when it cannot.
 bool RemoveFile(const std::string& path);
-// The bytes of one cluster of the disk at root ("A:\"); nothing when the query fails.
-std::optional<uint32_t> ClusterBytes(const std::string& root);
 // The size of the first directory entry matching the path (wildcards allowed); 0 for none.
 uint64_t LookupFileSize(const std::string& path);
-// The bytes of the disk at root ("A:\") that the caller may use; nothing when the query fails.
-std::optional<uint64_t> FreeDiskBytes(const std::string& root);
-// The name of the file system of the volume at root ("FAT32", "NTFS"); empty when unknown.
-std::string FileSystemName(const std::string& root);
-// The largest file the named file system holds: 4,294,967,295 bytes for the FAT kinds,
-// otherwise no limit.
-std::optional<uint64_t> LargestFileOn(const std::string& fileSystem);
 // Sets the process's priority class; High and Realtime make the calling thread time-critical,
 // Normal and Idle give it normal thread priority.
 void SetProcessPriority(PriorityLevel level);
