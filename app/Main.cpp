@@ -1,4 +1,5 @@
-// Varnok: splits a file into numbered pieces and joins them back.
+// The program's entry (Varnok splits a file into numbered pieces and joins them back): the
+// system's error boxes off, COM for the folder dialog, and the start.
 #include <objbase.h>
 #include <windows.h>
 

@@ -1,3 +1,5 @@
+// One operation at a time: the start commands greyed out while it runs, the title and the
+// progress bar at each yield, a close asked for meanwhile, and the engine's hooks on the window.
 #include "app/Operation.h"
 
 #include "app/Pages.h"

@@ -1,8 +1,11 @@
+// The program's start: the main window built, a path given on the command line opened on its
+// page, the run loop, and the exit code when no window could be made.
 #include "app/Start.h"
 
 #include <windows.h>
 
 #include "app/Pages.h"
+#include "engine/pieces/PieceSet.h"
 #include "engine/system/FileServices.h"
 #include "engine/system/Text.h"
 #include "ui/Applet.h"
@@ -11,14 +14,6 @@
 namespace {
 constexpr int SplitPageIndex = 0;
 constexpr int JoinPageIndex = 1;
-
-bool IsPieceName(const std::string& path) {
-    const std::string name = FileNamePart(path);
-    if (name.size() < 4) return false;
-    std::string extension = name.substr(name.size() - 4);
-    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return extension == ".brf";
-}
 } // namespace
 
 void OpenGivenPath(MainWindow* w, const std::string& path) {
@@ -27,7 +22,7 @@ void OpenGivenPath(MainWindow* w, const std::string& path) {
         MessageBoxOk("Файл " + FileNamePart(path) + " не найден.");
         return;
     }
-    if (IsPieceName(path)) {
+    if (HasPieceExtension(FileNamePart(path))) {
         SetCurIndex(w->MainTabs, JoinPageIndex);
         TakePiece(w, path);
     } else {

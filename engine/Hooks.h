@@ -24,6 +24,17 @@ struct EngineHooks {
     virtual void ReportProgress([[maybe_unused]] const ProgressFigures& figures) {}
     // Asked right after every KeepResponsive: true stops the operation there.
     virtual bool StopRequested() { return false; }
+
+    // Lets the window run, then asks whether to stop; false when the operation stops there.
+    bool KeepGoing() {
+        KeepResponsive();
+        return !StopRequested();
+    }
+    // The same, after telling how far the operation has got.
+    bool YieldWithProgress(const ProgressFigures& figures) {
+        ReportProgress(figures);
+        return KeepGoing();
+    }
 };
 
 // The button of a three-way question.

@@ -1,3 +1,4 @@
+// The background eraser handler and its attachment to a control.
 #include "ui/Eraser.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// Fonts: made, copied, compared, and their handles shared and handed to the windows using them.
 #include "ui/Font.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The object model's bookkeeping: the live object count, owned objects freed with their owner,
+// reference counts and the destruction they lead to.
 #include "ui/Object.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// The progress bar control: made over the common control, its range and its percent.
 #include "ui/ProgressBar.h"
 
 #include <commctrl.h>

@@ -1,3 +1,5 @@
+// Font handles judged by what they really give: the small dialog font's size measured once,
+// and a font made again larger or Cyrillic where the one asked for is smaller or not.
 #include "ui/ReadableFont.h"
 
 namespace {

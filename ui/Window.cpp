@@ -82,6 +82,72 @@ LRESULT SendToControl(Control* ctl, UINT msg, WPARAM wParam, LPARAM lParam) {
     return SendMessageA(WindowHandle(ctl), msg, wParam, lParam);
 }
 
+namespace {
+// The class the control's window builds on, as the system has it; the control learns that
+// class's own procedure.
+WNDCLASSA SystemClassOf(Control* ctl) {
+    const HINSTANCE module = Module();
+    WNDCLASSA wc{};
+    wc.style = ctl->ClassStyle;
+    wc.lpfnWndProc = ctl->DefaultProc;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    WNDCLASSA system{};
+    if (GetClassInfoA(module, ctl->SystemClassName.c_str(), &system)) wc = system;
+    wc.hInstance = module;
+    wc.style &= ClassStyleMask;
+    // A full class name may name the layer's own class, whose procedure is not a default.
+    if (!ctl->DefaultProc && wc.lpfnWndProc != WindowFunction) ctl->DefaultProc = wc.lpfnWndProc;
+    return wc;
+}
+
+// The layer's class of that name over wc, registered once; false when it cannot be.
+bool RegisterLayerClass(const std::string& className, WNDCLASSA wc) {
+    WNDCLASSA registered{};
+    if (GetClassInfoA(wc.hInstance, className.c_str(), &registered)) return true;
+    wc.lpszClassName = className.c_str();
+    wc.lpfnWndProc = WindowFunction;
+    return RegisterClassA(&wc) != 0;
+}
+
+// Makes the control's own system window of that class at its bounds; null when it cannot.
+HWND MakeOwnWindow(Control* ctl, const std::string& className, HWND parentWindow, bool child) {
+    const auto& b = ctl->Bounds;
+    int width = b.right - b.left;
+    int height = b.bottom - b.top;
+    int x = b.left;
+    int y = b.top;
+    if (width == 0) width = CW_USEDEFAULT;
+    if (height == 0) height = CW_USEDEFAULT;
+    if (!child && ctl->PositionSet == 0) x = y = CW_USEDEFAULT;
+    // A child's menu argument is its command id; a top-level window's is its menu bar.
+    HMENU menu = child ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(ctl->Id)) : ctl->Menu;
+    CreatingWindow = ctl;
+    HWND hwnd = MakeSystemWindow(ctl->ExStyle, className.c_str(), ctl->Caption.c_str(), ctl->Style,
+                                 x, y, width, height, parentWindow, menu, Module(), nullptr);
+    if (CreatingWindow == ctl) CreatingWindow = nullptr;
+    return hwnd;
+}
+
+// A new window's first settings: focus marks shown, the object found from the handle, the
+// icon of a top-level window, the creation event, and the font.
+void DressNewWindow(Control* ctl, HWND hwnd, bool child) {
+    SendMessageA(hwnd, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    if (!GetPropA(hwnd, SelfProp)) SetPropA(hwnd, SelfProp, ctl);
+    if (!child) {
+        HICON icon = TopLevelIcon(ctl);
+        if (icon != INVALID_ICON) {
+            SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        }
+    }
+    if (ctl->OnCreateWindow) ctl->OnCreateWindow(ctl);
+    if (ctl->Font) {
+        if (HFONT font = FontHandle(static_cast<GdiTool*>(ctl->Font))) {
+            SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        }
+    }
+}
+} // namespace
+
 bool Control::CreateWindow() {
     const bool existed = Handle != nullptr;
     HWND parentWindow = nullptr;
@@ -100,63 +166,15 @@ bool Control::CreateWindow() {
         }
         return true;
     }
-
-    const std::string className = OwnsClassName ? SystemClassName : "obj_" + SystemClassName;
-    const HINSTANCE module = Module();
-    WNDCLASSA wc{};
-    wc.style = ClassStyle;
-    wc.lpfnWndProc = DefaultProc;
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    WNDCLASSA system{};
-    if (GetClassInfoA(module, SystemClassName.c_str(), &system)) wc = system;
-    wc.hInstance = module;
-    wc.style &= ClassStyleMask;
-    // A full class name may name the layer's own class, whose procedure is not a default.
-    if (!DefaultProc && wc.lpfnWndProc != WindowFunction) DefaultProc = wc.lpfnWndProc;
-
+    const WNDCLASSA wc = SystemClassOf(this);
     const bool child = (Style & WS_CHILD) != 0;
     if (!parentWindow && child) return false;
-
-    WNDCLASSA registered{};
-    if (!GetClassInfoA(module, className.c_str(), &registered)) {
-        wc.lpszClassName = className.c_str();
-        wc.lpfnWndProc = WindowFunction;
-        if (!RegisterClassA(&wc)) return false;
-    }
-
-    int width = Bounds.right - Bounds.left;
-    int height = Bounds.bottom - Bounds.top;
-    int x = Bounds.left;
-    int y = Bounds.top;
-    if (width == 0) width = CW_USEDEFAULT;
-    if (height == 0) height = CW_USEDEFAULT;
-    if (!child && PositionSet == 0) x = y = CW_USEDEFAULT;
-    // A child's menu argument is its command id; a top-level window's is its menu bar.
-    HMENU menu = child ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(Id)) : Menu;
-
-    CreatingWindow = this;
-    HWND hwnd = MakeSystemWindow(ExStyle, className.c_str(), Caption.c_str(), Style, x, y, width,
-                                 height, parentWindow, menu, module, nullptr);
-    if (CreatingWindow == this) CreatingWindow = nullptr;
+    const std::string className = OwnsClassName ? SystemClassName : "obj_" + SystemClassName;
+    if (!RegisterLayerClass(className, wc)) return false;
+    HWND hwnd = MakeOwnWindow(this, className, parentWindow, child);
     if (!hwnd) return false;
     Handle = hwnd;
-
-    SendMessageA(hwnd, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    if (!GetPropA(hwnd, SelfProp)) SetPropA(hwnd, SelfProp, this);
-
-    if (!child) {
-        HICON icon = TopLevelIcon(this);
-        if (icon != INVALID_ICON) {
-            SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        }
-    }
-
-    if (OnCreateWindow) OnCreateWindow(this);
-    if (Font) {
-        if (HFONT font = FontHandle(static_cast<GdiTool*>(Font))) {
-            SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-        }
-    }
+    DressNewWindow(this, hwnd, child);
     for (size_t i = 0; i < Children.size(); ++i) Children[i]->CreateWindow();
     return true;
 }

@@ -1,3 +1,4 @@
+// The check file's name, its lines as a split writes them, and the reading of its text.
 #include "engine/checkfile/CheckFile.h"
 
 #include "engine/system/SameName.h"

@@ -1,3 +1,4 @@
+// The split's check file: saved anew, a line appended per piece, cut back to its first lines.
 #include "engine/checkfile/CheckFileWriter.h"
 
 #include "engine/checkfile/CheckFile.h"

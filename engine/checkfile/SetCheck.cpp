@@ -1,3 +1,5 @@
+// Reading a set's check file for a join, holding the pieces found against it, and the texts a
+// check stops with.
 #include "engine/checkfile/SetCheck.h"
 
 #include "engine/checkfile/CheckFile.h"
@@ -88,9 +90,7 @@ SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& 
         return Refuse("Часть " + PiecePath(pieceFolder, baseName, *stray) +
                       " не входит в набор, указанный в " + name +
                       ". Уберите её из папки и соедините снова.");
-    if (!HasSha256())
-        return Refuse("Невозможно проверить части по " + name +
-                      ": в системе нет вычисления SHA-256.");
+    if (!HasSha256()) return Refuse(NoSha256Text(name));
     SetCheck checked = check;
     checked.whole = *lines.whole;
     return {checked, {}};
@@ -106,6 +106,14 @@ std::string DamagedPieceText(const std::string& piecePath, const SetCheck& check
 std::string WholeFileMismatchText(const std::string& baseName, const SetCheck& check) {
     return "Соединённый файл " + baseName + " не совпадает со своей строкой в " + check.name +
            ": файл не записан.";
+}
+
+std::string DigestFailedText(const std::string& path) {
+    return "Невозможно вычислить сумму SHA-256 файла " + path + "!";
+}
+
+std::string NoSha256Text(const std::string& checkFileName) {
+    return "Невозможно проверить части по " + checkFileName + ": в системе нет вычисления SHA-256.";
 }
 
 std::string CheckedLine(const SetCheck& check) {

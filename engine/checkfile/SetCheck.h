@@ -41,5 +41,10 @@ SetCheckReading ReadSetCheck(const std::string& pieceFolder, const std::string& 
 std::string DamagedPieceText(const std::string& piecePath, const SetCheck& check);
 // The text a joined file whose digits differ from the whole file's line stops the join with.
 std::string WholeFileMismatchText(const std::string& baseName, const SetCheck& check);
+// The text an operation stops with when the system's SHA-256 of the file at path failed.
+std::string DigestFailedText(const std::string& path);
+// The text a set is refused with where the system has no SHA-256 to check it by its check
+// file of that name.
+std::string NoSha256Text(const std::string& checkFileName);
 // The line a checked join adds to its completion text.
 std::string CheckedLine(const SetCheck& check);

@@ -1,33 +1,22 @@
+// The join of a set on removable disks: each disk's check file read and held against the
+// others', the pieces the set needs next taken from the disk in the drive, and the disk with
+// the next piece asked for until the set is whole.
 #include "engine/join/DiskJoin.h"
 
-#include <memory>
 #include <vector>
 
 #include "engine/checkfile/CheckFile.h"
-#include "engine/system/FileServices.h"
-#include "engine/digest/HashFeed.h"
-#include "engine/join/JoinOutput.h"
-#include "engine/recovery/Par2.h"
-#include "engine/pieces/PieceSet.h"
-#include "engine/system/SameName.h"
 #include "engine/checkfile/SetCheck.h"
 #include "engine/digest/Sha256.h"
+#include "engine/join/Gathering.h"
+#include "engine/join/JoinOutput.h"
+#include "engine/pieces/PieceSet.h"
+#include "engine/recovery/Par2.h"
+#include "engine/system/FileServices.h"
+#include "engine/system/SameName.h"
 #include "engine/system/Text.h"
 
 namespace {
-
-// The base name of the set a chosen piece belongs to: its name before the last "_".
-std::optional<std::string> BaseNameOf(const std::string& chosenPiecePath) {
-    const std::string name = FileNamePart(chosenPiecePath);
-    const size_t cut = name.rfind('_');
-    if (cut == std::string::npos) return std::nullopt;
-    return name.substr(0, cut);
-}
-
-// The lanes of the feed: each piece's digest, and the whole file's beside it.
-constexpr int kPieceLane = 0;
-constexpr int kWholeLane = 1;
-constexpr int kLanes = 2;
 
 // "с 1 диска", "с 3 дисков", "с 21 диска".
 std::string FromDisksText(int64_t disks) {
@@ -39,48 +28,20 @@ std::string FromDisksText(int64_t disks) {
 class DiskJoiner {
   public:
     DiskJoiner(const std::string& chosenPiecePath, const std::string& targetFolder,
-               JoinHooks& hooks, const std::string& root)
+               JoinHooks& hooks, const std::string& root, const std::string& baseName)
         : hooks_(hooks), targetFolder_(targetFolder), pieceFolder_(FolderPart(chosenPiecePath)),
-          baseName_(*BaseNameOf(chosenPiecePath)), root_(root), letter_(root.substr(0, 1)),
-          outputPath_(targetFolder + baseName_), gatherPath_(GatheringPath(outputPath_)) {}
+          baseName_(baseName), root_(root), letter_(root.substr(0, 1)),
+          outputPath_(targetFolder + baseName_), gathering_(hooks, outputPath_, baseName_) {}
 
     void Run() {
-        // Each prompt swaps the disk under the output: it would go with the disk taken out.
-        if (StartsWithSameName(FullPath(targetFolder_), root_)) {
-            hooks_.ShowMessage("Папка " + targetFolder_ +
-                               " для соединёного файла находится на диске " + root_ +
-                               ", в котором сменяются диски с частями. Выберите папку на другом "
-                               "диске.");
+        if (!OutputFolderUsable() || !OutputReplaceable(outputPath_, hooks_)) return;
+        if (!gathering_.Open()) return;
+        if (!gathering_.StartChecking(known_) || !GatherFromDisks() ||
+            !gathering_.Complete(*whole_)) {
+            gathering_.Discard();
             return;
         }
-        if (!IsExistingFolder(targetFolder_) && !MakeFolder(targetFolder_)) {
-            hooks_.ShowMessage("Невозможно создание папки для соединёного файла!");
-            return;
-        }
-        if (!HasSha256()) {
-            hooks_.ShowMessage("Невозможно проверить части по " + CheckFileName(baseName_) +
-                               ": в системе нет вычисления SHA-256.");
-            return;
-        }
-        if (!OutputReplaceable(outputPath_, hooks_) || !StartGathering()) return;
-        if (!GatherFromDisks()) {
-            output_.Close();
-            RemoveFile(gatherPath_);
-            return;
-        }
-        const bool written = output_.Flush();
-        if (!written) ShowWriteFailed();
-        const bool whole = written && WholeMatches();
-        output_.Close();
-        if (!whole) {
-            RemoveFile(gatherPath_);
-            return;
-        }
-        if (!ReplaceFileWith(gatherPath_, outputPath_)) {
-            ShowOutputRefused(outputPath_, hooks_);
-            RemoveFile(gatherPath_);
-            return;
-        }
+        if (!gathering_.GiveOutputItsName()) return;
         const std::string completed = JoinText() + " завершенно";
         hooks_.ShowMessage(completed + "\r\n" + CheckedLine(known_) + "\r\n" +
                            FromDisksText(disksRead_));
@@ -88,10 +49,27 @@ class DiskJoiner {
     }
 
   private:
-    std::string JoinText() const { return "Востановление файла " + targetFolder_ + baseName_; }
+    std::string JoinText() const { return RestoringText(outputPath_); }
     std::string PieceAt(int64_t n) const { return PiecePath(pieceFolder_, baseName_, n); }
     int64_t Listed() const { return static_cast<int64_t>(known_.digits.size()); }
     bool Finished() const { return whole_ && next_ > Listed(); }
+
+    // The target folder, off the drive whose disks are swapped, is there or made, and the
+    // system can check the pieces; false after telling the user.
+    bool OutputFolderUsable() {
+        // Each prompt swaps the disk under the output: it would go with the disk taken out.
+        if (StartsWithSameName(FullPath(targetFolder_), root_)) {
+            hooks_.ShowMessage("Папка " + targetFolder_ +
+                               " для соединёного файла находится на диске " + root_ +
+                               ", в котором сменяются диски с частями. Выберите папку на другом "
+                               "диске.");
+            return false;
+        }
+        if (!MakeOutputFolder(targetFolder_, hooks_)) return false;
+        if (HasSha256()) return true;
+        hooks_.ShowMessage(NoSha256Text(CheckFileName(baseName_)));
+        return false;
+    }
 
     // The disks in the drive one after another, until the set is whole; false after a
     // message, a Cancel or a stop.
@@ -128,9 +106,7 @@ class DiskJoiner {
         known_.name = lines.check.name;
         if (lines.check.digits.size() > known_.digits.size()) {
             known_.digits = lines.check.digits;
-            std::vector<std::string> paths;
-            for (int64_t n = 1; n <= Listed(); ++n) paths.push_back(PieceAt(n));
-            hooks_.ShowPieceList(paths);
+            hooks_.ShowPieceList(PiecePaths(pieceFolder_, baseName_, Listed()));
         }
         if (lines.whole) whole_ = lines.whole;
         return {};
@@ -167,16 +143,14 @@ class DiskJoiner {
                                    PieceName(baseName_, next_) + " и нажмите Ок.";
         if (!hooks_.AskOkCancel(fault.empty() ? prompt : fault + "\r\n" + prompt)) return Stopped();
         // A close of the window while the box was open asks for a stop.
-        hooks_.KeepResponsive();
-        return !hooks_.StopRequested() || Stopped();
+        return hooks_.KeepGoing() || Stopped();
     }
 
     // Tells how far the join has got and lets the window run; false when asked to stop. Only
     // the pieces read so far and the one being read have a known size.
     bool YieldToWindow(int64_t pieceDone, int64_t pieceTotal) {
-        hooks_.ReportProgress({done_ + pieceDone, done_ + pieceTotal, pieceDone, pieceTotal});
-        hooks_.KeepResponsive();
-        return !hooks_.StopRequested();
+        return hooks_.YieldWithProgress(
+            {done_ + pieceDone, done_ + pieceTotal, pieceDone, pieceTotal});
     }
 
     bool AppendPiece(int64_t n) {
@@ -188,78 +162,27 @@ class DiskJoiner {
         FileStream piece = OpenReadStream(path);
         const int64_t size = piece.Size();
         if (!YieldToWindow(0, size)) return Stopped();
-        if (!piece.IsOpen()) {
-            hooks_.ShowMessage("Невозможно открыть часть " + path + " для чтения!");
+        const PieceAppend appended = gathering_.Append(
+            piece, path, n, [&](int64_t written) { return YieldToWindow(written, size); });
+        switch (appended.outcome) {
+        case Appended::Whole:
+            done_ += size;
+            return true;
+        case Appended::Faulty:
+            // A set on disks has no recovery file to rebuild the piece from.
+            hooks_.ShowMessage(appended.fault);
+            return false;
+        case Appended::Stopped:
+            return Stopped();
+        case Appended::Told:
             return false;
         }
-        // A split never writes an empty piece; one that is empty was cut short.
-        if (size <= 0) {
-            hooks_.ShowMessage("Часть " + path + " пуста!");
-            return false;
-        }
-        const CopyResult copied = CopyStreamBytes(
-            output_, piece, size, [&](int64_t written) { return YieldToWindow(written, size); },
-            feed_.get());
-        if (copied.stopped) return Stopped();
-        if (copied.written != size) {
-            if (copied.sourceShort)
-                hooks_.ShowMessage("Невозможно прочитать часть " + path + " полностью!");
-            else
-                ShowWriteFailed();
-            return false;
-        }
-        done_ += size;
-        const std::optional<std::string> digits = feed_->Finish(kPieceLane);
-        if (!digits) {
-            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + path + "!");
-            return false;
-        }
-        if (*digits != known_.digits[static_cast<size_t>(n - 1)]) {
-            hooks_.ShowMessage(DamagedPieceText(path, known_));
-            return false;
-        }
-        feed_->Begin(kPieceLane);
-        return true;
-    }
-
-    // Whether the file gathered has the digits of the last disk's whole-file line; false after
-    // telling the user.
-    bool WholeMatches() {
-        const std::optional<std::string> digits = feed_->Finish(kWholeLane);
-        if (!digits) {
-            hooks_.ShowMessage("Невозможно вычислить сумму SHA-256 файла " + outputPath_ + "!");
-            return false;
-        }
-        if (*digits == *whole_) return true;
-        hooks_.ShowMessage(WholeFileMismatchText(baseName_, known_));
         return false;
     }
 
     bool Stopped() {
         hooks_.SetStatus(JoinText() + " прервано");
         return false;
-    }
-
-    bool StartGathering() {
-        output_ = OpenWriteStream(gatherPath_);
-        if (!output_.IsOpen()) {
-            hooks_.ShowMessage("Невозможно создание файла " + outputPath_ + "!");
-            return false;
-        }
-        // A file left by an earlier join that was cut short holds old bytes; start empty.
-        output_.Write(nullptr, 0);
-        feed_ = std::make_unique<HashFeed>(kLanes, CopyBufferSize());
-        if (feed_->Ready() && feed_->Begin(kPieceLane) && feed_->Begin(kWholeLane)) return true;
-        hooks_.ShowMessage("Невозможно проверить части по " + CheckFileName(baseName_) +
-                           ": в системе нет вычисления SHA-256.");
-        output_.Close();
-        RemoveFile(gatherPath_);
-        return false;
-    }
-
-    void ShowWriteFailed() {
-        hooks_.ShowMessage("Невозможно записать файл " + outputPath_ +
-                           " полностью! Возможно, на диске нет места.");
     }
 
     JoinHooks& hooks_;
@@ -269,20 +192,18 @@ class DiskJoiner {
     const std::string root_;
     const std::string letter_;
     const std::string outputPath_;
-    const std::string gatherPath_;
     SetCheck known_;                   // the longest list of pieces read so far
     std::optional<std::string> whole_; // the whole file's digits, once a disk gave them
     int64_t next_ = 1;                 // the piece the set needs next
     int64_t done_ = 0;                 // the bytes joined so far
     int64_t disksRead_ = 0;            // the disks that gave pieces
-    FileStream output_;
-    std::unique_ptr<HashFeed> feed_;
+    Gathering gathering_;
 };
 
 } // namespace
 
 bool JoinsFromDisks(const std::string& chosenPiecePath, const JoinSystem& system) {
-    const std::optional<std::string> baseName = BaseNameOf(chosenPiecePath);
+    const std::optional<std::string> baseName = SetNameOf(FileNamePart(chosenPiecePath));
     if (!baseName || !system.removableRoot(chosenPiecePath)) return false;
     const std::string folder = FolderPart(chosenPiecePath);
     const CheckLines lines = ReadCheckLines(folder, *baseName);
@@ -302,6 +223,7 @@ bool JoinsFromDisks(const std::string& chosenPiecePath, const JoinSystem& system
 void JoinFromDisks(const std::string& chosenPiecePath, const std::string& targetFolder,
                    JoinHooks& hooks, const JoinSystem& system) {
     const std::optional<std::string> root = system.removableRoot(chosenPiecePath);
-    if (!root || !BaseNameOf(chosenPiecePath)) return;
-    DiskJoiner(chosenPiecePath, targetFolder, hooks, *root).Run();
+    const std::optional<std::string> baseName = SetNameOf(FileNamePart(chosenPiecePath));
+    if (!root || !baseName) return;
+    DiskJoiner(chosenPiecePath, targetFolder, hooks, *root, *baseName).Run();
 }

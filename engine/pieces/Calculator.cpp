@@ -1,3 +1,4 @@
+// The split page's figures from texts and numbers, and the size box's keystroke filter.
 #include "engine/pieces/Calculator.h"
 
 #include "engine/pieces/PieceSet.h"

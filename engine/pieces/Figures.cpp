@@ -1,3 +1,4 @@
+// The split page's figures, the source's size looked up by its path.
 #include "engine/pieces/Figures.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Piece names and paths, the set's name and a piece's number read back from them, and the
+// plans of piece sizes by count and by size.
 #include "engine/pieces/PieceSet.h"
 
 #include "engine/system/SameName.h"
@@ -16,18 +18,27 @@ std::string PiecePath(std::string_view targetFolder, std::string_view fileName,
     return std::string(targetFolder) + PieceName(fileName, pieceNumber);
 }
 
-namespace {
-
-bool EndsWithBrf(std::string_view text) {
-    return text.size() >= 4 && SameName(text.substr(text.size() - 4), ".brf");
+std::vector<std::string> PiecePaths(std::string_view folder, std::string_view fileName,
+                                    int64_t count) {
+    std::vector<std::string> paths;
+    for (int64_t n = 1; n <= count; ++n) paths.push_back(PiecePath(folder, fileName, n));
+    return paths;
 }
 
-} // namespace
+std::optional<std::string> SetNameOf(std::string_view pieceName) {
+    const size_t cut = pieceName.rfind('_');
+    if (cut == std::string_view::npos) return std::nullopt;
+    return std::string(pieceName.substr(0, cut));
+}
+
+bool HasPieceExtension(std::string_view name) {
+    return name.size() >= 4 && SameName(name.substr(name.size() - 4), ".brf");
+}
 
 std::optional<int64_t> PieceNumberOf(std::string_view entryName, std::string_view baseName) {
     if (entryName.size() < baseName.size() + 1 + 1 + 4) return std::nullopt;
     if (!StartsWithSameName(entryName, baseName)) return std::nullopt;
-    if (entryName[baseName.size()] != '_' || !EndsWithBrf(entryName)) return std::nullopt;
+    if (entryName[baseName.size()] != '_' || !HasPieceExtension(entryName)) return std::nullopt;
     std::string_view digits = entryName.substr(baseName.size() + 1);
     digits.remove_suffix(4);
     // At most 18 digits, so the number always fits; more is no piece of any real set.

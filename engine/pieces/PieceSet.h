@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // "<file name>_<n>.brf", n in decimal without leading zeros.
 std::string PieceName(std::string_view fileName, int64_t pieceNumber);
@@ -12,6 +13,17 @@ std::string PieceName(std::string_view fileName, int64_t pieceNumber);
 // The target folder text followed directly by the piece name.
 std::string PiecePath(std::string_view targetFolder, std::string_view fileName,
                       int64_t pieceNumber);
+
+// The paths of pieces 1 .. count of the set, in number order.
+std::vector<std::string> PiecePaths(std::string_view folder, std::string_view fileName,
+                                    int64_t count);
+
+// The name of the set that a piece named so belongs to: its part before the last "_" (the
+// file name itself may hold "_", a piece number and ".brf" cannot); nothing without a "_".
+std::optional<std::string> SetNameOf(std::string_view pieceName);
+
+// Whether a file name ends in ".brf" (in any case), as every piece's does.
+bool HasPieceExtension(std::string_view name);
 
 // The number of a piece from an entry name "<base name>_<n>.brf" (".brf" in any case):
 // n must be a decimal number from 1 without leading zeros; anything else gives no number.

@@ -1,6 +1,6 @@
+// A kept piece's digest on its own lane, a copy that hashes as it writes, and the reading of a
+// kept piece beside the source's bytes of it.
 #include "engine/split/KeptPieceRead.h"
-
-#include <windows.h>
 
 #include <algorithm>
 
@@ -36,7 +36,7 @@ SideBySideRead ReadSideBySide(FileStream& source, FileStream& piece, int64_t cou
     SideBySideRead result;
     int64_t& read = result.source.written;
     // Paced by the clock, as a copy is.
-    DWORD paced = GetTickCount();
+    PaceClock clock(pace);
     while (read < count) {
         const uint32_t want =
             static_cast<uint32_t>(std::min<int64_t>(count - read, feed.BufferSize()));
@@ -55,12 +55,9 @@ SideBySideRead ReadSideBySide(FileStream& source, FileStream& piece, int64_t cou
             result.source.sourceShort = true;
             return result;
         }
-        if (pace && static_cast<DWORD>(GetTickCount() - paced) >= CopyPaceInterval()) {
-            if (!pace(read)) {
-                result.source.stopped = true;
-                return result;
-            }
-            paced = GetTickCount();
+        if (!clock.Go(read)) {
+            result.source.stopped = true;
+            return result;
         }
     }
     return result;

@@ -1,3 +1,5 @@
+// Finding an interrupted split's kept pieces, the whole file's digest state saved beside its
+// check file, and the resume's texts.
 #include "engine/split/Resume.h"
 
 #include "engine/checkfile/CheckFile.h"

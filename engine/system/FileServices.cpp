@@ -1,3 +1,5 @@
+// File streams, the copy loops and their pace, and the file, folder and priority services on
+// kernel32.
 #include "engine/system/FileServices.h"
 
 #include <windows.h>
@@ -5,8 +7,6 @@
 #include <algorithm>
 #include <memory>
 #include <utility>
-
-#include "engine/system/RunTimeLookup.h"
 
 namespace {
 
@@ -107,6 +107,17 @@ uint32_t CopyPaceInterval() { return copyPaceInterval; }
 
 void SetCopyPaceInterval(uint32_t milliseconds) { copyPaceInterval = milliseconds; }
 
+PaceClock::PaceClock(const CopyPace& pace) : pace_(pace), paced_(GetTickCount()) {}
+
+bool PaceClock::Go(int64_t done) {
+    // GetTickCount (Windows XP has no 64-bit tick count): its wrap after 49.7 days is
+    // harmless, since the unsigned difference of two readings is still the time between them.
+    if (!pace_ || static_cast<DWORD>(GetTickCount() - paced_) < copyPaceInterval) return true;
+    if (!pace_(done)) return false;
+    paced_ = GetTickCount();
+    return true;
+}
+
 CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t count,
                            const CopyPace& pace, CopyFeed* feed) {
     CopyResult result;
@@ -122,9 +133,7 @@ CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t 
         if (!own) return result;
     }
     // Pacing goes by the clock, so that small buffers on a fast disk do not yield per buffer.
-    // GetTickCount (Windows XP has no 64-bit tick count): its wrap after 49.7 days is
-    // harmless, since the unsigned difference of two readings is still the time between them.
-    DWORD paced = GetTickCount();
+    PaceClock clock(pace);
     int64_t left = count;
     while (left > 0) {
         char* buffer = feed ? feed->TakeBuffer() : own.get();
@@ -145,15 +154,33 @@ CopyResult CopyStreamBytes(FileStream& destination, FileStream& source, int64_t 
             result.sourceShort = left > 0;
             return result;
         }
-        if (pace) {
-            const DWORD now = GetTickCount();
-            if (static_cast<DWORD>(now - paced) >= copyPaceInterval) {
-                if (!pace(result.written)) {
-                    result.stopped = true;
-                    return result;
-                }
-                paced = GetTickCount();
-            }
+        if (!clock.Go(result.written)) {
+            result.stopped = true;
+            return result;
+        }
+    }
+    return result;
+}
+
+CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pace,
+                           CopyFeed& feed) {
+    CopyResult result;
+    // Paced by the clock, as a copy is.
+    PaceClock clock(pace);
+    while (result.written < count) {
+        char* buffer = feed.TakeBuffer();
+        const uint32_t want =
+            static_cast<uint32_t>(std::min<int64_t>(count - result.written, feed.BufferSize()));
+        const uint32_t got = source.Read(buffer, want);
+        feed.Pass(buffer, got);
+        result.written += got;
+        if (got < want) {
+            result.sourceShort = true;
+            return result;
+        }
+        if (!clock.Go(result.written)) {
+            result.stopped = true;
+            return result;
         }
     }
     return result;
@@ -185,60 +212,12 @@ bool ReplaceFileWith(const std::string& source, const std::string& target) {
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
-std::optional<uint32_t> ClusterBytes(const std::string& root) {
-    DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                           &clusters))
-        return std::nullopt;
-    return sectorsPerCluster * bytesPerSector;
-}
-
 uint64_t LookupFileSize(const std::string& path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     FindClose(search);
     return (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-}
-
-namespace {
-
-// Whether the system has GetDiskFreeSpaceExA: NT 4 and later, or the consumer line after 95 OSR2.
-bool HasExtendedFreeSpaceQuery() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version)) return false;
-    switch (version.dwPlatformId) {
-    case VER_PLATFORM_WIN32_NT:
-        return version.dwMajorVersion >= 4;
-    case VER_PLATFORM_WIN32_WINDOWS:
-        return version.dwMajorVersion > 4 ||
-               (version.dwMajorVersion == 4 && version.dwMinorVersion > 0) ||
-               (version.dwMajorVersion == 4 && LOWORD(version.dwBuildNumber) >= 0x1111);
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
-std::optional<uint64_t> FreeDiskBytes(const std::string& root) {
-    using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    if (HasExtendedFreeSpaceQuery()) {
-        const auto query =
-            LookUpFunction<FreeSpaceEx>(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
-        if (query) {
-            // The bytes the caller may use respect quotas; the disk's total free bytes may not.
-            ULARGE_INTEGER available, total, totalFree;
-            if (!query(root.c_str(), &available, &total, &totalFree)) return std::nullopt;
-            return available.QuadPart;
-        }
-    }
-    DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                           &clusters))
-        return std::nullopt;
-    return static_cast<uint64_t>(sectorsPerCluster * bytesPerSector) * freeClusters;
 }
 
 namespace {
@@ -270,46 +249,4 @@ void SetProcessPriority(PriorityLevel level) {
     const bool urgent = level == PriorityLevel::High || level == PriorityLevel::Realtime;
     SetThreadPriority(GetCurrentThread(),
                       urgent ? THREAD_PRIORITY_TIME_CRITICAL : THREAD_PRIORITY_NORMAL);
-}
-
-std::string FileSystemName(const std::string& root) {
-    char name[MAX_PATH + 1] = {};
-    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name,
-                               sizeof name))
-        return {};
-    return name;
-}
-
-std::optional<uint64_t> LargestFileOn(const std::string& fileSystem) {
-    constexpr uint64_t kLargestFatFile = 4294967295ull;
-    for (const char* fat : {"FAT", "FAT12", "FAT16", "FAT32"})
-        if (lstrcmpiA(fileSystem.c_str(), fat) == 0) return kLargestFatFile;
-    return std::nullopt;
-}
-
-CopyResult ReadThroughFeed(FileStream& source, int64_t count, const CopyPace& pace,
-                           CopyFeed& feed) {
-    CopyResult result;
-    // Paced by the clock, as a copy is.
-    DWORD paced = GetTickCount();
-    while (result.written < count) {
-        char* buffer = feed.TakeBuffer();
-        const uint32_t want =
-            static_cast<uint32_t>(std::min<int64_t>(count - result.written, feed.BufferSize()));
-        const uint32_t got = source.Read(buffer, want);
-        feed.Pass(buffer, got);
-        result.written += got;
-        if (got < want) {
-            result.sourceShort = true;
-            return result;
-        }
-        if (pace && static_cast<DWORD>(GetTickCount() - paced) >= copyPaceInterval) {
-            if (!pace(result.written)) {
-                result.stopped = true;
-                return result;
-            }
-            paced = GetTickCount();
-        }
-    }
-    return result;
 }

@@ -1,4 +1,5 @@
-// The engine's whole contact with the file system and the process, on kernel32.
+// The engine's contact with files, folders and the process, on kernel32 (the disks' own
+// questions are in Drives.h, included here).
 // Every operation reports failure through its result only and never shows anything.
 #pragma once
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/system/Drives.h"
 #include "engine/system/Text.h"
 
 enum class SeekOrigin : uint32_t { FromBeginning = 0, FromCurrent = 1, FromEnd = 2 };
@@ -69,6 +71,21 @@ struct CopyResult {
 // Called during a copy with the bytes written so far; false stops the copy there.
 using CopyPace = std::function<bool(int64_t written)>;
 
+// The clock a copy's pace goes by, for every loop that reads or copies in runs: pace (when
+// given) is called about every CopyPaceInterval() milliseconds, never more often, the time
+// spent in it not counted.
+class PaceClock {
+  public:
+    explicit PaceClock(const CopyPace& pace);
+    // Called after each run with the bytes done so far; false when pace was due and asked to
+    // stop.
+    bool Go(int64_t done);
+
+  private:
+    const CopyPace& pace_;
+    uint32_t paced_;
+};
+
 // Where a copy takes its buffers from and hands each one back once its bytes are written, so
 // that others (the hashing threads) read them while the copy goes on.
 class CopyFeed {
@@ -114,17 +131,8 @@ bool MakeFolder(const std::string& path);
 bool ReplaceFileWith(const std::string& source, const std::string& target);
 // Deletes the file; false when it cannot.
 bool RemoveFile(const std::string& path);
-// The bytes of one cluster of the disk at root ("A:\"); nothing when the query fails.
-std::optional<uint32_t> ClusterBytes(const std::string& root);
 // The size of the first directory entry matching the path (wildcards allowed); 0 for none.
 uint64_t LookupFileSize(const std::string& path);
-// The bytes of the disk at root ("A:\") that the caller may use; nothing when the query fails.
-std::optional<uint64_t> FreeDiskBytes(const std::string& root);
-// The name of the file system of the volume at root ("FAT32", "NTFS"); empty when unknown.
-std::string FileSystemName(const std::string& root);
-// The largest file the named file system holds: 4,294,967,295 bytes for the FAT kinds,
-// otherwise no limit.
-std::optional<uint64_t> LargestFileOn(const std::string& fileSystem);
 // Sets the process's priority class; High and Realtime make the calling thread time-critical,
 // Normal and Idle give it normal thread priority.
 void SetProcessPriority(PriorityLevel level);

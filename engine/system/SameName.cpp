@@ -1,3 +1,4 @@
+// Names compared as Windows' file systems compare them: CP1251 letters of either case alike.
 #include "engine/system/SameName.h"
 
 #include <array>

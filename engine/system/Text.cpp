@@ -1,3 +1,4 @@
+// Decimal numbers to and from CP1251 text, and the folder and file name parts of a path.
 #include "engine/system/Text.h"
 
 #include <limits>

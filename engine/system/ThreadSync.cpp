@@ -1,3 +1,5 @@
+// The lock and the condition on the system's slim ones where kernel32 has them, else on the
+// thread library's.
 #include "engine/system/ThreadSync.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// CP1251 to UTF-8 and back, and whether a text is UTF-8.
 #include "engine/system/Utf8.h"
 
 #include <cstdint>

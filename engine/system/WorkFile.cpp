@@ -1,3 +1,4 @@
+// The engine's work file: made, read and written at offsets, cut, flushed and closed.
 #include "engine/system/WorkFile.h"
 
 #include <windows.h>

@@ -1,4 +1,5 @@
-// PieceNumberOf reads back what PieceName wrote, and accepts only names PieceName can write.
+// PieceNumberOf reads back what PieceName wrote, and accepts only names PieceName can write;
+// SetNameOf finds the set's name back from any of its pieces.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(*number >= 1);
             // The same name as the file system takes it: Cyrillic letters of either case too.
             Check(SameName(PieceName(base, *number), entry));
+            const std::optional<std::string> set = SetNameOf(entry);
+            Check(set && SameName(*set, base));
         }
         return 0;
     }
@@ -38,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int64_t number = static_cast<int64_t>(raw % 999999999999999999ULL) + 1;
     const std::string_view base = input.substr(8);
     Check(PieceNumberOf(PieceName(base, number), base) == number);
+    Check(SetNameOf(PieceName(base, number)) == std::string(base));
     Check(PiecePath("C:\\out\\", base, number) == "C:\\out\\" + PieceName(base, number));
     return 0;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "engine/pieces/PieceSet.h"
@@ -14,6 +15,21 @@ TEST(PieceNaming, NumberFollowsTheWholeFileName) {
     EXPECT_EQ(PieceName("Фильм.AVI", 3), "Фильм.AVI_3.brf");
     EXPECT_EQ(PiecePath("C:\\out\\", "film.avi", 1), "C:\\out\\film.avi_1.brf");
     EXPECT_EQ(PiecePath("A:\\", "film.avi", 2), "A:\\film.avi_2.brf");
+}
+
+// A join knows the set only by the piece chosen: the name before the last "_", whatever "_"
+// the file's own name holds.
+TEST(PieceNaming, TheSetIsFoundBackFromAnyOfItsPieces) {
+    for (const char* name : {"film.avi", "my_data.tar.gz", "a_b", "Фильм.AVI", "_", ""}) {
+        for (int64_t n : {int64_t{1}, int64_t{12}, int64_t{999999999999999999}})
+            EXPECT_EQ(SetNameOf(PieceName(name, n)), name) << name << " " << n;
+    }
+    EXPECT_FALSE(SetNameOf("film.avi"));
+    EXPECT_FALSE(SetNameOf(""));
+    EXPECT_EQ(PiecePaths("C:\\out\\", "a_b", 3),
+              (std::vector<std::string>{"C:\\out\\a_b_1.brf", "C:\\out\\a_b_2.brf",
+                                        "C:\\out\\a_b_3.brf"}));
+    EXPECT_TRUE(PiecePaths("C:\\", "f", 0).empty());
 }
 
 TEST(PieceNumbers, OnlyDecimalNumbersFromOneWithoutLeadingZeros) {

@@ -1,0 +1,136 @@
+// Appending the pieces to the gathering file, each checked against its line on the feed's
+// piece lane and the whole file on a lane of its own, and giving the file the output's name.
+#include "engine/join/Gathering.h"
+
+#include "engine/checkfile/CheckFile.h"
+#include "engine/join/JoinOutput.h"
+
+namespace {
+
+// The lanes of a checked join's feed: each piece's digest, and the whole file's beside it on a
+// thread of its own, both over the bytes as they are copied.
+constexpr int kPieceLane = 0;
+constexpr int kWholeLane = 1;
+constexpr int kLanes = 2;
+
+std::string PieceUnreadText(const std::string& path) {
+    return "Невозможно прочитать часть " + path + " полностью!";
+}
+
+PieceAppend Faulty(int64_t written, const std::string& fault) {
+    return {Appended::Faulty, written, fault};
+}
+
+} // namespace
+
+Gathering::Gathering(JoinHooks& hooks, const std::string& outputPath, const std::string& baseName)
+    : hooks_(hooks), outputPath_(outputPath), gatherPath_(GatheringPath(outputPath)),
+      baseName_(baseName) {}
+
+bool Gathering::Open() {
+    output_ = OpenWriteStream(gatherPath_);
+    if (!output_.IsOpen()) {
+        // The gathering file is the join's own business: the user chose the output.
+        ShowOutputNotMade(outputPath_, hooks_);
+        return false;
+    }
+    // A file left by an earlier join that was cut short holds old bytes; start empty.
+    output_.Write(nullptr, 0);
+    return true;
+}
+
+bool Gathering::StartChecking(const SetCheck& check) {
+    feed_ = std::make_unique<HashFeed>(kLanes, CopyBufferSize());
+    check_ = &check;
+    if (feed_->Ready() && feed_->Begin(kPieceLane) && feed_->Begin(kWholeLane)) return true;
+    hooks_.ShowMessage(NoSha256Text(CheckFileName(baseName_)));
+    return false;
+}
+
+PieceAppend Gathering::Append(FileStream& piece, const std::string& path, int64_t n,
+                              const CopyPace& pace) {
+    if (!piece.IsOpen()) {
+        hooks_.ShowMessage("Невозможно открыть часть " + path + " для чтения!");
+        return {};
+    }
+    const int64_t size = piece.Size();
+    // A split never writes an empty piece; one that is empty was cut short.
+    if (size <= 0) return Faulty(0, "Часть " + path + " пуста!");
+    const CopyResult copied = CopyStreamBytes(output_, piece, size, pace, feed_.get());
+    if (copied.stopped) return {Appended::Stopped, copied.written, {}};
+    if (copied.written != size) {
+        if (copied.sourceShort) return Faulty(copied.written, PieceUnreadText(path));
+        ShowWriteFailed();
+        return {Appended::Told, copied.written, {}};
+    }
+    if (!feed_) return {Appended::Whole, size, {}};
+    const std::optional<std::string> digits = feed_->Finish(kPieceLane);
+    if (!digits) {
+        ShowDigestFailed(path);
+        return {Appended::Told, size, {}};
+    }
+    feed_->Begin(kPieceLane);
+    if (*digits != check_->digits[static_cast<size_t>(n - 1)])
+        return Faulty(size, DamagedPieceText(path, *check_));
+    return {Appended::Whole, size, {}};
+}
+
+bool Gathering::Rewind(int64_t start) {
+    return output_.Seek(start, SeekOrigin::FromBeginning) == start;
+}
+
+bool Gathering::RestartDigests(const std::vector<std::string>& earlier, const std::string& next) {
+    // Only after such a rebuild; a sound set is read once.
+    feed_->Rest(kPieceLane);
+    if (!feed_->Begin(kWholeLane)) return ShowDigestFailed(outputPath_);
+    const CopyPace pace = [&](int64_t) { return hooks_.KeepGoing(); };
+    for (const std::string& path : earlier) {
+        FileStream piece = OpenReadStream(path);
+        const int64_t size = piece.Size();
+        const CopyResult read = ReadThroughFeed(piece, size, pace, *feed_);
+        if (read.stopped) return false;
+        if (size <= 0 || read.written != size) {
+            hooks_.ShowMessage(PieceUnreadText(path));
+            return false;
+        }
+    }
+    return feed_->Begin(kPieceLane) || ShowDigestFailed(next);
+}
+
+bool Gathering::Complete(const std::string& whole) {
+    if (!output_.Flush()) {
+        ShowWriteFailed();
+        return false;
+    }
+    if (!feed_) return true;
+    // Pieces that each match their lines may still make another file (a check file whose
+    // lines were put together from two splits).
+    const std::optional<std::string> digits = feed_->Finish(kWholeLane);
+    if (!digits) return ShowDigestFailed(outputPath_);
+    if (*digits == whole) return true;
+    hooks_.ShowMessage(WholeFileMismatchText(baseName_, *check_));
+    return false;
+}
+
+bool Gathering::GiveOutputItsName() {
+    output_.Close();
+    if (ReplaceFileWith(gatherPath_, outputPath_)) return true;
+    ShowOutputRefused(outputPath_, hooks_);
+    RemoveFile(gatherPath_);
+    return false;
+}
+
+void Gathering::Discard() {
+    output_.Close();
+    RemoveFile(gatherPath_);
+}
+
+bool Gathering::ShowDigestFailed(const std::string& path) {
+    hooks_.ShowMessage(DigestFailedText(path));
+    return false;
+}
+
+void Gathering::ShowWriteFailed() {
+    hooks_.ShowMessage("Невозможно записать файл " + outputPath_ +
+                       " полностью! Возможно, на диске нет места.");
+}
