@@ -37,7 +37,7 @@ class KeptPieceCheck {
             if (found != KeptFinding::Same) return false;
             done += size;
         }
-        digests_.RestKept();
+        if (kept.Count() > 0) digests_.RestKept();
         return GoOn(kept);
     }
 
