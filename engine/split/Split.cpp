@@ -52,7 +52,7 @@ class Splitter {
     Splitter(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system)
         : request_(request), hooks_(hooks), system_(system),
           name_(FileNamePart(request.sourcePath)), check_(request.targetFolder, name_),
-          recovery_(request.targetFolder, name_),
+          recovery_(request.targetFolder, name_, request.sourcePath, request.recoverySlices),
           statePath_(WholeStatePath(request.targetFolder, name_)) {}
 
     void Run() {
@@ -538,7 +538,7 @@ class Splitter {
         if (!NoteWhole()) return Discard(plan.count, piece);
         // A complete set is not resumed.
         RemoveWholeState();
-        recovery_.FinishBeside(hooks_);
+        if (!recovery_.FinishBeside(hooks_)) return Discard(plan.count, piece);
         return true;
     }
 
