@@ -17,8 +17,10 @@ namespace {
 
 // Every slice's window together: memory bound whatever the count of slices.
 constexpr uint64_t kWindowsBytes = 32u << 20;
-// A window no wider than this: the windows' bytes stay few beside the feed's buffers.
-constexpr uint64_t kWidestWindow = 8u << 20;
+// A window no wider than this: each lane's windows then stay in the processor's cache while
+// every piece is added in (1 GiB in 10 pieces, 4 slices: 4.1 s of processor time with 2 and
+// 4 MiB windows, 4.9-6.1 s with 8 MiB), and each piece is read in runs of this size.
+constexpr uint64_t kWidestWindow = 4u << 20;
 // The two lanes that multiply and add, each for half of the slices.
 constexpr int kLanes = 2;
 
