@@ -81,7 +81,8 @@ class Joiner {
             paths.push_back(PiecePath(pieceFolder_, baseName_, n));
         hooks_.ShowPieceList(paths);
         if (!OutputReplaceable(outputPath_, hooks_)) return;
-        if (missingRebuilt_ && !rebuild_->Rebuild(missingRebuilt_, *check_, missingText_)) return;
+        if (!missingRebuilt_.empty() && !rebuild_->Rebuild(missingRebuilt_, *check_, missingText_))
+            return;
         if (!Gather(paths)) {
             RemoveFile(gatherPath_);
             return;
@@ -151,29 +152,26 @@ class Joiner {
 
     // A set with a gap would restore a file with a hole in it; the missing pieces are named.
     bool IsComplete(int64_t count) {
+        const bool rebuildable = check_ && rebuild_->Possible();
         std::vector<int64_t> missing;
-        for (int64_t n = 1; n <= count && missing.size() <= kMissingNamed; ++n)
+        // Every missing piece of a set the recovery data may rebuild; a few to name otherwise.
+        for (int64_t n = 1; n <= count && (rebuildable || missing.size() <= kMissingNamed); ++n)
             if (!numbers_.count(n)) missing.push_back(n);
         if (missing.empty()) return true;
-        const bool rebuildable = check_ && rebuild_->Possible();
-        if (missing.size() == 1) {
-            const std::string text =
-                "Часть " + PiecePath(pieceFolder_, baseName_, missing[0]) + " не найдена!";
-            // One piece missing from a checked set: the recovery file beside it rebuilds it.
-            if (rebuildable) {
-                missingRebuilt_ = missing[0];
-                missingText_ = text;
-                return true;
-            }
-            hooks_.ShowMessage(text);
-            return false;
-        }
         std::string text = "Части ";
         for (size_t i = 0; i < missing.size() && i < kMissingNamed; ++i)
             text += (i == 0 ? "" : ", ") + PiecePath(pieceFolder_, baseName_, missing[i]);
         if (missing.size() > kMissingNamed) text += ", ...";
         text += " не найдены!";
-        hooks_.ShowMessage(rebuildable ? text + "\r\n" + rebuild_->OnlyOneText() : text);
+        if (missing.size() == 1)
+            text = "Часть " + PiecePath(pieceFolder_, baseName_, missing[0]) + " не найдена!";
+        // Pieces missing from a checked set: the recovery data beside it may rebuild them.
+        if (rebuildable) {
+            missingRebuilt_ = missing;
+            missingText_ = text;
+            return true;
+        }
+        hooks_.ShowMessage(text);
         return false;
     }
 
@@ -187,7 +185,7 @@ class Joiner {
     // The bytes piece n will give: a rebuilt piece's as the recovery file describes it, the
     // others' as the folder listed them (a set of many pieces is not looked up piece by piece).
     int64_t SizeOf(int64_t n) const {
-        if (rebuild_->IsRebuilt(n)) return rebuild_->RebuiltSize();
+        if (rebuild_->IsRebuilt(n)) return rebuild_->RebuiltSize(n);
         const auto found = foundSizes_.find(n);
         return found == foundSizes_.end() ? 0 : found->second;
     }
@@ -324,7 +322,7 @@ class Joiner {
     // false after telling the user.
     bool RebuildInPlace(int64_t n, FileStream& output, int64_t start, int64_t& done) {
         if (rebuild_->IsRebuilt(n)) {
-            hooks_.ShowMessage(rebuild_->MismatchText(*check_));
+            hooks_.ShowMessage(rebuild_->MismatchText(n, *check_));
             return false;
         }
         if (!check_ || !rebuild_->Possible()) {
@@ -332,11 +330,14 @@ class Joiner {
                                                                 : faultText_);
             return false;
         }
-        if (!rebuild_->Rebuild(n, *check_, faultText_)) return false;
-        // The total counted the faulty piece; the rebuilt one takes its place.
-        const size_t at = static_cast<size_t>(n - 1);
-        total_ += rebuild_->RebuiltSize() - sizes_[at];
-        sizes_[at] = rebuild_->RebuiltSize();
+        if (!rebuild_->Rebuild({n}, *check_, faultText_)) return false;
+        // The total counted the faulty pieces; the rebuilt ones take their places.
+        for (size_t at = 0; at < sizes_.size(); ++at) {
+            const int64_t size = rebuild_->RebuiltSize(static_cast<int64_t>(at) + 1);
+            if (size == 0) continue;
+            total_ += size - sizes_[at];
+            sizes_[at] = size;
+        }
         done = start;
         return output.Seek(start, SeekOrigin::FromBeginning) == start;
     }
@@ -361,7 +362,7 @@ class Joiner {
     bool stopped_ = false;
     std::optional<SetCheck> check_;
     std::unique_ptr<PieceRebuild> rebuild_;
-    int64_t missingRebuilt_ = 0; // the one piece missing, to be rebuilt before the gathering
+    std::vector<int64_t> missingRebuilt_; // the pieces missing, to be rebuilt before the gathering
     std::string missingText_;
     std::string faultText_; // what the join says of the piece just found cut short
 };

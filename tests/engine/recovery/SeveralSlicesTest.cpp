@@ -8,6 +8,7 @@
 
 #include "TestFiles.h"
 #include "engine/digest/Md5.h"
+#include "engine/join/Join.h"
 #include "engine/pieces/PieceSet.h"
 #include "engine/recovery/Galois16.h"
 #include "engine/split/Split.h"
@@ -147,5 +148,150 @@ TEST(SeveralSlices, AStopWhileTheSlicesAreMadeTakesTheSetAway) {
         split(hooks);
         EXPECT_TRUE(hooks.Of("message").empty());
         EXPECT_EQ(FolderEntries(set), Texts{});
+    }
+}
+
+namespace {
+
+// 12003 bytes in six pieces by count (2000 bytes, the last 2003), with three recovery slices.
+struct SeveralSlicesJoin : ::testing::Test {
+    TempFolder folder, target;
+    const std::string bytes = PatternBytes(12003, 63);
+    static constexpr int64_t kCount = 6;
+
+    void SetUp() override {
+        ASSERT_EQ(SplitInto(folder, bytes, kCount, 3),
+                  Texts{"Разделение файла film.avi завершенно"});
+    }
+    std::string Piece(int64_t n) const { return PiecePath(folder / "set\\", "film.avi", n); }
+    std::string Recovery() const { return folder / "set\\film.avi.par2"; }
+
+    Texts Join() {
+        RecordingHooks hooks;
+        JoinPieces(Piece(kCount), target.Path(), hooks);
+        return hooks.Of("message");
+    }
+    std::string Done(const std::string& rebuilt) const {
+        return "Востановление файла " + target.Path() +
+               "film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\n" + rebuilt;
+    }
+    // Each piece in turn left as a fault of a kind: missing, cut short, one byte changed,
+    // one byte longer; the piece's bytes to put back.
+    std::string Fault(int64_t n, int kind) {
+        const std::string original = ReadWholeFile(Piece(n));
+        std::string changed = original;
+        changed[changed.size() / 2] ^= 0x08;
+        if (kind == 0) RemoveFile(Piece(n));
+        if (kind == 1) WriteWholeFile(Piece(n), original.substr(0, 999));
+        if (kind == 2) WriteWholeFile(Piece(n), changed);
+        if (kind == 3) WriteWholeFile(Piece(n), original + "x");
+        return original;
+    }
+    void ExpectJoinedWith(const std::string& rebuilt) {
+        EXPECT_EQ(Join(), Texts{Done(rebuilt)});
+        EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+        EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"});
+        RemoveFile(target / "film.avi");
+    }
+};
+
+} // namespace
+
+TEST_F(SeveralSlicesJoin, EveryPairAndTripleOfFaultsIsRebuiltAndNamed) {
+    for (int64_t a = 1; a <= kCount; ++a)
+        for (int64_t b = a + 1; b <= kCount; ++b) {
+            SCOPED_TRACE(std::to_string(a) + " and " + std::to_string(b));
+            const std::string first = Fault(a, static_cast<int>(a + b) % 4);
+            const std::string second = Fault(b, static_cast<int>(a * b) % 4);
+            ExpectJoinedWith("Части " + std::to_string(a) + ", " + std::to_string(b) +
+                             " восстановлены по film.avi.par2.");
+            WriteWholeFile(Piece(a), first);
+            WriteWholeFile(Piece(b), second);
+        }
+    const std::string one = Fault(1, 2), three = Fault(3, 0), six = Fault(6, 1);
+    ExpectJoinedWith("Части 1, 3, 6 восстановлены по film.avi.par2.");
+    WriteWholeFile(Piece(1), one);
+    WriteWholeFile(Piece(3), three);
+    WriteWholeFile(Piece(6), six);
+    const std::string five = Fault(5, 3);
+    ExpectJoinedWith("Часть 5 восстановлена по film.avi.par2.");
+}
+
+TEST_F(SeveralSlicesJoin, MoreFaultsThanSlicesAreAllNamedAndNothingIsWritten) {
+    const std::string capacity =
+        "Файл восстановления film.avi.par2 восстанавливает не более 3 частей.";
+    for (int64_t n : {1, 2, 4, 5}) Fault(n, 0);
+    EXPECT_EQ(Join(), Texts{"Части " + Piece(1) + ", " + Piece(2) + ", " + Piece(4) + ", " +
+                            Piece(5) + " не найдены!\r\n" + capacity});
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+    // Three missing are within reach until the reading finds a fourth piece damaged.
+    WriteWholeFile(Piece(5), PatternBytes(2000, 9));
+    EXPECT_EQ(Join(), Texts{"Часть " + Piece(1) + " не найдена.\r\nЧасть " + Piece(2) +
+                            " не найдена.\r\nЧасть " + Piece(4) + " не найдена.\r\nЧасть " +
+                            Piece(5) + " повреждена или изменена после разделения.\r\n" + capacity +
+                            " Соединение прервано."});
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+}
+
+TEST_F(SeveralSlicesJoin, ADamagedSliceIsPassedOverAndTheOthersStillRebuild) {
+    const std::string recovery = ReadWholeFile(Recovery());
+    const size_t packet = 64 + 4 + 2004;
+    std::string damaged = recovery;
+    damaged[packet + 68 + 500] ^= 0x01; // slice 1's bytes
+    WriteWholeFile(Recovery(), damaged);
+    const std::string two = Fault(2, 0), five = Fault(5, 2);
+    ExpectJoinedWith("Части 2, 5 восстановлены по film.avi.par2.");
+    // Two of three slices damaged: one piece is rebuilt, two are not.
+    damaged[2 * packet + 68 + 7] ^= 0x01;
+    WriteWholeFile(Recovery(), damaged);
+    EXPECT_EQ(Join(),
+              Texts{"Часть " + Piece(2) + " не найдена.\r\nЧасть " + Piece(5) +
+                    " повреждена или изменена после разделения.\r\nФайл восстановления "
+                    "film.avi.par2 восстанавливает только одну часть. Соединение прервано."});
+    WriteWholeFile(Piece(2), two);
+    ExpectJoinedWith("Часть 5 восстановлена по film.avi.par2.");
+    // Every slice damaged: the recovery file is of no use, as a damaged one always was.
+    damaged[68 + 9] ^= 0x01;
+    WriteWholeFile(Recovery(), damaged);
+    EXPECT_EQ(Join(), Texts{"Часть " + Piece(5) +
+                            " повреждена или изменена после разделения: её сумма SHA-256 не "
+                            "совпадает с указанной в film.avi.sha256. Соединение "
+                            "прервано.\r\nФайл восстановления " +
+                            Recovery() + " повреждён и не использован."});
+}
+
+// A set of more than 32 other pieces is read in groups, each leaving what remains of the
+// slices in the rebuilt pieces' files for the next: two faults anywhere in 71 small pieces,
+// read through a small buffer, are rebuilt.
+TEST(SeveralSlicesJoinMany, TwoFaultsAmongPiecesReadInGroupsAreRebuilt) {
+    TempFolder folder, target;
+    const std::string bytes = PatternBytes(70 * 301 + 77, 64);
+    WriteWholeFile(folder / "film.avi", bytes);
+    SplitRequest request =
+        SplitRequestFor(folder / "film.avi", folder / "set\\", SplitMethod::BySize, 301);
+    request.recovery = true;
+    request.recoverySlices = 2;
+    RecordingHooks split;
+    SplitFile(request, split);
+    CopyBufferScope buffer(64);
+    for (const auto& [a, b] : {std::pair{1, 71}, std::pair{40, 41}, std::pair{2, 33}}) {
+        SCOPED_TRACE(std::to_string(a) + " and " + std::to_string(b));
+        const std::string first = ReadWholeFile(PiecePath(folder / "set\\", "film.avi", a));
+        const std::string second = ReadWholeFile(PiecePath(folder / "set\\", "film.avi", b));
+        RemoveFile(PiecePath(folder / "set\\", "film.avi", a));
+        WriteWholeFile(PiecePath(folder / "set\\", "film.avi", b), second.substr(1));
+        RecordingHooks hooks;
+        JoinPieces(PiecePath(folder / "set\\", "film.avi", 3), target.Path(), hooks);
+        ASSERT_EQ(hooks.Of("message").size(), 1u);
+        EXPECT_NE(hooks.Of("message")[0].find("Части " + std::to_string(a) + ", " +
+                                              std::to_string(b) +
+                                              " восстановлены по film.avi.par2."),
+                  std::string::npos)
+            << hooks.Of("message")[0];
+        EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+        EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"});
+        RemoveFile(target / "film.avi");
+        WriteWholeFile(PiecePath(folder / "set\\", "film.avi", a), first);
+        WriteWholeFile(PiecePath(folder / "set\\", "film.avi", b), second);
     }
 }
