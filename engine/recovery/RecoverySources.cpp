@@ -29,7 +29,35 @@ void AddSlices(RecoverySources& found, const Par2Reading::Set& set, const std::s
     found.damaged = found.damaged || set.damagedSlices > 0;
 }
 
+// The exponents of the recovery packets in the file at path, walking from header to header.
+void AddExponents(const std::string& path, std::vector<uint32_t>& exponents) {
+    FileStream file = OpenReadStream(path);
+    const int64_t size = file.Size();
+    char head[Par2HeaderSize + Par2ExponentSize];
+    for (int64_t at = 0; at >= 0 && at < size;) {
+        if (file.Seek(at, SeekOrigin::FromBeginning) != at ||
+            file.Read(head, sizeof head) < Par2HeaderSize)
+            return;
+        const std::optional<Par2Head> packet = ReadPar2Head(std::string_view(head, sizeof head));
+        if (!packet || packet->length > static_cast<uint64_t>(size - at)) return;
+        if (IsRecoveryPacket(*packet) && packet->length >= sizeof head)
+            exponents.push_back(static_cast<uint32_t>(
+                Par2Number(std::string_view(head, sizeof head), Par2HeaderSize, 4)));
+        at += static_cast<int64_t>(packet->length);
+    }
+}
+
 } // namespace
+
+size_t CountRecoverySlices(const std::string& folder, const std::string& baseName) {
+    std::vector<uint32_t> exponents;
+    const std::string index = folder + RecoveryFileName(baseName);
+    if (IsExistingFile(index)) AddExponents(index, exponents);
+    for (const std::string& name : RecoveryVolumes(folder, baseName))
+        AddExponents(folder + name, exponents);
+    std::sort(exponents.begin(), exponents.end());
+    return static_cast<size_t>(std::unique(exponents.begin(), exponents.end()) - exponents.begin());
+}
 
 std::vector<std::string> RecoveryVolumes(const std::string& folder, const std::string& baseName) {
     std::vector<std::string> names;

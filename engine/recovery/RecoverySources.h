@@ -32,6 +32,9 @@ struct RecoverySources {
 std::vector<std::string> RecoveryVolumes(const std::string& folder, const std::string& baseName);
 // Whether the folder holds "<file name>.par2" or a volume file of it.
 bool HasRecoveryFiles(const std::string& folder, const std::string& baseName);
+// The recovery slices of distinct exponents the files say they hold, by their packets'
+// headers alone (no digest checked): how many pieces the set beside them may lose.
+size_t CountRecoverySlices(const std::string& folder, const std::string& baseName);
 // Reads every recovery file of the set in folder; keepGoing as for ReadRecoveryFile.
 RecoverySources ReadRecoverySources(const std::string& folder, const std::string& baseName,
                                     const std::function<bool()>& keepGoing);
