@@ -51,12 +51,12 @@ win() { local p="Z:$1"; echo "${p//\//\\}"; }
 fresh() { rm -rf "${dir:?}/$1"; mkdir -p "$dir/$1"; sync; }
 fail() { echo "bench: $*" >&2; exit 1; }
 
-# varnok MODE PATH FOLDER [NUMBER]: prints "seconds peak_ws start_ws". PACE=none turns the
+# varnok MODE PATH FOLDER [NUMBER [SLICES]]: prints "seconds peak_ws start_ws". PACE=none turns the
 # yields inside a copy (and the progress reported at them) off.
 varnok() {
   local out pace=
   [ "${PACE:-}" = none ] && pace=4294967295
-  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer runWine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"}) ||
+  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer runWine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"} ${5:+"$5"}) ||
     fail "varnok_bench $1 failed"
   echo "$out" | awk '{print $2, $4, $6}'
 }

@@ -295,3 +295,36 @@ TEST(SeveralSlicesJoinMany, TwoFaultsAmongPiecesReadInGroupsAreRebuilt) {
         WriteWholeFile(PiecePath(folder / "set\\", "film.avi", b), second);
     }
 }
+
+// A resumed split goes on after the pieces an ended one left: its recovery file of two slices
+// is byte for byte an uninterrupted split's.
+TEST(SeveralSlices, AResumedSplitWritesTheSameSlicesAsAnUninterruptedOne) {
+    TempFolder temp;
+    WriteWholeFile(temp / "film.avi", PatternBytes(6500, 65));
+    const auto split = [&](const std::string& folder, ProgressHooks& hooks) {
+        SplitRequest request =
+            SplitRequestFor(temp / "film.avi", folder, SplitMethod::BySize, 1000);
+        request.recovery = true;
+        request.recoverySlices = 2;
+        SplitFile(request, hooks);
+    };
+    ProgressHooks whole;
+    split(temp / "a\\", whole);
+    const std::string uninterrupted = ReadWholeFile(temp / "a\\film.avi.par2");
+    ASSERT_FALSE(uninterrupted.empty());
+    // Pieces 1 to 3 and the check file listing them: what an ended split leaves.
+    const std::string ended = temp / "ended\\";
+    MakeFolder(ended);
+    for (int64_t n = 1; n <= 3; ++n)
+        WriteWholeFile(PiecePath(ended, "film.avi", n),
+                       ReadWholeFile(PiecePath(temp / "a\\", "film.avi", n)));
+    const std::string lines = ReadWholeFile(temp / "a\\film.avi.sha256");
+    size_t end = 0;
+    for (int i = 0; i < 3; ++i) end = lines.find('\n', end) + 1;
+    WriteWholeFile(ended + "film.avi.sha256", lines.substr(0, end));
+    ProgressHooks resumed;
+    resumed.replies = {Reply::Yes};
+    split(ended, resumed);
+    EXPECT_EQ(resumed.Of("message").back(), "Разделение файла film.avi завершенно");
+    EXPECT_TRUE(ReadWholeFile(ended + "film.avi.par2") == uninterrupted);
+}
