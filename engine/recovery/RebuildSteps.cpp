@@ -10,6 +10,13 @@
 #include "engine/system/FileServices.h"
 #include "engine/system/Text.h"
 
+namespace {
+
+// The pieces the join's text of missing pieces names before it ends in "...".
+constexpr size_t kNamedByTheJoin = 5;
+
+} // namespace
+
 bool PieceRebuild::Prepare(const SetCheck& check, const std::string& faultText, MixPlan& plan) {
     const RecoverySources sources =
         ReadRecoverySources(pieceFolder_, baseName_, [&] { return KeepGoing(); });
@@ -90,7 +97,9 @@ bool PieceRebuild::Rebuild(const std::vector<int64_t>& faulty, const SetCheck& c
     // slices are enough.
     for (bool first = true;; first = false) {
         if (faults.size() > usable_) {
-            hooks_.ShowMessage(first ? faultText + "\r\n" + CapacityText() : FaultsText(faults));
+            // The join's own text names a few at most; more are named a line each.
+            const bool named = first && faults.size() <= kNamedByTheJoin;
+            hooks_.ShowMessage(named ? faultText + "\r\n" + CapacityText() : FaultsText(faults));
             return false;
         }
         std::sort(faults.begin(), faults.end(),

@@ -224,6 +224,14 @@ TEST_F(SeveralSlicesJoin, MoreFaultsThanSlicesAreAllNamedAndNothingIsWritten) {
     EXPECT_EQ(Join(), Texts{"Части " + Piece(1) + ", " + Piece(2) + ", " + Piece(4) + ", " +
                             Piece(5) + " не найдены!\r\n" + capacity});
     EXPECT_TRUE(FolderEntries(target.Path()).empty());
+    // Six missing, more than the join's text names: each named on a line of its own.
+    const std::string third = Fault(3, 0), sixth = Fault(6, 0);
+    std::string six;
+    for (int64_t n = 1; n <= kCount; ++n) six += "Часть " + Piece(n) + " не найдена.\r\n";
+    EXPECT_EQ(Join(), Texts{six + capacity + " Соединение прервано."});
+    EXPECT_TRUE(FolderEntries(target.Path()).empty());
+    WriteWholeFile(Piece(3), third);
+    WriteWholeFile(Piece(6), sixth);
     // Three missing are within reach until the reading finds a fourth piece damaged.
     WriteWholeFile(Piece(5), PatternBytes(2000, 9));
     EXPECT_EQ(Join(), Texts{"Часть " + Piece(1) + " не найдена.\r\nЧасть " + Piece(2) +
