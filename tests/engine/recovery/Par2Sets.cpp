@@ -1,7 +1,9 @@
 // Makes piece sets with recovery files for the outside repair tool: `varnok_par2_sets FOLDER`
 // (a Windows path) splits generated files into one subfolder per case, one line per case on
 // the standard output: the subfolder's name and the pieces its recovery file rebuilds.
-// par2-check.sh then has `par2` verify and repair them.
+// par2-check.sh then has `par2` verify and repair them. `varnok_par2_sets join PIECE FOLDER`
+// joins a set as the join page does and prints what it says (CP1251), one message a line;
+// exit code 0 when the join completed.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <string>
 
 #include "TestFiles.h"
+#include "engine/join/Join.h"
 #include "engine/split/Split.h"
 
 namespace {
@@ -55,6 +58,15 @@ SplitSystem Disks(const std::vector<uint64_t>& figures) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "join") {
+        RecordingHooks hooks;
+        JoinPieces(argv[2], argv[3], hooks);
+        const std::vector<std::string> messages = hooks.Of("message");
+        for (const std::string& m : messages) std::printf("%s\n", m.c_str());
+        const bool done =
+            messages.size() == 1 && messages[0].find(" завершенно") != std::string::npos;
+        return done ? 0 : 1;
+    }
     if (argc != 2) return 2;
     std::string folder = argv[1];
     if (folder.back() != '\\') folder += '\\';

@@ -3,7 +3,8 @@
 # set varnok_par2_sets makes, `par2 verify` accepts it; after removing any one piece, and
 # after flipping a byte in any one, `par2 repair` rebuilds it byte for byte; a set made to
 # survive the loss of N >= 2 pieces is repaired so with every pair of pieces removed, damaged,
-# or one of each.
+# or one of each. Varnok's join rebuilds a pair of them too, from its own recovery file and
+# from a recovery set par2 create made over its pieces (an index and volume files).
 # Usage: par2-check.sh WINE_RUN PREFIX VARNOK_PAR2_SETS_EXE
 set -euo pipefail
 wineRun=$1 prefix=$2 exe=$3
@@ -70,6 +71,42 @@ for line in "${cases[@]}"; do
       rm "$p"; damage "$q"
       repaired "$c" "the missing $(basename "$p") and the damaged $(basename "$q")" "$p" "$q"
     done
+  done
+done
+# varnokJoins CASE DIR WHAT: Varnok's join of the set in DIR, its first and last pieces faulty
+# (the first removed, the last with a byte changed), gives the original file and names both.
+varnokJoins() {
+  local c=$1 set=$2 what=$3 first last out said
+  mapfile -t ps < <(for f in "$set"/*.brf; do n=${f##*_}; echo "${n%.brf} $f"; done | sort -n | cut -d' ' -f2-)
+  first=${ps[0]} last=${ps[${#ps[@]} - 1]}
+  for f in "${ps[@]}"; do cat "$f"; done >"$work/original"
+  rm "$first"
+  damage "$last"
+  out=$work/out.$c
+  rm -rf "$out"; mkdir -p "$out"
+  said=$("$wineRun" "$prefix" "$exe" join "Z:${last//\//\\}" "Z:${out//\//\\}\\" | tr -d '\r' | iconv -f cp1251 -t utf-8) ||
+    { echo "$said"; fail "$c: Varnok's join by $what refused"; return; }
+  grep -q "Части 1, ${#ps[@]} восстановлены по" <<<"$said" || fail "$c: Varnok's join by $what said: $said"
+  cmp -s "$out/$(basename "${first%_*}")" "$work/original" || { fail "$c: Varnok's join by $what gave another file"; return; }
+  echo "$c: Varnok's join by $what rebuilt pieces 1 and ${#ps[@]}"
+}
+for line in "${cases[@]}"; do
+  read -r c slices <<<"$line"
+  [ "$slices" -ge 2 ] || continue
+  dir=$work/$c
+  # The set as Varnok made it, and the same pieces with par2's recovery set of two slices.
+  for kind in own tool; do
+    set=$work/$c.$kind
+    rm -rf "$set"; cp -r "$dir" "$set"
+    if [ $kind = tool ]; then
+      par=$(ls "$set"/*.par2)
+      largest=$(stat -c %s "$set"/*.brf | sort -n | tail -1)
+      rm "$par"
+      (cd "$set" && par2 create -q -q "-s$(((largest + 3) / 4 * 4))" -c2 "$(basename "$par")" ./*.brf >"$work/log" 2>&1) ||
+        { cat "$work/log"; fail "$c: par2 create"; continue; }
+    fi
+    varnokJoins "$c" "$set" "$kind recovery files"
+    rm -rf "$set"
   done
 done
 [ "$status" = 0 ] && echo "every set verified, every piece rebuilt"
