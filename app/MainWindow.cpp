@@ -13,6 +13,7 @@
 #include "ui/Kinds.h"
 #include "ui/Menu.h"
 #include "ui/TabControl.h"
+#include "ui/UpDown.h"
 
 namespace {
 constexpr int ClientWidth = 623;
@@ -65,6 +66,11 @@ void BuildSplitPage(MainWindow* w) {
     w->TargetBrowseButton = WithFontHeight(Place(CreateButton(page, "..."), 576, 72, 24, 22), -1);
     // In the page's font, in the free room left of the button it goes with.
     w->RecoveryBox = Place(CreateCheckBox(page, "Файл восстановления (.par2)"), 8, 198, 250, 22);
+    // Between the box and the button, next in the tab order: how many pieces the file rebuilds.
+    w->RecoverySlicesLabel = Place(CreateLabel(page, "Восстановит частей :"), 262, 202, 120, 16);
+    w->RecoverySlicesBox =
+        OnWindowBackground(Place(CreateEditBox(page, EditDigitsOnly), 386, 198, 48, 22));
+    w->RecoverySlicesArrows = Place(CreateUpDown(page, w->RecoverySlicesBox), 434, 198, 16, 22);
     w->SplitButton =
         WithCharset(Place(CreateButton(page, "Разделить"), 472, 198, 129, 22), AnsiCharset);
     w->MethodGroup =
@@ -97,6 +103,9 @@ void BuildSplitPage(MainWindow* w) {
         Place(CreateLabel(figures, PieceSizeStartText), 8, 47, figureWidth, 17), AnsiCharset);
 
     SetText(w->CountBox, "1");
+    SetText(w->RecoverySlicesBox, "1");
+    SetEnabled(w->RecoverySlicesBox, false);
+    SetEnabled(w->RecoverySlicesArrows, false);
     int i = 0;
     for (const char* item : {"360", "720", "1.2", "1.44", "2.88"}) SetItem(w->SizeBox, i++, item);
     i = 0;

@@ -73,6 +73,10 @@ struct MainWindow : BaseObject {
     Control* TargetBrowseButton = nullptr;
     Control* SplitButton = nullptr;
     Control* RecoveryBox = nullptr; // "<file name>.par2" beside the pieces
+    // How many pieces it rebuilds: a number box and its arrows, with their label.
+    Control* RecoverySlicesLabel = nullptr;
+    Control* RecoverySlicesBox = nullptr;
+    Control* RecoverySlicesArrows = nullptr;
     Control* MethodGroup = nullptr;
     Control* PiecesWordLabel = nullptr;
     Control* DiskRadio = nullptr;

@@ -1,14 +1,20 @@
 // The split page: choosing or dropping the source, the target folder, the method and its
 // boxes, the figures, and the split itself.
+#include <algorithm>
+
 #include "app/Operation.h"
 #include "app/Pages.h"
 #include "engine/pieces/Figures.h"
+#include "engine/pieces/PieceSet.h"
+#include "engine/pieces/SplitLimits.h"
+#include "engine/recovery/Par2.h"
 #include "engine/split/Split.h"
 #include "engine/system/Text.h"
 #include "ui/Applet.h"
 #include "ui/Dialogs.h"
 #include "ui/Geometry.h"
 #include "ui/Items.h"
+#include "ui/UpDown.h"
 
 namespace {
 // The bytes of one unit as the unit list shows it now.
@@ -22,8 +28,50 @@ void ShowFigures(MainWindow* w, const SizeFigures& figures) {
     if (figures.pieceCount) SetText(w->PieceCountLabel, *figures.pieceCount);
 }
 
+// The pieces a split of the controls as they are now would make; 0 when it would make none
+// or the disk method decides.
+int64_t PlannedPieces(MainWindow* w) {
+    const int64_t fileSize = static_cast<int64_t>(LookupFileSize(GetText(w->SourceFileBox)));
+    if (IsChecked(w->CountRadio)) {
+        const int64_t count = ParseDecimalWide(GetText(w->CountBox));
+        return JudgeCount(count, fileSize) == SplitNumber::Splittable ? count : 0;
+    }
+    if (!IsChecked(w->SizeRadio)) return 0;
+    const int64_t value = ParseDecimalWide(GetText(w->SizeBox)), unit = CurrentUnitMultiplier(w);
+    if (JudgeSize(value, unit, fileSize) != SplitNumber::Splittable) return 0;
+    return PlanBySize(fileSize, PieceBytes(value, unit)).count;
+}
+
+// The most pieces the recovery file may be asked to rebuild: the pieces planned, within the
+// format's limit (any of it while the plan is not known).
+int64_t MostRecoverySlices(MainWindow* w) {
+    const int64_t planned = PlannedPieces(w);
+    return planned > 0 ? std::min(planned, Par2MostPieces) : Par2MostPieces;
+}
+
+// The recovery field's number within 1 .. the most; the arrows step through that range.
+int64_t RecoverySlices(MainWindow* w) {
+    const int64_t most = MostRecoverySlices(w);
+    SetUpDownRange(w->RecoverySlicesArrows, 1, static_cast<int>(most));
+    const int64_t asked = ParseDecimalWide(GetText(w->RecoverySlicesBox));
+    return std::clamp<int64_t>(asked, 1, most);
+}
+
+void KeepRecoverySlicesInRange(MainWindow* w) {
+    const std::string shown = DecimalText(RecoverySlices(w));
+    if (GetText(w->RecoverySlicesBox) != shown) SetText(w->RecoverySlicesBox, shown);
+}
+
+// The field counts only while the box is checked, and a disk set keeps one recovery slice.
+void EnableRecoverySlices(MainWindow* w) {
+    const bool on = IsChecked(w->RecoveryBox) && !IsChecked(w->DiskRadio);
+    SetEnabled(w->RecoverySlicesBox, on);
+    SetEnabled(w->RecoverySlicesArrows, on);
+}
+
 // The figures always describe what a split of the controls as they are now would do.
 void RefreshFigures(MainWindow* w) {
+    KeepRecoverySlicesInRange(w);
     const std::string source = GetText(w->SourceFileBox);
     w->FiguresSource = source;
     if (IsChecked(w->SizeRadio)) {
@@ -70,8 +118,13 @@ void MethodClicked(MainWindow* w, Control*) {
     SetEnabled(w->SizeBox, bySize);
     SetEnabled(w->UnitList, bySize);
     SetEnabled(w->CountBox, IsChecked(w->CountRadio));
+    EnableRecoverySlices(w);
     RefreshFigures(w);
 }
+
+void RecoveryClicked(MainWindow* w, Control*) { EnableRecoverySlices(w); }
+
+void RecoverySlicesLeft(MainWindow* w, Control*) { KeepRecoverySlicesInRange(w); }
 
 void SizeCharTyped(MainWindow* w, Control*, WPARAM& key, uint32_t) {
     w->SizeFilter.CharacterTyped(GetText(w->SizeBox), static_cast<char>(key));
@@ -103,6 +156,7 @@ void StartSplit(MainWindow* w, Control*) {
     request.sizeValue = ParseDecimalWide(GetText(w->SizeBox));
     request.unitMultiplier = CurrentUnitMultiplier(w);
     request.recovery = IsChecked(w->RecoveryBox);
+    request.recoverySlices = request.method == SplitMethod::OntoDisks ? 1 : RecoverySlices(w);
     RememberFolder(w, request.targetFolder);
     OperationGuard guard(w);
     WindowHooks hooks(w);
@@ -157,5 +211,7 @@ void WireSplitPage(MainWindow* w) {
     w->UnitList->OnCloseUp = MakeEvent<&FiguresChanged>(w);
     w->SizeBox->OnCloseUp = MakeEvent<&FiguresChanged>(w);
     w->SplitButton->OnClick = MakeEvent<&StartSplit>(w);
+    w->RecoveryBox->OnClick = MakeEvent<&RecoveryClicked>(w);
+    w->RecoverySlicesBox->OnLeave = MakeEvent<&RecoverySlicesLeft>(w);
     SetOnDropFiles(w->SplitPage, MakeEvent<&SourceDropped>(w));
 }

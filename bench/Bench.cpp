@@ -3,8 +3,8 @@
 //
 //   varnok_bench split-size SOURCE FOLDER PIECE_BYTES
 //   varnok_bench split-count SOURCE FOLDER COUNT
-//   varnok_bench split-size-recovery|split-count-recovery SOURCE FOLDER NUMBER   (the same, with
-//     the recovery file)
+//   varnok_bench split-size-recovery|split-count-recovery SOURCE FOLDER NUMBER [SLICES]   (the
+//     same, with the recovery file of SLICES recovery slices, 1 unless given)
 //   varnok_bench split-size-ended SOURCE FOLDER PIECE_BYTES KEPT   (a split by size that ends
 //     the process without a goodbye as piece KEPT + 1 begins, as a killed program does)
 //   varnok_bench join CHOSEN_PIECE FOLDER
@@ -127,7 +127,7 @@ double TimeSeconds(const std::function<void()>& work) {
 
 int Usage() {
     std::fprintf(stderr, "usage: varnok_bench split-size|split-count[-recovery] SOURCE "
-                         "FOLDER\\ NUMBER\n"
+                         "FOLDER\\ NUMBER [SLICES]\n"
                          "       varnok_bench split-size-ended SOURCE FOLDER\\ PIECE_BYTES KEPT\n"
                          "       varnok_bench join CHOSEN_PIECE FOLDER\\\n"
                          "       varnok_bench sha256|sha256-system|sha256-twice FILE DIGITS\n"
@@ -168,11 +168,13 @@ int main(int argc, char** argv) {
         hooks.endAt =
             PieceName(source.substr(source.find_last_of('\\') + 1), ParseDecimalWide(argv[5]) + 1);
     }
-    if (((mode == "split-size" || mode == "split-count" || recovery) && argc == 5) || ended) {
+    if (((mode == "split-size" || mode == "split-count") && argc == 5) ||
+        (recovery && (argc == 5 || argc == 6)) || ended) {
         SplitRequest request;
         request.sourcePath = argv[2];
         request.targetFolder = argv[3];
         request.recovery = recovery;
+        request.recoverySlices = recovery && argc == 6 ? ParseDecimalWide(argv[5]) : 1;
         if (mode == "split-size" || mode == "split-size-recovery" || ended) {
             request.method = SplitMethod::BySize;
             request.sizeValue = ParseDecimalWide(argv[4]);

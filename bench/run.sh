@@ -6,7 +6,9 @@
 #   BENCH_BUFFER (copy buffer in bytes; empty keeps the program's own), BENCH_EXE (another build of
 #   varnok_bench.exe, to compare engines), BENCH_ONLY=check (only the operations of the check's
 #   goal, so that more runs of them fit in the same time), BENCH_ONLY=recovery (only those of the
-#   recovery file's goal), BENCH_ONLY=resume (the full split by size and its resume).
+#   recovery file's goal), BENCH_ONLY=resume (the full split by size and its resume), BENCH_ONLY=rs
+#   (the recovery files of 1, 2 and 4 slices against the split without and par2 create, and the
+#   join rebuilding 1 and 2 pieces).
 # Every tool works on the same file with its data in the page cache, writes into a folder
 # emptied and synced before the run, and is not followed by a sync: the figures are what a
 # user waits for. Varnok's time is taken inside the program around the engine call, so
@@ -20,7 +22,7 @@ dir=${BENCH_DIR:-$root/bench/out}
 buffer=${BENCH_BUFFER:-}
 exe=${BENCH_EXE:-$build/win/bench/varnok_bench.exe}
 only=${BENCH_ONLY:-}
-case $only in '' | check | recovery | resume) ;; *) echo "bench: BENCH_ONLY is empty, check, recovery or resume" >&2; exit 2;; esac
+case $only in '' | check | recovery | resume | rs) ;; *) echo "bench: BENCH_ONLY is empty, check, recovery, resume or rs" >&2; exit 2;; esac
 prefix=$build/win/wineprefix
 [ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
 
@@ -49,12 +51,12 @@ win() { local p="Z:$1"; echo "${p//\//\\}"; }
 fresh() { rm -rf "${dir:?}/$1"; mkdir -p "$dir/$1"; sync; }
 fail() { echo "bench: $*" >&2; exit 1; }
 
-# varnok MODE PATH FOLDER [NUMBER]: prints "seconds peak_ws start_ws". PACE=none turns the
+# varnok MODE PATH FOLDER [NUMBER [SLICES]]: prints "seconds peak_ws start_ws". PACE=none turns the
 # yields inside a copy (and the progress reported at them) off.
 varnok() {
   local out pace=
   [ "${PACE:-}" = none ] && pace=4294967295
-  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer runWine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"}) ||
+  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer runWine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"} ${5:+"$5"}) ||
     fail "varnok_bench $1 failed"
   echo "$out" | awk '{print $2, $4, $6}'
 }
@@ -96,12 +98,25 @@ digits=$(sha256sum "$src" | cut -c1-64)
 grep -q "^$digits  source.bin" "$dir/v_set/source.bin.sha256" || fail "the check file's whole-file line is wrong"
 mapfile -t list < <(pieces "$dir/c_set")
 # Ten pieces with their recovery file: whole (r_set), and with piece 3 gone (q_set).
-if [ "$only" != check ] && [ "$only" != resume ]; then
+if [ "$only" != check ] && [ "$only" != resume ] && [ "$only" != rs ]; then
   mkdir -p "$dir/r_set" "$dir/q_set"
   varnok split-count-recovery "$src" "$dir/r_set" 10 >/dev/null
   [ -f "$dir/r_set/source.bin.par2" ] || fail "the split wrote no recovery file"
   cp -l "$dir/r_set"/* "$dir/q_set/"
   rm "$dir/q_set/source.bin_3.brf"
+fi
+
+# Ten pieces with a recovery file of two slices: whole (n2_set), with piece 3 gone (m1_set), with
+# pieces 3 and 7 gone (m2_set); par2 create's slice for those pieces.
+if [ -z "$only" ] || [ "$only" = rs ]; then
+  mkdir -p "$dir/n2_set" "$dir/m1_set" "$dir/m2_set"
+  varnok split-count-recovery "$src" "$dir/n2_set" 10 2 >/dev/null
+  [ -f "$dir/n2_set/source.bin.par2" ] || fail "the split wrote no recovery file of two slices"
+  cp -l "$dir/n2_set"/* "$dir/m1_set/"
+  cp -l "$dir/n2_set"/* "$dir/m2_set/"
+  rm "$dir/m1_set/source.bin_3.brf" "$dir/m2_set/source.bin_3.brf" "$dir/m2_set/source.bin_7.brf"
+  largest=$(stat -c %s "$dir/n2_set"/*.brf | sort -n | tail -1)
+  par2Slice=$(((largest + 3) / 4 * 4))
 fi
 
 # One timed operation each; every one writes into an emptied, synced folder and removes it.
@@ -144,6 +159,33 @@ op_v_join_rebuild() {
   cmp "$src" "$dir/out/source.bin" || fail "the file joined with a rebuilt piece differs from the source"
   [ "$(ls "$dir/out")" = source.bin ] || fail "the join left $(ls "$dir/out")"
 }
+op_v_count_rec2() { r=$(varnok split-count-recovery "$src" "$dir/out" 10 2); add v_count_rec2 "$r"; }
+op_v_count_rec4() { r=$(varnok split-count-recovery "$src" "$dir/out" 10 4); add v_count_rec4 "$r"; }
+# The joins of the set of two slices: whole, and rebuilding one and two pieces.
+op_v_join_n2() {
+  r=$(varnok join "$dir/n2_set/source.bin_1.brf" "$dir/out"); add v_join_n2 "$r"
+  cmp "$src" "$dir/out/source.bin" || fail "the joined file differs from the source"
+}
+op_v_join_rs1() {
+  r=$(varnok join "$dir/m1_set/source.bin_1.brf" "$dir/out"); add v_join_rs1 "$r"
+  cmp "$src" "$dir/out/source.bin" || fail "the file joined with a rebuilt piece differs from the source"
+}
+op_v_join_rs2() {
+  r=$(varnok join "$dir/m2_set/source.bin_1.brf" "$dir/out"); add v_join_rs2 "$r"
+  cmp "$src" "$dir/out/source.bin" || fail "the file joined with two rebuilt pieces differs from the source"
+  [ "$(ls "$dir/out")" = source.bin ] || fail "the join left $(ls "$dir/out")"
+}
+# par2 create over Varnok's ten pieces, one slice a piece, N recovery slices.
+c_par2() {
+  local f
+  for f in "$dir/n2_set"/*.brf; do ln "$f" "$dir/out/"; done
+  r=$(timed sh -c 'cd "$1" && shift && par2 create -q -q "$@" source.bin.par2 source.bin_*.brf >/dev/null' \
+    par2 "$dir/out" "-s$par2Slice" "-c$1")
+  add "c_par2_$1" "$r"
+}
+op_c_par2_1() { c_par2 1; }
+op_c_par2_2() { c_par2 2; }
+op_c_par2_4() { c_par2 4; }
 # Varnok's SHA-256 alone over the same bytes, on one thread: its hashing limit.
 op_v_sha() {
   r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$exe" sha256 "$(win "$src")" "$digits") ||
@@ -214,6 +256,13 @@ ops=(v_size c_size v_count c_count v_join c_join c_joinsync c_joinrw cp v_size_s
 [ "$only" = check ] && ops=(v_sha c_openssl v_sha2 v_join_plain v_size v_count v_join)
 [ "$only" = recovery ] && ops=(v_count v_count_rec v_join_whole10 v_join_rebuild)
 [ "$only" = resume ] && ops=(v_size v_resume)
+[ "$only" = rs ] && ops=(v_count v_count_rec v_count_rec2 v_count_rec4 v_join_n2 v_join_rs1 v_join_rs2
+  c_par2_1 c_par2_2 c_par2_4)
+if [ -z "$only" ]; then
+  ops+=(v_count_rec2 v_count_rec4 v_join_n2 v_join_rs1 v_join_rs2)
+  command -v par2 >/dev/null && ops+=(c_par2_1 c_par2_2 c_par2_4)
+fi
+[ "$only" = rs ] && ! command -v par2 >/dev/null && fail "par2 is not installed"
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
   for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
@@ -222,10 +271,11 @@ for run in $(seq "$runs"); do
     rm -rf "$dir/out"
   done
 done
-rm -rf "$dir/v_set" "$dir/c_set" "$dir/p_set" "$dir/r_set" "$dir/q_set" "$dir/e_set"
+rm -rf "$dir/v_set" "$dir/c_set" "$dir/p_set" "$dir/r_set" "$dir/q_set" "$dir/e_set" "$dir/n2_set" "$dir/m1_set" "$dir/m2_set"
 
 # Peak working set of a split with its recovery file into a piece of up to 1 GiB and the rest,
 # and of the join that rebuilds that large piece.
+if [ "$only" != rs ]; then
 fresh v_bigrec
 r=$(varnok split-size-recovery "$src" "$dir/v_bigrec" $((bigPiece * 3 / 4)))
 read -r _ recSplitPeak _ <<<"$r"
@@ -235,6 +285,7 @@ r=$(varnok join "$dir/v_bigrec/source.bin_2.brf" "$dir/v_bigrebuild")
 read -r _ recJoinPeak _ <<<"$r"
 cmp "$src" "$dir/v_bigrebuild/source.bin" || fail "the file joined with a rebuilt piece differs from the source"
 rm -rf "$dir/v_bigrec" "$dir/v_bigrebuild"
+fi
 
 # Peak working set of the largest copies: a split into 1 GiB pieces and the join of that set.
 fresh v_big
@@ -355,6 +406,32 @@ row() { # name varnokKey nativeKey nativeName
     done
     echo
     echo "Peak working set with the recovery file at its largest: split into a piece of $(mib $((bigPiece * 3 / 4))) and the rest $(mib "$recSplitPeak"); the join rebuilding that piece $(mib "$recJoinPeak")."
+    echo
+  fi
+  if [ -z "$only" ] || [ "$only" = rs ]; then
+    echo "Recovery files of N slices (source.bin.par2, exponents 0 .. N-1): the split by count into 10 pieces with it against"
+    echo "the same split without it and against par2 create -s$par2Slice -cN over the same pieces; the join of a set of two"
+    echo "slices rebuilding 1 and 2 removed pieces against the join of that whole set. Goals (fastest runs): split with"
+    echo "N = 2 <= 2.0 x, N = 4 <= 2.6 x the split without, each >= 4 x faster than par2 create of the same N; the join"
+    echo "rebuilding 2 pieces <= 2.5 x the clean join; peak working set < 64 MiB in every row."
+    echo
+    echo "| row | median | fastest | / the same without (fastest runs) | par2 create (median) | par2 / Varnok (fastest runs) | largest peak working set |"
+    echo "|---|---|---|---|---|---|---|"
+    printf '| split by count, 10 pieces, without | %.3f s | %.3f s | 1.00 | | | %s |\n' "${med[v_count]}" \
+      "$(fastest "${times[v_count]}")" "$(mib "${peaks[v_count]}")"
+    for n in 1 2 4; do
+      k=v_count_rec$n; [ $n = 1 ] && k=v_count_rec
+      printf '| the same with N = %s | %.3f s | %.3f s | %s | %.3f s | %s | %s |\n' "$n" "${med[$k]}" \
+        "$(fastest "${times[$k]}")" "$(ratio "$(fastest "${times[v_count]}")" "$(fastest "${times[$k]}")")" \
+        "${med[c_par2_$n]:-0}" "$(ratio "$(fastest "${times[$k]}")" "$(fastest "${times[c_par2_$n]:-0}")")" "$(mib "${peaks[$k]}")"
+    done
+    printf '| join of the whole set of two slices | %.3f s | %.3f s | 1.00 | | | %s |\n' "${med[v_join_n2]}" \
+      "$(fastest "${times[v_join_n2]}")" "$(mib "${peaks[v_join_n2]}")"
+    for n in 1 2; do
+      printf '| the same rebuilding %s removed piece(s) | %.3f s | %.3f s | %s | | | %s |\n' "$n" "${med[v_join_rs$n]}" \
+        "$(fastest "${times[v_join_rs$n]}")" "$(ratio "$(fastest "${times[v_join_n2]}")" "$(fastest "${times[v_join_rs$n]}")")" \
+        "$(mib "${peaks[v_join_rs$n]}")"
+    done
     echo
   fi
   echo "| Varnok process | peak working set | working set before the operation |"

@@ -12,6 +12,7 @@
 #include "engine/join/JoinOutput.h"
 #include "engine/pieces/PieceSet.h"
 #include "engine/recovery/Par2.h"
+#include "engine/recovery/RecoverySources.h"
 #include "engine/system/FileServices.h"
 #include "engine/system/SameName.h"
 #include "engine/system/Text.h"
@@ -214,9 +215,10 @@ bool JoinsFromDisks(const std::string& chosenPiecePath, const JoinSystem& system
     int64_t missing = 0;
     for (int64_t n = 1; n <= static_cast<int64_t>(lines.check.digits.size()); ++n)
         if (!IsExistingFile(PiecePath(folder, *baseName, n))) ++missing;
-    // A complete check file with one piece lost and the recovery file beside it: the set is
-    // here, and the join in the folder rebuilds the piece.
-    const bool rebuilt = missing == 1 && IsExistingFile(folder + RecoveryFileName(*baseName));
+    // A complete check file with no more pieces lost than the recovery data beside it holds
+    // slices: the set is here, and the join in the folder rebuilds them.
+    const bool rebuilt =
+        missing > 0 && static_cast<size_t>(missing) <= CountRecoverySlices(folder, *baseName);
     return missing > 0 && !rebuilt;
 }
 

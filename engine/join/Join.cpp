@@ -32,7 +32,9 @@ class Joiner {
         hooks_.ShowPieceList(paths);
         if (!OutputReplaceable(outputPath_, hooks_)) return;
         const std::optional<SetCheck>& check = set_.Check();
-        if (set_.Missing() && !rebuild_.Rebuild(set_.Missing(), *check, set_.MissingText())) return;
+        if (!set_.Missing().empty() &&
+            !rebuild_.Rebuild(set_.Missing(), *check, set_.MissingText()))
+            return;
         if (!Gather(paths)) {
             gathering_.Discard();
             return;
@@ -53,7 +55,7 @@ class Joiner {
     // The bytes piece n will give: a rebuilt piece's as the recovery file describes it, the
     // others' as the folder listed them.
     int64_t SizeOf(int64_t n) const {
-        return rebuild_.IsRebuilt(n) ? rebuild_.RebuiltSize() : set_.FoundSize(n);
+        return rebuild_.IsRebuilt(n) ? rebuild_.RebuiltSize(n) : set_.FoundSize(n);
     }
 
     // Appends every piece in number order to the gathering file; false after a message or a
@@ -100,7 +102,7 @@ class Joiner {
     bool RebuildInPlace(int64_t n, int64_t start, int64_t& done, const std::string& fault) {
         const std::optional<SetCheck>& check = set_.Check();
         if (rebuild_.IsRebuilt(n)) {
-            hooks_.ShowMessage(rebuild_.MismatchText(*check));
+            hooks_.ShowMessage(rebuild_.MismatchText(n, *check));
             return false;
         }
         if (!check || !rebuild_.Possible()) {
@@ -108,11 +110,14 @@ class Joiner {
                                                               : fault);
             return false;
         }
-        if (!rebuild_.Rebuild(n, *check, fault)) return false;
-        // The total counted the faulty piece; the rebuilt one takes its place.
-        const size_t at = static_cast<size_t>(n - 1);
-        total_ += rebuild_.RebuiltSize() - sizes_[at];
-        sizes_[at] = rebuild_.RebuiltSize();
+        if (!rebuild_.Rebuild({n}, *check, fault)) return false;
+        // The total counted the faulty pieces; the rebuilt ones take their places.
+        for (size_t at = 0; at < sizes_.size(); ++at) {
+            const int64_t size = rebuild_.RebuiltSize(static_cast<int64_t>(at) + 1);
+            if (size == 0) continue;
+            total_ += size - sizes_[at];
+            sizes_[at] = size;
+        }
         done = start;
         return gathering_.Rewind(start);
     }

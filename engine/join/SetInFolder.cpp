@@ -90,29 +90,26 @@ std::optional<int64_t> SetInFolder::Count() {
 }
 
 bool SetInFolder::IsComplete(int64_t count, const PieceRebuild& rebuild) {
+    const bool rebuildable = check_ && rebuild.Possible();
     std::vector<int64_t> missing;
-    for (int64_t n = 1; n <= count && missing.size() <= kMissingNamed; ++n)
+    // Every missing piece of a set the recovery data may rebuild; a few to name otherwise.
+    for (int64_t n = 1; n <= count && (rebuildable || missing.size() <= kMissingNamed); ++n)
         if (!numbers_.count(n)) missing.push_back(n);
     if (missing.empty()) return true;
-    const bool rebuildable = check_ && rebuild.Possible();
-    if (missing.size() == 1) {
-        const std::string text =
-            "Часть " + PiecePath(pieceFolder_, baseName_, missing[0]) + " не найдена!";
-        // One piece missing from a checked set: the recovery file beside it rebuilds it.
-        if (rebuildable) {
-            missing_ = missing[0];
-            missingText_ = text;
-            return true;
-        }
-        hooks_.ShowMessage(text);
-        return false;
-    }
     std::string text = "Части ";
     for (size_t i = 0; i < missing.size() && i < kMissingNamed; ++i)
         text += (i == 0 ? "" : ", ") + PiecePath(pieceFolder_, baseName_, missing[i]);
     if (missing.size() > kMissingNamed) text += ", ...";
     text += " не найдены!";
-    hooks_.ShowMessage(rebuildable ? text + "\r\n" + rebuild.OnlyOneText() : text);
+    if (missing.size() == 1)
+        text = "Часть " + PiecePath(pieceFolder_, baseName_, missing[0]) + " не найдена!";
+    // Pieces missing from a checked set: the recovery data beside it may rebuild them.
+    if (rebuildable) {
+        missing_ = missing;
+        missingText_ = text;
+        return true;
+    }
+    hooks_.ShowMessage(text);
     return false;
 }
 

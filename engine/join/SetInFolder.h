@@ -21,17 +21,17 @@ class SetInFolder {
     // The check file is read even when no piece is found, since the recovery file beside it
     // may rebuild a lost one. Nothing after a message or a stop.
     std::optional<int64_t> Count();
-    // Whether pieces 1 .. count are all there, or all but one that rebuild can rebuild (Missing
-    // then gives it); false after naming the missing pieces, as a set with a gap would restore
-    // a file with a hole in it.
+    // Whether pieces 1 .. count are all there, or all but those that rebuild may rebuild
+    // (Missing then gives them); false after naming the missing pieces, as a set with a gap
+    // would restore a file with a hole in it.
     bool IsComplete(int64_t count, const PieceRebuild& rebuild);
     // The check to join by; none without a check file.
     const std::optional<SetCheck>& Check() const { return check_; }
     // The bytes of piece n as the folder listed them (a set of many pieces is not looked up
     // piece by piece); 0 for a piece not found.
     int64_t FoundSize(int64_t n) const;
-    // The one piece missing, to be rebuilt before the gathering; 0 for none.
-    int64_t Missing() const { return missing_; }
+    // The pieces missing, to be rebuilt before the gathering.
+    const std::vector<int64_t>& Missing() const { return missing_; }
     // What the join would have said of it.
     const std::string& MissingText() const { return missingText_; }
 
@@ -45,6 +45,6 @@ class SetInFolder {
     std::map<int64_t, int64_t> foundSizes_; // their sizes, by number
     bool stopped_ = false;
     std::optional<SetCheck> check_;
-    int64_t missing_ = 0;
+    std::vector<int64_t> missing_;
     std::string missingText_;
 };

@@ -15,6 +15,8 @@ namespace {
 // MultiplyAddMany's step: small enough that a stretch of the source stays in the first-level
 // cache while every destination takes it.
 constexpr size_t kManyStretch = 16384;
+// MultiplyAddMany's destinations prepared at once.
+constexpr size_t kManyTables = 64;
 
 using PathLoop = void (*)(const FactorTables&, uint8_t*, const uint8_t*, size_t);
 
@@ -107,13 +109,19 @@ void RunOne(KernelPath path, uint8_t* dst, const uint8_t* src, size_t bytes, uin
 void RunMany(KernelPath path, uint8_t* const dsts[], const uint16_t factors[], size_t count,
              const uint8_t* src, size_t bytes) {
     bytes &= ~size_t{1};
-    std::vector<FactorTables> tables(count);
-    for (size_t i = 0; i < count; ++i) PrepareFactor(tables[i], factors[i], path);
     const PathLoop loop = LoopOf(path);
-    for (size_t at = 0; at < bytes; at += kManyStretch) {
-        const size_t stretch = std::min(kManyStretch, bytes - at);
-        for (size_t i = 0; i < count; ++i)
-            if (factors[i] != 0) loop(tables[i], dsts[i] + at, src + at, stretch);
+    // The destinations a run of tables at a time: the tables' memory stays small whatever the
+    // count (a recovery file of thousands of slices).
+    std::vector<FactorTables> tables(std::min(count, kManyTables));
+    for (size_t first = 0; first < count; first += kManyTables) {
+        const size_t run = std::min(kManyTables, count - first);
+        for (size_t i = 0; i < run; ++i) PrepareFactor(tables[i], factors[first + i], path);
+        for (size_t at = 0; at < bytes; at += kManyStretch) {
+            const size_t stretch = std::min(kManyStretch, bytes - at);
+            for (size_t i = 0; i < run; ++i)
+                if (factors[first + i] != 0)
+                    loop(tables[i], dsts[first + i] + at, src + at, stretch);
+        }
     }
 }
 

@@ -89,6 +89,22 @@ Md5Digest Par2FileId(const Par2Piece& piece) {
     return id.Finish();
 }
 
+std::vector<size_t> Par2MainPlaces(const std::vector<Par2Piece>& pieces) {
+    std::vector<Md5Digest> ids;
+    for (const Par2Piece& piece : pieces) ids.push_back(Par2FileId(piece));
+    std::vector<size_t> order(pieces.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return IdBefore(ids[a], ids[b]); });
+    std::vector<size_t> places(pieces.size());
+    for (size_t place = 0; place < order.size(); ++place) places[order[place]] = place;
+    return places;
+}
+
+uint64_t Par2RecoveryPacketSize(uint64_t sliceSize) {
+    return Par2HeaderSize + Par2ExponentSize + sliceSize;
+}
+
 Par2Description DescribeSet(uint64_t sliceSize, const std::vector<Par2Piece>& pieces,
                             std::string_view creator) {
     std::vector<Md5Digest> ids;
@@ -123,19 +139,20 @@ Par2Description DescribeSet(uint64_t sliceSize, const std::vector<Par2Piece>& pi
     return set;
 }
 
-Md5 RecoveryBodyDigest(const Md5Digest& setId) {
+Md5 RecoveryBodyDigest(const Md5Digest& setId, uint32_t exponent) {
     Md5 digest;
     digest.Add(setId.data(), setId.size());
     digest.Add(kRecoveryType.data(), kRecoveryType.size());
-    const char exponent[Par2ExponentSize] = {};
-    digest.Add(exponent, sizeof exponent);
+    std::string bytes;
+    PutLe(bytes, exponent, Par2ExponentSize);
+    digest.Add(bytes.data(), bytes.size());
     return digest;
 }
 
 std::string RecoveryPacketHead(const Md5Digest& setId, uint64_t sliceSize,
-                               const Md5Digest& bodyDigest) {
+                               const Md5Digest& bodyDigest, uint32_t exponent) {
     std::string head = HeadOf(setId, kRecoveryType, Par2ExponentSize + sliceSize, bodyDigest);
-    PutLe(head, 0, Par2ExponentSize);
+    PutLe(head, exponent, Par2ExponentSize);
     return head;
 }
 

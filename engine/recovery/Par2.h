@@ -1,7 +1,7 @@
 // The recovery file beside a piece set, "<file name>.par2", in the PAR2 2.0 format that repair
-// tools read: one slice per piece and one recovery slice of exponent 0, the XOR of every
-// piece zero-padded to the slice size. This file lays the packets out and reads their
-// headers; Par2Parse reads a whole file. Portable: no system calls.
+// tools read: one slice per piece and recovery slices of exponents 0 .. N - 1 (exponent 0 is
+// the XOR of every piece zero-padded to the slice size). This file lays the packets out and
+// reads their headers; Par2Parse reads a whole file. Portable: no system calls.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -38,6 +38,11 @@ struct Par2Piece {
 };
 
 Md5Digest Par2FileId(const Par2Piece& piece);
+// Each piece's place in the Main packet's list (File IDs in their order there): the input
+// slice number whose constant multiplies the piece in a recovery slice.
+std::vector<size_t> Par2MainPlaces(const std::vector<Par2Piece>& pieces);
+// The bytes of a recovery slice packet whose slice has sliceSize bytes.
+uint64_t Par2RecoveryPacketSize(uint64_t sliceSize);
 
 // Every packet but the recovery slice (Main, a File Description and a slice checksum packet
 // for each piece, Creator), and the set's ID that each of them carries.
@@ -50,10 +55,10 @@ Par2Description DescribeSet(uint64_t sliceSize, const std::vector<Par2Piece>& pi
 
 // The digest of a recovery slice packet's body begun: the part before the slice's bytes,
 // which go on from there.
-Md5 RecoveryBodyDigest(const Md5Digest& setId);
+Md5 RecoveryBodyDigest(const Md5Digest& setId, uint32_t exponent = 0);
 // The recovery slice packet's header and exponent, for a body whose digest is bodyDigest.
 std::string RecoveryPacketHead(const Md5Digest& setId, uint64_t sliceSize,
-                               const Md5Digest& bodyDigest);
+                               const Md5Digest& bodyDigest, uint32_t exponent = 0);
 
 // A packet header as read: the length (header included), the digest of the bytes from offset
 // 32 to the end, the set ID and the type.

@@ -150,8 +150,9 @@ class Reader {
     std::vector<Listed> listed_; // by ID
     std::vector<Par2Piece> pieces_;
     std::vector<Sums> sums_;
-    std::optional<uint64_t> recoveryOffset_;
-    uint64_t recoverySize_ = 0;
+    std::vector<Par2Slice> slices_; // as found; copies of an exponent go at the end
+    uint32_t damagedSlices_ = 0;
+    bool otherSliceSize_ = false;
 };
 
 std::optional<Par2Head> Reader::HeadAt(uint64_t at) {
@@ -224,9 +225,14 @@ bool Reader::ReadPacket(uint64_t at, const Par2Head& head) {
                         [&](std::string_view run, uint64_t offset) {
                             if (offset < keep)
                                 kept += run.substr(0, static_cast<size_t>(keep - offset));
-                        }) ||
-        digest.Finish() != head.digest)
+                        }))
         return false;
+    if (digest.Finish() != head.digest) {
+        // A damaged recovery slice is passed over: the others may still be enough.
+        if (type != Par2Type::Recovery) return false;
+        ++damagedSlices_;
+        return true;
+    }
     switch (type) {
     case Par2Type::Main:
         return kept == main_;
@@ -235,10 +241,9 @@ bool Reader::ReadPacket(uint64_t at, const Par2Head& head) {
     case Par2Type::SliceSums:
         return TakeSums(kept, (size - kIdSize) / kSumSize);
     case Par2Type::Recovery:
-        if (Par2Number(kept, 0, Par2ExponentSize) == 0 && !recoveryOffset_) {
-            recoveryOffset_ = at + Par2HeaderSize + Par2ExponentSize;
-            recoverySize_ = size - Par2ExponentSize;
-        }
+        otherSliceSize_ = otherSliceSize_ || size - Par2ExponentSize != sliceSize_;
+        slices_.push_back({static_cast<uint32_t>(Par2Number(kept, 0, Par2ExponentSize)),
+                           at + Par2HeaderSize + Par2ExponentSize});
         return true;
     case Par2Type::Other:
         break;
@@ -315,9 +320,18 @@ Par2Reading Reader::Result() {
         reading.verdict = Par2Verdict::SlicesPerPiece;
         return reading;
     }
-    if (!recoveryOffset_ || recoverySize_ != sliceSize_) return reading;
-    set.recoveryOffset = *recoveryOffset_;
-    reading.verdict = Par2Verdict::Usable;
+    if (otherSliceSize_) return reading;
+    // One slice of each exponent, the first found.
+    std::stable_sort(slices_.begin(), slices_.end(), [](const Par2Slice& a, const Par2Slice& b) {
+        return a.exponent < b.exponent;
+    });
+    const auto same = [](const Par2Slice& a, const Par2Slice& b) {
+        return a.exponent == b.exponent;
+    };
+    slices_.erase(std::unique(slices_.begin(), slices_.end(), same), slices_.end());
+    set.slices = std::move(slices_);
+    set.damagedSlices = damagedSlices_;
+    reading.verdict = set.slices.empty() ? Par2Verdict::NoSlices : Par2Verdict::Usable;
     reading.set = std::move(set);
     return reading;
 }

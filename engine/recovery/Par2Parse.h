@@ -15,23 +15,32 @@ constexpr size_t Par2LongestName = 260;
 
 // What a recovery file is to the join.
 enum class Par2Verdict {
-    Usable,         // one slice per piece and the exponent-0 recovery slice: the set is read
+    Usable,         // one slice per piece and a recovery slice at least: the set is read
+    NoSlices,       // the same without a usable recovery slice (an index of volume files, or
+                    // every slice damaged): the set is read, its slices may lie elsewhere
     Damaged,        // unreadable, out of form, a part missing, a digest wrong or two sets mixed
     SlicesPerPiece, // whole and of one set, but made with several slices to a piece
     Stopped,        // keepGoing said no
 };
 
+// A recovery slice in a file: its exponent and where its bytes start.
+struct Par2Slice {
+    uint32_t exponent = 0;
+    uint64_t offset = 0;
+};
+
 struct Par2Reading {
     // What a usable file describes: the slice size, the pieces in the order of the Main
-    // packet and where the exponent-0 recovery slice's bytes start.
+    // packet and its recovery slices whose digests hold, by exponent (one of each).
     struct Set {
         Md5Digest setId{};
         uint64_t sliceSize = 0;
         std::vector<Par2Piece> pieces; // the slice checksums where the file gives them
-        uint64_t recoveryOffset = 0;
+        std::vector<Par2Slice> slices;
+        uint32_t damagedSlices = 0; // recovery packets passed over: their digest fails
     };
     Par2Verdict verdict = Par2Verdict::Damaged;
-    std::optional<Set> set; // when Usable
+    std::optional<Set> set; // when Usable or NoSlices
 };
 
 // Reads size bytes at offset at into bytes; false when they cannot be read.

@@ -9,7 +9,8 @@
 struct RecoveryFileReading {
     std::optional<Par2Reading::Set> set; // none when the file fails any of its own checks
     bool stopped = false;
-    // Usable when there is a set; else Damaged (unreadable too), SlicesPerPiece or Stopped.
+    // Usable or NoSlices when there is a set; else Damaged (unreadable too), SlicesPerPiece or
+    // Stopped.
     Par2Verdict verdict = Par2Verdict::Damaged;
 };
 

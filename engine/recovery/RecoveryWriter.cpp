@@ -9,6 +9,7 @@
 
 #include "engine/digest/Crc32.h"
 #include "engine/digest/Md5.h"
+#include "engine/recovery/Galois16.h"
 #include "engine/recovery/Par2.h"
 #include "engine/system/Utf8.h"
 #include "engine/system/WorkFile.h"
@@ -71,7 +72,9 @@ class LastPieceBody {
 // beyond the longest of them. The piece's CRC-32, length and first bytes' MD5 go along.
 class Parity : public FeedWork {
   public:
-    Parity(WorkFile& file, uint32_t bufferSize) : file_(file), scratch_(bufferSize) {}
+    // Without xor only the checksums and the length are taken: the slices are made later.
+    Parity(WorkFile& file, uint32_t bufferSize, bool xored)
+        : file_(file), scratch_(xored ? bufferSize : 0), xored_(xored) {}
 
     void Add(const char* bytes, uint32_t size, uint32_t) override {
         uint64_t at = pieceDone_;
@@ -79,6 +82,10 @@ class Parity : public FeedWork {
         crc = Crc32Add(crc, bytes, size);
         if (at < Par2FirstBytes)
             first.Add(bytes, static_cast<size_t>(std::min<uint64_t>(size, Par2FirstBytes - at)));
+        if (!xored_) {
+            length = std::max(length, pieceDone_);
+            return;
+        }
         if (last) last->TakeFirst(first);
         while (size > 0 && !failed) {
             uint32_t run = size;
@@ -117,6 +124,7 @@ class Parity : public FeedWork {
   private:
     WorkFile& file_;
     std::vector<char> scratch_;
+    const bool xored_;
     uint64_t pieceDone_ = 0;
 };
 
@@ -131,17 +139,18 @@ struct Ended {
 } // namespace
 
 struct RecoveryWriter::State {
-    explicit State(const std::string& path) : workPath(path), file(path) {}
+    State(const std::string& path, uint32_t count) : workPath(path), file(path), slices(count) {}
     std::string workPath;
     WorkFile file;
+    const uint32_t slices;
     std::unique_ptr<Parity> parity;
     int parityLane = -1;
     std::vector<Ended> pieces;
     uint64_t fileBytes = 0;
 };
 
-RecoveryWriter::RecoveryWriter(const std::string& workPath)
-    : state_(std::make_unique<State>(workPath)) {}
+RecoveryWriter::RecoveryWriter(const std::string& workPath, uint32_t slices)
+    : state_(std::make_unique<State>(workPath, std::max<uint32_t>(1, slices))) {}
 
 RecoveryWriter::~RecoveryWriter() = default;
 
@@ -153,7 +162,7 @@ const std::string& RecoveryWriter::WorkPath() const { return state_->workPath; }
 
 void RecoveryWriter::Start(HashFeed& feed, int parityLane) {
     State& s = *state_;
-    s.parity = std::make_unique<Parity>(s.file, feed.BufferSize());
+    s.parity = std::make_unique<Parity>(s.file, feed.BufferSize(), s.slices == 1);
     s.parityLane = parityLane;
     feed.Begin(parityLane, *s.parity);
 }
@@ -178,7 +187,7 @@ void RecoveryWriter::EndPiece(HashFeed& feed, const std::string& pieceName, cons
 void RecoveryWriter::ExpectLastPiece(const std::string& pieceName, uint64_t length,
                                      uint64_t sliceSize) {
     State& s = *state_;
-    if (!s.parity) return;
+    if (!s.parity || s.slices > 1) return;
     std::vector<Par2Piece> described;
     for (const Ended& ended : s.pieces) {
         Par2Piece piece;
@@ -199,26 +208,64 @@ int64_t RecoveryWriter::Pieces() const { return static_cast<int64_t>(state_->pie
 
 uint64_t RecoveryWriter::FileBytes() const { return state_->fileBytes; }
 
-bool RecoveryWriter::Complete() {
-    State& s = *state_;
-    if (!Ready() || !s.parity || s.pieces.empty()) return false;
-    const uint64_t slice = Par2SliceSize(s.parity->length);
-    // The slice is the XOR of the pieces zero-padded to its size: the bytes past the longest
-    // piece are zeros.
-    if (!s.file.EndAt(kDataOffset + slice)) return false;
+namespace {
+
+// What the packets say of each piece ended, in a set of that slice size.
+std::vector<Par2Piece> Describe(const std::vector<Ended>& pieces, uint64_t slice) {
     std::vector<Par2Piece> described;
-    described.reserve(s.pieces.size());
-    for (Ended& ended : s.pieces) {
+    described.reserve(pieces.size());
+    for (const Ended& ended : pieces) {
         Par2Piece piece;
         piece.name = ended.name;
         piece.length = ended.length;
         piece.whole = ended.whole.Finish();
         piece.first = ended.first;
-        ended.whole.AddZeros(slice - ended.length);
-        piece.slice = ended.whole.Finish();
+        Md5 padded = ended.whole;
+        padded.AddZeros(slice - ended.length);
+        piece.slice = padded.Finish();
         piece.sliceCrc = Crc32AddZeros(ended.crc, slice - ended.length);
         described.push_back(std::move(piece));
     }
+    return described;
+}
+
+} // namespace
+
+SlicesMade RecoveryWriter::Complete(const std::string& sourcePath,
+                                    const std::function<bool(uint64_t done)>& keepGoing) {
+    State& s = *state_;
+    if (s.slices == 1) return Complete() ? SlicesMade::Made : SlicesMade::Failed;
+    if (!Ready() || !s.parity || s.pieces.empty()) return SlicesMade::Failed;
+    const uint64_t slice = Par2SliceSize(s.parity->length);
+    const std::vector<Par2Piece> described = Describe(s.pieces, slice);
+    const Par2Description set = DescribeSet(slice, described, RecoveryCreator);
+    SliceInputs inputs;
+    inputs.sourcePath = sourcePath;
+    const std::vector<size_t> places = Par2MainPlaces(described);
+    for (size_t i = 0; i < described.size(); ++i) {
+        inputs.lengths.push_back(described[i].length);
+        inputs.constants.push_back(Galois16::InputConstant(places[i]));
+    }
+    const SliceShape shape{s.slices, slice, set.setId};
+    const SlicesMade made = MakeRecoverySlices(inputs, shape, s.file, keepGoing);
+    if (made != SlicesMade::Made) return made;
+    const uint64_t packets = s.slices * Par2RecoveryPacketSize(slice);
+    if (!s.file.EndAt(packets) ||
+        !s.file.WriteAt(packets, set.packets.data(), static_cast<uint32_t>(set.packets.size())) ||
+        !s.file.Flush())
+        return SlicesMade::Failed;
+    s.fileBytes = packets + set.packets.size();
+    return SlicesMade::Made;
+}
+
+bool RecoveryWriter::Complete() {
+    State& s = *state_;
+    if (!Ready() || !s.parity || s.pieces.empty() || s.slices != 1) return false;
+    const uint64_t slice = Par2SliceSize(s.parity->length);
+    // The slice is the XOR of the pieces zero-padded to its size: the bytes past the longest
+    // piece are zeros.
+    if (!s.file.EndAt(kDataOffset + slice)) return false;
+    const std::vector<Par2Piece> described = Describe(s.pieces, slice);
     const Par2Description set = DescribeSet(slice, described, RecoveryCreator);
     // The slice's digest needs its final bytes: those not taken along with the last piece
     // are read back once, from the work file.

@@ -1,9 +1,10 @@
 // The recovery file a split writes beside its pieces when asked: it takes the bytes of every
 // piece from the copy's buffers and never reads a piece back. Each piece's MD5 is taken by the
 // split's piece lane beside its SHA-256 and handed over as the piece ends; the CRC-32, the first
-// bytes' MD5 and the XOR of the pieces are taken on a lane of the feed of their own. The XOR
-// builds up in a work file, which ends up as the whole recovery file, "<file name>.par2", ready
-// to take its name.
+// bytes' MD5 and, for one recovery slice, the XOR of the pieces are taken on a lane of the feed
+// of their own. The XOR builds up in a work file, which ends up as the whole recovery file,
+// "<file name>.par2", ready to take its name. Several recovery slices are made at the end from
+// the source (RecoverySlices.h), into the same work file.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -11,14 +12,15 @@
 
 #include "engine/digest/HashFeed.h"
 #include "engine/digest/Md5.h"
+#include "engine/recovery/RecoverySlices.h"
 
 // What the recovery file names as its maker.
 inline constexpr const char* RecoveryCreator = "Varnok 0.97";
 
 class RecoveryWriter {
   public:
-    // The work file at workPath is made afresh.
-    explicit RecoveryWriter(const std::string& workPath);
+    // The work file at workPath is made afresh, for a file of that many recovery slices.
+    explicit RecoveryWriter(const std::string& workPath, uint32_t slices = 1);
     ~RecoveryWriter();
     RecoveryWriter(const RecoveryWriter&) = delete;
     RecoveryWriter& operator=(const RecoveryWriter&) = delete;
@@ -42,8 +44,13 @@ class RecoveryWriter {
     // The bytes the finished file holds.
     uint64_t FileBytes() const;
     // Makes the work file the whole recovery file of the pieces ended, written to the disk;
-    // false when it cannot be.
+    // false when it cannot be. One recovery slice only.
     bool Complete();
+    // The same for any count of recovery slices, made from the pieces' bytes in the file at
+    // sourcePath, where they follow each other from its first byte; keepGoing as for
+    // MakeRecoverySlices.
+    SlicesMade Complete(const std::string& sourcePath,
+                        const std::function<bool(uint64_t done)>& keepGoing);
     // Closes the work file; it stays where it is.
     void Close();
 

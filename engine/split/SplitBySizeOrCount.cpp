@@ -52,7 +52,8 @@ bool PiecesBeside::Finish() {
     if (!run_.NoteWhole()) return Discard(plan_.count, none);
     // A complete set is not resumed.
     run_.RemoveWholeState();
-    run_.Recovery().FinishBeside(run_.Hooks());
+    // A stop while the recovery slices are made ends the split as a stop during a piece does.
+    if (!run_.Recovery().FinishBeside(run_.Hooks())) return Discard(plan_.count, none);
     return true;
 }
 

@@ -28,7 +28,7 @@ void SplitRecovery::Begin(SplitHooks& hooks, HashFeed* feed, int64_t pieceCount,
                           "проверки. Разделение пойдёт без него.");
         return;
     }
-    writer_ = std::make_unique<RecoveryWriter>(workPath);
+    writer_ = std::make_unique<RecoveryWriter>(workPath, slices_);
     if (!writer_->Ready()) {
         GiveUp(hooks, "Невозможно создание файла " + workPath +
                           ". Разделение пойдёт без файла "
@@ -99,6 +99,8 @@ void SplitRecovery::BeginBeside(SplitHooks& hooks, HashFeed* feed, const PiecePl
     // Its name is another's: the set is made without it, and the completion says so.
     wanted_ = holder_ == RecoveryNameHolder::Other;
     if (wanted_) return;
+    // No more recovery slices than pieces: as many rebuild every piece.
+    slices_ = static_cast<uint32_t>(std::clamp<int64_t>(slicesAsked_, 1, plan.count));
     Begin(hooks, feed, plan.count, FinalPath() + ".~part");
     if (plan.count == 1) ExpectLastPiece(1);
 }
@@ -119,6 +121,8 @@ void SplitRecovery::BeginInTemp(SplitHooks& hooks, HashFeed* feed) {
                           RecoveryFileName(fileName_) + ". Разделение пойдёт без него.");
         return;
     }
+    // A disk set keeps one recovery slice: the pieces' sizes are known only disk by disk.
+    slices_ = 1;
     Begin(hooks, feed, 0, path);
     // GetTempFileNameA made the file; without a writer nobody else removes it.
     if (!writer_) RemoveFile(path);
@@ -136,23 +140,41 @@ void SplitRecovery::EndPiece(HashFeed& feed, int64_t pieceNumber) {
     if (pieceNumber + 1 == plan_.count) ExpectLastPiece(pieceNumber + 1);
 }
 
-void SplitRecovery::FinishBeside(SplitHooks& hooks) {
+SlicesMade SplitRecovery::Complete(SplitHooks& hooks) {
+    if (slices_ == 1) return writer_->Complete() ? SlicesMade::Made : SlicesMade::Failed;
+    // The source is read once more: the user sees that pass and can stop it.
+    hooks.SetStatus("Создание файла восстановления " + RecoveryFileName(fileName_));
+    const int64_t total = static_cast<int64_t>(LookupFileSize(sourcePath_));
+    return writer_->Complete(sourcePath_, [&](uint64_t done) {
+        const int64_t at = static_cast<int64_t>(done);
+        hooks.ReportProgress({at, total, at, total});
+        hooks.KeepResponsive();
+        return !hooks.StopRequested();
+    });
+}
+
+bool SplitRecovery::FinishBeside(SplitHooks& hooks) {
     if (!writer_) {
         // A recovery file of an earlier split of this name would "repair" the new pieces
         // back into the old ones; another's is left.
         if (holder_ == RecoveryNameHolder::ThisName) RemoveFile(FinalPath());
-        return;
+        return true;
     }
     feed_->Rest(ParityLane);
-    const bool made = writer_->Complete();
+    const SlicesMade made = Complete(hooks);
     writer_->Close();
-    if (made && ReplaceFileWith(writer_->WorkPath(), FinalPath())) {
+    if (made == SlicesMade::Stopped) {
+        Drop();
+        return false;
+    }
+    if (made == SlicesMade::Made && ReplaceFileWith(writer_->WorkPath(), FinalPath())) {
         writer_.reset();
-        return;
+        return true;
     }
     GiveUp(hooks, "Невозможно записать файл " + FinalPath() +
                       ". Части и файл проверки записаны без него.");
     if (holder_ == RecoveryNameHolder::ThisName) RemoveFile(FinalPath());
+    return true;
 }
 
 void SplitRecovery::Drop() {

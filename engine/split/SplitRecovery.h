@@ -26,8 +26,11 @@ class SplitRecovery {
     static constexpr int ParityLane = 2;
     static constexpr int FeedLanes = 3;
 
-    SplitRecovery(const std::string& folder, const std::string& fileName)
-        : folder_(folder), fileName_(fileName) {}
+    // slices: the recovery slices asked for, of the set beside each other (a disk set has one);
+    // they are made from the source at sourcePath.
+    SplitRecovery(const std::string& folder, const std::string& fileName,
+                  const std::string& sourcePath = {}, int64_t slices = 1)
+        : folder_(folder), fileName_(fileName), sourcePath_(sourcePath), slicesAsked_(slices) {}
     // Removes a work file left; the feed's threads have ended by then.
     ~SplitRecovery();
     SplitRecovery(const SplitRecovery&) = delete;
@@ -52,8 +55,9 @@ class SplitRecovery {
     // done its bytes; PieceMd5() starts afresh for the next piece.
     void EndPiece(HashFeed& feed, int64_t pieceNumber);
     // Completes the file and gives it its name beside the set; tells the user when it cannot.
-    // Without it, removes an older set's file of the name.
-    void FinishBeside(SplitHooks& hooks);
+    // Without it, removes an older set's file of the name. False on a stop while its slices
+    // are made (the file then goes).
+    bool FinishBeside(SplitHooks& hooks);
     // Before a piece goes onto the disk in the drive: an older set's file of the name there
     // goes, another's stays. False on a stop.
     bool ClearOnDisk(const std::function<bool()>& keepGoing);
@@ -83,7 +87,9 @@ class SplitRecovery {
     void GiveUp(SplitHooks& hooks, const std::string& text);
 
   private:
-    const std::string folder_, fileName_;
+    const std::string folder_, fileName_, sourcePath_;
+    const int64_t slicesAsked_;
+    uint32_t slices_ = 1; // of the file being made
     std::unique_ptr<RecoveryWriter> writer_;
     HashFeed* feed_ = nullptr; // whose lanes work for the writer
     bool tooMany_ = false;     // the disks took more pieces than the file can describe
@@ -102,4 +108,6 @@ class SplitRecovery {
 
     // Writes the finished work file onto the disk in the drive; false when it cannot.
     bool CopyOnto(const Disks& disks, bool& stopped);
+    // Completes the work file of the set beside each other, its slices made from the source.
+    SlicesMade Complete(SplitHooks& hooks);
 };

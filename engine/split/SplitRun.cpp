@@ -16,7 +16,8 @@ constexpr char kSizeStatusWord[] = " в ";
 
 SplitRun::SplitRun(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system)
     : request_(request), hooks_(hooks), system_(system), name_(FileNamePart(request.sourcePath)),
-      check_(request.targetFolder, name_), recovery_(request.targetFolder, name_),
+      check_(request.targetFolder, name_),
+      recovery_(request.targetFolder, name_, request.sourcePath, request.recoverySlices),
       digests_(recovery_, request.recovery),
       statePath_(WholeStatePath(request.targetFolder, name_)) {}
 

@@ -1,6 +1,9 @@
 // The recovery file on the running program: the check box on the split page as laid out, and
-// a set split with it whose lost piece the join from the window rebuilds.
+// a set split with it whose lost piece the join from the window rebuilds; the field of how many
+// pieces it rebuilds, and a set that loses two.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -123,4 +126,83 @@ TEST(Recovery, ASetOfOnePieceWhoseOnlyPieceIsLostIsJoinedFromTheWindow) {
     EXPECT_EQ(FolderEntries(temp / "out\\"), std::vector<std::string>{"film.avi"});
     EXPECT_EQ(VarnokProcess::ListItems(join.list),
               std::vector<std::string>{temp / "parts\\film.avi_1.brf"});
+}
+
+namespace {
+
+// A click on the upper arrow of an up-down control.
+void ClickUpArrow(HWND arrows) {
+    RECT r{};
+    GetClientRect(arrows, &r);
+    const LPARAM upper = MAKELPARAM(r.right / 2, r.bottom / 4);
+    PostMessageA(arrows, WM_LBUTTONDOWN, MK_LBUTTON, upper);
+    PostMessageA(arrows, WM_LBUTTONUP, 0, upper);
+}
+
+// The arrows' range, low and high; asked without pointers, which would not reach the program.
+std::pair<int, int> RangeOf(HWND arrows) {
+    const LRESULT range = SendMessageA(arrows, UDM_GETRANGE, 0, 0);
+    return {static_cast<short>(HIWORD(range)), static_cast<short>(LOWORD(range))};
+}
+
+} // namespace
+
+// The field of how many pieces the recovery file rebuilds: 1 at start and enabled only with
+// the box checked and a method other than the disk one, within 1 .. the planned pieces; a set
+// split with 2 loses two pieces and the join from the window rebuilds and names both.
+TEST(Recovery, ASetThatRebuildsTwoPiecesIsSplitAndJoinedFromTheWindow) {
+    TempFolder temp;
+    const std::string bytes = PatternBytes(50003, 28);
+    WriteWholeFile(temp / "film.avi", bytes);
+    VarnokProcess varnok;
+    SplitControls split(varnok);
+    ASSERT_NE(split.recoverySlices, nullptr);
+    ASSERT_NE(split.recoveryArrows, nullptr);
+    EXPECT_EQ(VarnokProcess::Text(split.recoverySlices), "1");
+    EXPECT_TRUE(GetWindowLongA(split.recoverySlices, GWL_STYLE) & WS_TABSTOP);
+    const auto enabled = [&](bool on) {
+        return WaitUntil([&] {
+            return (IsWindowEnabled(split.recoverySlices) != 0) == on &&
+                   (IsWindowEnabled(split.recoveryArrows) != 0) == on;
+        });
+    };
+    EXPECT_TRUE(enabled(false));
+    VarnokProcess::Click(split.recovery);
+    EXPECT_TRUE(enabled(false)) << "the disk method keeps one recovery slice";
+    ASSERT_TRUE(split.PrepareByCount(temp / "film.avi", temp / "parts\\", "5"));
+    EXPECT_TRUE(enabled(true));
+    // More than the five pieces planned: five once the focus leaves; the arrows stop there.
+    VarnokProcess::Type(split.recoverySlices, "9");
+    VarnokProcess::Type(split.countBox, "5");
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.recoverySlices) == "5"; }));
+    EXPECT_EQ(RangeOf(split.recoveryArrows), std::make_pair(1, 5));
+    VarnokProcess::Type(split.recoverySlices, "1");
+    ClickUpArrow(split.recoveryArrows);
+    EXPECT_TRUE(WaitUntil([&] { return VarnokProcess::Text(split.recoverySlices) == "2"; }));
+    // Off and on again: the number stays for the run.
+    VarnokProcess::Click(split.recovery);
+    EXPECT_TRUE(enabled(false));
+    VarnokProcess::Click(split.recovery);
+    EXPECT_TRUE(enabled(true));
+    EXPECT_EQ(VarnokProcess::Text(split.recoverySlices), "2");
+
+    VarnokProcess::Click(split.split);
+    ShownBox done = varnok.WaitForBox();
+    EXPECT_EQ(done.text, "Разделение файла film.avi завершенно");
+    varnok.Answer(done, IDOK);
+    ASSERT_TRUE(RemoveFile(temp / "parts\\film.avi_2.brf"));
+    ASSERT_TRUE(RemoveFile(temp / "parts\\film.avi_5.brf"));
+    varnok.ChooseMenuItem(varnok.ReadMenu().ids[JoinMenuItem]);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
+    JoinControls join(varnok);
+    VarnokProcess::Type(join.piece, temp / "parts\\film.avi_1.brf");
+    VarnokProcess::Type(join.folder, temp / "out\\");
+    VarnokProcess::Click(join.join);
+    ShownBox joined = varnok.WaitForBox(20000);
+    const std::string completed = "Востановление файла " + (temp / "out\\") + "film.avi завершенно";
+    EXPECT_EQ(joined.text, completed + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасти 2, 5 "
+                                       "восстановлены по film.avi.par2.");
+    varnok.Answer(joined, IDOK);
+    EXPECT_TRUE(ReadWholeFile(temp / "out\\film.avi") == bytes);
+    EXPECT_EQ(FolderEntries(temp / "out\\"), std::vector<std::string>{"film.avi"});
 }

@@ -66,6 +66,17 @@ int main(int argc, char** argv) {
     VarnokProcess varnok;
     if (!varnok.Form()) return 1;
     const ProbeMenu menu = varnok.ReadMenu();
+    // The split page as a user fills it: a source, ten pieces, a recovery file that rebuilds
+    // two of them.
+    TempFolder temp;
+    WriteWholeFile(temp / "film.avi", PatternBytes(256u << 20, 1));
+    {
+        SplitControls split(varnok);
+        if (!split.PrepareByCount(temp / "film.avi", temp / "parts\\", "10")) return 1;
+        VarnokProcess::Click(split.recovery);
+        if (!WaitUntil([&] { return IsWindowEnabled(split.recoverySlices) != 0; })) return 1;
+        VarnokProcess::Type(split.recoverySlices, "2");
+    }
     const struct {
         MainMenuItem item;
         int page;
@@ -81,8 +92,6 @@ int main(int argc, char** argv) {
         if (!Capture(varnok.Form(), folder + "/" + p.name + ".png")) return 1;
     }
     // One more during a long split, with its progress.
-    TempFolder temp;
-    WriteWholeFile(temp / "film.avi", PatternBytes(256u << 20, 1));
     varnok.ChooseMenuItem(menu.ids[MenuNumber(MainMenuItem::Split)]);
     SplitControls split(varnok);
     if (!split.PrepareByCount(temp / "film.avi", temp / "parts\\", "4")) return 1;

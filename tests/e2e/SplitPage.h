@@ -17,7 +17,10 @@ struct SplitControls {
           countBox(v.Find("obj_EDIT", 110, 72, v.Page(0))),
           fileSize(v.Find("obj_STATIC", 8, 23, v.Page(0))),
           pieceSize(v.Find("obj_STATIC", 8, 47, v.Page(0))),
-          pieceCount(v.Find("obj_STATIC", 8, 70, v.Page(0))) {}
+          pieceCount(v.Find("obj_STATIC", 8, 70, v.Page(0))),
+          recovery(v.Find("obj_BUTTON", 8, 198, v.Page(0))),
+          recoverySlices(v.Find("obj_EDIT", 386, 198, v.Page(0))),
+          recoveryArrows(v.Find("obj_msctls_updown32", 434, 198, v.Page(0))) {}
     // Fills the page for a split of source into count pieces in folder, as a user would.
     bool PrepareByCount(const std::string& sourcePath, const std::string& folderPath,
                         const std::string& count) const {
@@ -30,6 +33,8 @@ struct SplitControls {
     }
     HWND source, folder, split, diskRadio, sizeRadio, countRadio, sizeBox, unitList, countBox;
     HWND fileSize, pieceSize, pieceCount;
+    // The recovery file's box, and how many pieces it rebuilds: the number and its arrows.
+    HWND recovery, recoverySlices, recoveryArrows;
 };
 
 struct JoinControls {

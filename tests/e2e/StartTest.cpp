@@ -27,6 +27,9 @@ const Expected Layout[] = {
     {"obj_BUTTON", 0, 576, 24, 24, 22, "..."},
     {"obj_BUTTON", 0, 576, 72, 24, 22, "..."},
     {"obj_BUTTON", 0, 8, 198, 250, 22, "Файл восстановления (.par2)"},
+    {"obj_STATIC", 0, 262, 202, 120, 16, "Восстановит частей :"},
+    {"obj_EDIT", 0, 386, 198, 48, 22, "1"},
+    {"obj_msctls_updown32", 0, 434, 198, 16, 22, ""},
     {"obj_BUTTON", 0, 472, 198, 129, 22, "Разделить"},
     {"obj_BUTTON", 0, 8, 96, 401, 97, "Метод разделения"},
     {"obj_STATIC", -1, 215, 74, 138, 12, "частей"},
@@ -99,6 +102,8 @@ TEST(Start, TheWindowIsLaidOutAsDesigned) {
         if (e.page >= 0) {
             EXPECT_EQ(GetParent(ctl), varnok.Page(e.page));
         }
+        // The split page shows at start: each of its controls with it.
+        if (e.page != 1) EXPECT_TRUE(IsWindowVisible(ctl));
     }
 
     // Every caption fits its control in the font the control draws it with: a face wider

@@ -128,8 +128,9 @@ size_t Characters(std::string_view text) {
     return count;
 }
 
-// A usable set against the file: its recovery slice where it says, of exponent 0, and a Main
-// packet of the set's ID listing the pieces' file IDs in their order.
+// A usable set against the file: each recovery slice where it says, of the exponent it says,
+// one of each exponent, its packet's digest whole; and a Main packet of the set's ID listing
+// the pieces' file IDs in their order.
 void CheckSet(std::string_view file, const Par2Reading::Set& set) {
     Check(set.sliceSize > 0 && set.sliceSize % 4 == 0);
     Check(!set.pieces.empty() && set.pieces.size() <= static_cast<size_t>(Par2MostPieces));
@@ -138,11 +139,17 @@ void CheckSet(std::string_view file, const Par2Reading::Set& set) {
         Check(Characters(piece.name) <= Par2LongestName);
         Check(piece.name.empty() || piece.name.back() != '\0');
     }
-    Check(set.recoveryOffset >= 68 && set.recoveryOffset <= file.size() &&
-          set.sliceSize <= file.size() - set.recoveryOffset);
-    const std::optional<Par2Head> recovery = ReadPar2Head(file.substr(set.recoveryOffset - 68));
-    Check(recovery && IsRecoveryPacket(*recovery) &&
-          Par2Number(file, set.recoveryOffset - 4, 4) == 0);
+    for (size_t i = 0; i < set.slices.size(); ++i) {
+        const Par2Slice& slice = set.slices[i];
+        Check(i == 0 || set.slices[i - 1].exponent < slice.exponent);
+        Check(slice.offset >= 68 && slice.offset <= file.size() &&
+              set.sliceSize <= file.size() - slice.offset);
+        const std::string_view packet = file.substr(slice.offset - 68);
+        const std::optional<Par2Head> recovery = ReadPar2Head(packet);
+        Check(recovery && IsRecoveryPacket(*recovery) && recovery->length == 68 + set.sliceSize &&
+              Par2Number(file, slice.offset - 4, 4) == slice.exponent);
+        Check(Md5Of(packet.data() + 32, recovery->length - 32) == recovery->digest);
+    }
     bool listed = false;
     for (size_t at = 0; at < file.size();) {
         const std::optional<Par2Head> head = ReadPar2Head(file.substr(at));
@@ -171,7 +178,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t heap = HeapPeakOf([&] { reading = ParsePar2(file); });
     // The window of bytes read, and a few times what the file holds.
     Check(heap <= 68 * 1024 + 8 * file.size());
-    Check(reading.set.has_value() == (reading.verdict == Par2Verdict::Usable));
+    Check(reading.set.has_value() ==
+          (reading.verdict == Par2Verdict::Usable || reading.verdict == Par2Verdict::NoSlices));
+    Check(!reading.set ||
+          reading.set->slices.empty() == (reading.verdict == Par2Verdict::NoSlices));
     Check(reading.verdict != Par2Verdict::Stopped);
     if (reading.set) CheckSet(file, *reading.set);
     const Par2ReadAt readAt = [&](uint64_t at, char* bytes, uint32_t count) {

@@ -276,3 +276,31 @@ TEST_F(DiskJoin, AWholeSetOnTheDriveWithOnePieceLostIsRebuiltWhereItIs) {
     EXPECT_EQ(asked.Of("ask"), Texts{Ask(2)});
     ExpectNothingWritten();
 }
+
+// A set on the stick whose recovery file rebuilds two pieces: two lost are rebuilt where it is;
+// three lost are more than it holds, and the disks are asked for.
+TEST_F(DiskJoin, AWholeSetOnTheDriveIsRebuiltWhereItIsWhileItsSlicesSuffice) {
+    WriteWholeFile(folder / "film.avi", bytes);
+    SplitRequest request =
+        SplitRequestFor(folder / "film.avi", drive.Root(), SplitMethod::BySize, 3000);
+    request.recovery = true;
+    request.recoverySlices = 2;
+    RecordingHooks split;
+    SplitFile(request, split);
+    const std::string second = ReadWholeFile(Piece(2));
+    ASSERT_TRUE(RemoveFile(Piece(1)));
+    ASSERT_TRUE(RemoveFile(Piece(2)));
+    DiskSwapHooks hooks(drive, Texts{});
+    Join(hooks);
+    EXPECT_TRUE(hooks.Of("ask").empty()) << "no disk is asked for";
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{Done() + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасти 1, 2 "
+                             "восстановлены по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+    ASSERT_TRUE(RemoveFile(Piece(3)));
+    WriteWholeFile(target / "film.avi", "the old file");
+    DiskSwapHooks asked(drive, {0});
+    Join(asked);
+    EXPECT_EQ(asked.Of("ask"), Texts{Ask(1)});
+    ExpectNothingWritten();
+}

@@ -63,7 +63,9 @@ struct RecoveryFiles : ::testing::Test {
         std::sort(described.begin(), described.end());
         EXPECT_EQ(described, (Texts{"film.avi_1.brf 2600", "film.avi_2.brf 2600",
                                     "film.avi_3.brf 2600", "film.avi_4.brf 2200"}));
-        EXPECT_TRUE(ReadWholeFile(path).substr(reading.set->recoveryOffset, 2600) == parity);
+        ASSERT_FALSE(reading.set->slices.empty());
+        EXPECT_EQ(reading.set->slices[0].exponent, 0u);
+        EXPECT_TRUE(ReadWholeFile(path).substr(reading.set->slices[0].offset, 2600) == parity);
     }
 };
 
@@ -73,9 +75,11 @@ TEST_F(RecoveryFiles, VarnoksAndTheOutsideToolsFileOfOneSliceAPieceRebuildAPiece
     ExpectTheSet(pieces / "film.avi.par2");
     ToolCreate("-s2600 -c1 -n1 tool.par2");
     ExpectTheSet(pieces / "tool.vol0+1.par2");
-    // Its index holds no recovery slice: of no use to the join.
-    EXPECT_EQ(ReadRecoveryFile(pieces / "tool.par2", [] { return true; }).verdict,
-              Par2Verdict::Damaged);
+    // Its index describes the set and holds no recovery slice: its volume beside it does.
+    const RecoveryFileReading index = ReadRecoveryFile(pieces / "tool.par2", [] { return true; });
+    EXPECT_EQ(index.verdict, Par2Verdict::NoSlices);
+    ASSERT_TRUE(index.set);
+    EXPECT_EQ(index.set->pieces.size(), 4u);
     // The outside tool's volume in place of Varnok's file rebuilds a missing piece.
     WriteWholeFile(pieces / "film.avi.par2", ReadWholeFile(pieces / "tool.vol0+1.par2"));
     RemoveFile(pieces / "tool.par2");
@@ -114,6 +118,15 @@ TEST_F(RecoveryFiles, SeveralSlicesAPieceAreToldApartFromDamageAndAStopIsObeyed)
     std::string flipped = own;
     flipped[own.size() / 2] ^= 1;
     WriteWholeFile(pieces / "flipped.par2", flipped);
+    // A byte of the recovery slice: the set is read, the slice passed over.
+    const RecoveryFileReading damagedSlice =
+        ReadRecoveryFile(pieces / "flipped.par2", [] { return true; });
+    EXPECT_EQ(damagedSlice.verdict, Par2Verdict::NoSlices);
+    ASSERT_TRUE(damagedSlice.set);
+    EXPECT_EQ(damagedSlice.set->damagedSlices, 1u);
+    flipped = own;
+    flipped[own.size() - 10] ^= 1;
+    WriteWholeFile(pieces / "flipped.par2", flipped);
     for (const char* name : {"cut.par2", "flipped.par2", "missing.par2"}) {
         const RecoveryFileReading reading = ReadRecoveryFile(pieces / name, [] { return true; });
         EXPECT_EQ(reading.verdict, Par2Verdict::Damaged) << name;
@@ -129,4 +142,30 @@ TEST_F(RecoveryFiles, SeveralSlicesAPieceAreToldApartFromDamageAndAStopIsObeyed)
     EXPECT_TRUE(stopped.stopped);
     EXPECT_EQ(stopped.verdict, Par2Verdict::Stopped);
     EXPECT_FALSE(stopped.set);
+}
+
+// The outside tool's recovery set of two slices over Varnok's pieces, an index without slices
+// and a volume file of each: the join finds both volumes beside the index and rebuilds two
+// pieces by them.
+TEST_F(RecoveryFiles, TheOutsideToolsVolumesOfTwoSlicesRebuildTwoPieces) {
+    RemoveFile(pieces / "film.avi.par2");
+    ToolCreate("-s2600 -c2 film.avi.par2");
+    const Texts made = FolderEntries(pieces.Path());
+    ASSERT_TRUE(std::count_if(made.begin(), made.end(),
+                              [](const std::string& name) {
+                                  return name.rfind("film.avi.vol", 0) == 0;
+                              }) >= 1)
+        << "no volume file";
+    RemoveFile(Piece(1));
+    std::string changed = ReadWholeFile(Piece(4));
+    changed[7] ^= 0x40;
+    WriteWholeFile(Piece(4), changed);
+    RecordingHooks hooks;
+    JoinPieces(Piece(2), target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"),
+              Texts{"Востановление файла " + target.Path() +
+                    "film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\nЧасти 1, 4 "
+                    "восстановлены по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+    EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"});
 }

@@ -1,7 +1,9 @@
 // Makes piece sets with recovery files for the outside repair tool: `varnok_par2_sets FOLDER`
 // (a Windows path) splits generated files into one subfolder per case, one line per case on
-// the standard output: the subfolder's name and the file's. par2-check.sh then has `par2`
-// verify and repair them.
+// the standard output: the subfolder's name and the pieces its recovery file rebuilds.
+// par2-check.sh then has `par2` verify and repair them. `varnok_par2_sets join PIECE FOLDER`
+// joins a set as the join page does and prints what it says (CP1251), one message a line;
+// exit code 0 when the join completed.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <string>
 
 #include "TestFiles.h"
+#include "engine/join/Join.h"
 #include "engine/split/Split.h"
 
 namespace {
@@ -17,7 +20,8 @@ int failures = 0;
 
 // Splits a file of size bytes named name into folder\caseName\.
 void Make(const std::string& folder, const std::string& caseName, const std::string& name,
-          size_t size, SplitMethod method, int64_t number, const SplitSystem& system = {}) {
+          size_t size, SplitMethod method, int64_t number, const SplitSystem& system = {},
+          int64_t slices = 1) {
     const std::string target = folder + caseName + "\\";
     const std::string sourceFolder = folder + caseName + ".in\\";
     MakeFolder(target);
@@ -25,6 +29,7 @@ void Make(const std::string& folder, const std::string& caseName, const std::str
     WriteWholeFile(sourceFolder + name, PatternBytes(size, static_cast<uint32_t>(size)));
     SplitRequest request = SplitRequestFor(sourceFolder + name, target, method, number);
     request.recovery = true;
+    request.recoverySlices = slices;
     RecordingHooks hooks;
     SplitFile(request, hooks, system);
     RemoveTree(sourceFolder);
@@ -34,7 +39,7 @@ void Make(const std::string& folder, const std::string& caseName, const std::str
         for (const std::string& m : messages) std::fprintf(stderr, "  %s\n", m.c_str());
         ++failures;
     }
-    std::printf("%s\n", caseName.c_str());
+    std::printf("%s %d\n", caseName.c_str(), static_cast<int>(slices));
 }
 
 // Disks with these free bytes in turn, besides the room their check file keeps; the pieces
@@ -53,6 +58,15 @@ SplitSystem Disks(const std::vector<uint64_t>& figures) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "join") {
+        RecordingHooks hooks;
+        JoinPieces(argv[2], argv[3], hooks);
+        const std::vector<std::string> messages = hooks.Of("message");
+        for (const std::string& m : messages) std::printf("%s\n", m.c_str());
+        const bool done =
+            messages.size() == 1 && messages[0].find(" завершенно") != std::string::npos;
+        return done ? 0 : 1;
+    }
     if (argc != 2) return 2;
     std::string folder = argv[1];
     if (folder.back() != '\\') folder += '\\';
@@ -81,5 +95,17 @@ int main(int argc, char** argv) {
     // The last disk full with its piece: the recovery file goes onto one more disk.
     Make(folder, "disks-one-more", "film.mkv", 99999, SplitMethod::OntoDisks, 0,
          Disks({40000, 40000, 19999, 100, 1u << 30}));
+    // Sets that survive the loss of two and three pieces, by size and by count.
+    Make(folder, "by-size-2", "film.avi", 100000, SplitMethod::BySize, 30000, {}, 2);
+    Make(folder, "by-count-3", "data.tar.gz", 100003, SplitMethod::ByCount, 7, {}, 3);
+    Make(folder, "cyrillic-2", "отчёт.doc", 50001, SplitMethod::ByCount, 5, {}, 2);
+    // Slices wider than the window the slices are made in: two windows, the second short.
+    Make(folder, "two-windows-2", "disk.img", 18000001, SplitMethod::ByCount, 2, {}, 2);
+    // Read through buffers smaller than a piece.
+    {
+        CopyBufferScope buffer(1000);
+        Make(folder, "by-size-3-small-buffers", "big.iso", 90001, SplitMethod::BySize, 20001, {},
+             3);
+    }
     return failures == 0 ? 0 : 1;
 }

@@ -56,7 +56,11 @@ Written WriteSet(uint64_t sliceSize, const std::vector<Par2Piece>& pieces) {
     return w;
 }
 
-std::optional<Par2Reading::Set> ReadBack(const std::string& file) { return ParsePar2(file).set; }
+// The set of a file that holds a usable recovery slice.
+std::optional<Par2Reading::Set> ReadBack(const std::string& file) {
+    Par2Reading reading = ParsePar2(file);
+    return reading.verdict == Par2Verdict::Usable ? std::move(reading.set) : std::nullopt;
+}
 
 } // namespace
 
@@ -143,7 +147,9 @@ TEST(Par2Packets, ASetIsReadBackAsWrittenAndAnyFlippedByteUnmakesIt) {
         const std::optional<Par2Reading::Set> read = ReadBack(file);
         ASSERT_TRUE(read);
         EXPECT_EQ(read->sliceSize, slice);
-        EXPECT_EQ(file.substr(read->recoveryOffset, slice), w.recoveryData);
+        ASSERT_EQ(read->slices.size(), 1u);
+        EXPECT_EQ(read->slices[0].exponent, 0u);
+        EXPECT_EQ(file.substr(read->slices[0].offset, slice), w.recoveryData);
         ASSERT_EQ(read->pieces.size(), 3u);
         // In the Main packet's order, sorted by file ID; each as it was described.
         for (const Par2Piece& want : pieces) {
@@ -163,6 +169,14 @@ TEST(Par2Packets, ASetIsReadBackAsWrittenAndAnyFlippedByteUnmakesIt) {
         flipped[at] ^= 0x10;
         EXPECT_FALSE(ReadBack(flipped)) << "byte " << at;
     }
+    // A flipped byte of the slice: the set is read, its slice passed over as damaged.
+    std::string flipped = file;
+    flipped[w.head.size() + 100] ^= 0x10;
+    const Par2Reading reading = ParsePar2(flipped);
+    EXPECT_EQ(reading.verdict, Par2Verdict::NoSlices);
+    ASSERT_TRUE(reading.set);
+    EXPECT_TRUE(reading.set->slices.empty());
+    EXPECT_EQ(reading.set->damagedSlices, 1u);
 }
 
 TEST(Par2Packets, AFileMissingAPartOrMixingSetsDescribesNothing) {
