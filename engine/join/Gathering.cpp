@@ -120,6 +120,10 @@ bool Gathering::GiveOutputItsName() {
     return false;
 }
 
+Gathering::~Gathering() {
+    if (output_.IsOpen()) Discard();
+}
+
 void Gathering::Discard() {
     output_.Close();
     RemoveFile(gatherPath_);

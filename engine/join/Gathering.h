@@ -26,6 +26,8 @@ class Gathering {
   public:
     // The gathering file of the output at outputPath, of the set baseName.
     Gathering(JoinHooks& hooks, const std::string& outputPath, const std::string& baseName);
+    // A gathering file that never took the output's name goes, whatever ended the join.
+    ~Gathering();
     Gathering(const Gathering&) = delete;
     Gathering& operator=(const Gathering&) = delete;
 

@@ -4,6 +4,7 @@
 #include "engine/join/Join.h"
 
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/join/Gathering.h"
@@ -39,10 +40,12 @@ class Joiner {
             gathering_.Discard();
             return;
         }
-        if (!gathering_.GiveOutputItsName()) return;
+        // Told in texts made before the output takes its name, so that nothing after it can fail.
         const std::string completed = RestoringText(outputPath_) + " завершенно";
-        hooks_.ShowMessage(check ? completed + "\r\n" + CheckedLine(*check) + rebuild_.DoneLine()
-                                 : completed);
+        const std::string told =
+            check ? completed + "\r\n" + CheckedLine(*check) + rebuild_.DoneLine() : completed;
+        if (!gathering_.GiveOutputItsName()) return;
+        hooks_.ShowMessage(told);
         hooks_.SetStatus(completed);
     }
 
@@ -143,17 +146,33 @@ void JoinInFolder(const std::string& chosenPiecePath, const std::string& targetF
     Joiner(hooks, FolderPart(chosenPiecePath), targetFolder, baseName.value_or(name)).Run();
 }
 
-} // namespace
-
-void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
-                JoinHooks& hooks) {
-    JoinPieces(chosenPiecePath, targetFolder, hooks, JoinSystem());
-}
-
-void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
-                JoinHooks& hooks, const JoinSystem& system) {
+void JoinAny(const std::string& chosenPiecePath, const std::string& targetFolder, JoinHooks& hooks,
+             const JoinSystem& system) {
     if (JoinsFromDisks(chosenPiecePath, system))
         JoinFromDisks(chosenPiecePath, targetFolder, hooks, system);
     else
         JoinInFolder(chosenPiecePath, targetFolder, hooks);
+}
+
+// More memory than the 32-bit process can have ends the join, not the program; what the join
+// made goes with the objects that made it.
+template <typename Join> void JoinWithinMemory(JoinHooks& hooks, Join join) {
+    try {
+        join();
+    } catch (const std::bad_alloc&) {
+        hooks.ShowMessage("Недостаточно памяти для соединения частей. Соединение прервано, файл "
+                          "не записан.");
+    }
+}
+
+} // namespace
+
+void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
+                JoinHooks& hooks) {
+    JoinWithinMemory(hooks, [&] { JoinAny(chosenPiecePath, targetFolder, hooks, JoinSystem()); });
+}
+
+void JoinPieces(const std::string& chosenPiecePath, const std::string& targetFolder,
+                JoinHooks& hooks, const JoinSystem& system) {
+    JoinWithinMemory(hooks, [&] { JoinAny(chosenPiecePath, targetFolder, hooks, system); });
 }

@@ -3,6 +3,8 @@
 // user told.
 #include "engine/split/Split.h"
 
+#include <new>
+
 #include "engine/pieces/SplitLimits.h"
 #include "engine/split/ResumeCheck.h"
 #include "engine/split/SplitBySizeOrCount.h"
@@ -86,9 +88,7 @@ void TellDone(SplitRun& run) {
     run.Hooks().SetStatus(completed);
 }
 
-} // namespace
-
-void SplitFile(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system) {
+void SplitWithin(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system) {
     SplitRun run(request, hooks, system);
     if (!ReadyToSplit(run)) return;
     run.MeasureSource();
@@ -98,12 +98,32 @@ void SplitFile(const SplitRequest& request, SplitHooks& hooks, const SplitSystem
     if (done) TellDone(run);
 }
 
+// More memory than the 32-bit process can have ends the split, not the program: the pieces
+// written by then stay with their lines, as after any split cut short, to be resumed.
+template <typename Split>
+void SplitWithinMemory(const SplitRequest& request, SplitHooks& hooks, Split split) {
+    try {
+        split();
+    } catch (const std::bad_alloc&) {
+        hooks.ShowMessage("Недостаточно памяти для разделения файла " +
+                          FileNamePart(request.sourcePath) + ". Разделение прервано.");
+    }
+}
+
+} // namespace
+
+void SplitFile(const SplitRequest& request, SplitHooks& hooks, const SplitSystem& system) {
+    SplitWithinMemory(request, hooks, [&] { SplitWithin(request, hooks, system); });
+}
+
 void SplitFile(const SplitRequest& request, SplitHooks& hooks, const FreeSpaceQuery& freeSpace) {
-    SplitSystem system;
-    system.freeSpace = freeSpace;
-    SplitFile(request, hooks, system);
+    SplitWithinMemory(request, hooks, [&] {
+        SplitSystem system;
+        system.freeSpace = freeSpace;
+        SplitWithin(request, hooks, system);
+    });
 }
 
 void SplitFile(const SplitRequest& request, SplitHooks& hooks) {
-    SplitFile(request, hooks, SplitSystem());
+    SplitWithinMemory(request, hooks, [&] { SplitWithin(request, hooks, SplitSystem()); });
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "HeapPeak.h"
 #include "TestFiles.h"
 #include "engine/pieces/Calculator.h"
 #include "engine/system/FileServices.h"
@@ -410,4 +411,58 @@ TEST(StaleTails, AnOldLongerFileNeverKeepsItsTail) {
         }
         EXPECT_EQ(ReadWholeFile(path), source.substr(0, count)) << count;
     }
+}
+
+// Memory refused at any one request of a split or a join (the 32-bit address space is
+// small): the operation ends with its message, the program goes on, and nothing but a
+// resumable set is left; the same operation then succeeds.
+TEST(OutOfMemory, ARefusedRequestAnywhereEndsTheOperationCleanly) {
+    TempFolder folder, target;
+    const std::string bytes = PatternBytes(6000, 77);
+    WriteWholeFile(folder / "data.bin", bytes);
+    const SplitRequest request =
+        SplitRequestFor(folder / "data.bin", folder.Path(), SplitMethod::ByCount, 3);
+    const std::string splitRefused =
+        "Недостаточно памяти для разделения файла data.bin. Разделение прервано.";
+    const std::string joinRefused =
+        "Недостаточно памяти для соединения частей. Соединение прервано, файл не записан.";
+    bool refusedOnce = false;
+    for (size_t after = 1;; after += 7) {
+        RecordingHooks split;
+        heap::refuseAfter = after;
+        SplitFile(request, split);
+        const bool refused = heap::refuseAfter == 0;
+        heap::refuseAfter = 0;
+        if (!refused) break;
+        refusedOnce = true;
+        EXPECT_EQ(split.Of("message"), Texts{splitRefused}) << after;
+    }
+    EXPECT_TRUE(refusedOnce);
+    RecordingHooks split;
+    split.replies.push_back(Reply::No);
+    SplitFile(request, split);
+    ASSERT_EQ(split.Of("message").back(), kSplitDone);
+    refusedOnce = false;
+    const std::string piece = PiecePath(folder.Path(), "data.bin", 1);
+    for (size_t after = 1;; after += 5) {
+        RecordingHooks join;
+        heap::refuseAfter = after;
+        JoinPieces(piece, target.Path(), join);
+        const bool refused = heap::refuseAfter == 0;
+        heap::refuseAfter = 0;
+        if (!refused) break;
+        refusedOnce = true;
+        EXPECT_EQ(join.Of("message").back(), joinRefused) << after;
+        // Refused once the file had its name (the recording of the last message itself): the
+        // file is whole; before that, nothing is there.
+        if (FileExists(target / "data.bin")) {
+            EXPECT_TRUE(ReadWholeFile(target / "data.bin") == bytes) << after;
+            RemoveFile(target / "data.bin");
+        }
+        EXPECT_EQ(FolderEntries(target.Path()), Texts{}) << after;
+    }
+    EXPECT_TRUE(refusedOnce);
+    RecordingHooks join;
+    JoinPieces(piece, target.Path(), join);
+    EXPECT_TRUE(ReadWholeFile(target / "data.bin") == bytes);
 }

@@ -9,6 +9,7 @@ namespace heap {
 
 std::atomic<size_t> held{0};
 std::atomic<size_t> peak{0};
+thread_local size_t refuseAfter = 0;
 
 namespace {
 
@@ -37,6 +38,7 @@ void Give(void* bytes) {
 } // namespace heap
 
 void* operator new(size_t size) {
+    if (heap::refuseAfter > 0 && --heap::refuseAfter == 0) throw std::bad_alloc();
     if (void* bytes = heap::Take(size)) return bytes;
     throw std::bad_alloc();
 }

@@ -7,6 +7,10 @@
 namespace heap {
 extern std::atomic<size_t> held;
 extern std::atomic<size_t> peak;
+// On the thread that sets it: the count of throwing allocations still to be granted before
+// one is refused with std::bad_alloc, as a full 32-bit address space refuses it; 0 refuses
+// none. Only that one is refused, as a moment's shortage would be.
+extern thread_local size_t refuseAfter;
 } // namespace heap
 
 // The most bytes the heap held at once while work ran, beyond what it held before.
