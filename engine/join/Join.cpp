@@ -21,11 +21,13 @@ namespace {
 // How many missing pieces a message names before it ends in "...".
 constexpr size_t kMissingNamed = 5;
 
-// The lanes of a checked join's feed: each piece's digest, and the whole file's beside it on a
-// thread of its own, both over the bytes as they are copied.
+// The lanes of a checked join's feed: each piece's digest, and the whole file's beside it, both
+// over the bytes as they are copied, on one thread that takes both digests of a buffer in one
+// pass.
 constexpr int kPieceLane = 0;
 constexpr int kWholeLane = 1;
 constexpr int kLanes = 2;
+constexpr uint32_t kSharedLanes = 1u << kPieceLane | 1u << kWholeLane;
 
 // Ends a directory search on every way out.
 class DirectorySearch {
@@ -232,7 +234,7 @@ class Joiner {
 
     // The feed of a checked join, both lanes begun; null after telling the user.
     std::unique_ptr<HashFeed> StartFeed() {
-        auto feed = std::make_unique<HashFeed>(kLanes, CopyBufferSize());
+        auto feed = std::make_unique<HashFeed>(kLanes, CopyBufferSize(), kSharedLanes);
         if (feed->Ready() && feed->Begin(kPieceLane) && feed->Begin(kWholeLane)) return feed;
         hooks_.ShowMessage("Невозможно проверить части по " + check_->name +
                            ": в системе нет вычисления SHA-256.");

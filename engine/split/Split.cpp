@@ -123,12 +123,19 @@ class Splitter {
     // whole file's digest so far, and those bytes are hashed once.
     void StartHashing() {
         if (!HasSha256()) return;
-        feed_ = std::make_unique<HashFeed>(KeptLane() + 1, CopyBufferSize());
+        feed_ = std::make_unique<HashFeed>(KeptLane() + 1, CopyBufferSize(), SharedLanes());
         if (!feed_->Ready() || !feed_->Begin(kWholeLane)) feed_.reset();
     }
 
     // The lane a resumed split hashes each kept piece's own bytes on, after the others.
     int KeptLane() const { return request_.recovery ? SplitRecovery::FeedLanes : 2; }
+
+    // The SHA-256 lanes on one thread, each buffer in one pass for those that take it: the
+    // piece's and the whole file's, and the kept piece's beside the source's. The piece lane
+    // that takes an MD5 beside for the recovery file keeps a thread of its own.
+    uint32_t SharedLanes() const {
+        return request_.recovery ? 0 : 1u << kPieceLane | 1u << kWholeLane | 1u << KeptLane();
+    }
 
     // Writes the check file with the lines so far (a fresh one at the start, the earlier
     // disks' pieces on a later disk); false after telling the user.
