@@ -1,5 +1,6 @@
 #include "engine/digest/HashFeed.h"
 
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <system_error>
@@ -148,24 +149,48 @@ struct HashFeed::State {
     // Hands a buffer to every begun lane, or to only's alone (when not -1) with the tag.
     void Hand(char* buffer, uint32_t size, int only, uint32_t tag) {
         std::lock_guard<ThreadLock> held(lock);
-        Block* block = nullptr;
-        for (Block& b : blocks)
-            if (b.bytes.get() == buffer) block = &b;
-        if (!block) return;
-        block->users = 1; // the feed's own hold, let go below once every lane has its job
-        if (size > 0 && ready) {
-            for (int number = 0; number < static_cast<int>(lanes.size()); ++number) {
-                Lane& lane = lanes[static_cast<size_t>(number)];
-                if (only >= 0 && number != only) continue;
-                // Resting until it begins, or nothing to do with these bytes.
-                if (!lane.work || lane.work->Passes(tag)) continue;
-                ++block->users;
-                lane.worker->jobs.push_back({number, block, size, tag});
-                ++lane.worker->pending;
-                lane.worker->hasJob.notify_one();
-            }
+        if (Block* block = Find(buffer)) {
+            block->users = 1; // the feed's own hold, let go once every lane has its job
+            Queue(block, size, only, tag);
+            Release(block);
         }
+    }
+
+    // Hands buffer to every begun lane, then own (or buffer, when own holds its bytes) to
+    // lane alone with the tag.
+    void HandBeside(char* buffer, uint32_t size, char* own, uint32_t ownSize, int lane,
+                    uint32_t tag) {
+        const bool same = size > 0 && ownSize == size && std::memcmp(own, buffer, size) == 0;
+        std::lock_guard<ThreadLock> held(lock);
+        Block *block = Find(buffer), *ownBlock = Find(own);
+        if (!block || !ownBlock) return;
+        block->users = ownBlock->users = 1;
+        Queue(block, size, -1, 0);
+        Queue(same ? block : ownBlock, same ? size : ownSize, lane, tag);
         Release(block);
+        Release(ownBlock);
+    }
+
+    // Called with the lock held.
+    Block* Find(char* buffer) {
+        for (Block& b : blocks)
+            if (b.bytes.get() == buffer) return &b;
+        return nullptr;
+    }
+
+    // Called with the lock held: a job for every begun lane, or only's, that takes the tag.
+    void Queue(Block* block, uint32_t size, int only, uint32_t tag) {
+        if (size == 0 || !ready) return;
+        for (int number = 0; number < static_cast<int>(lanes.size()); ++number) {
+            Lane& lane = lanes[static_cast<size_t>(number)];
+            if (only >= 0 && number != only) continue;
+            // Resting until it begins, or nothing to do with these bytes.
+            if (!lane.work || lane.work->Passes(tag)) continue;
+            ++block->users;
+            lane.worker->jobs.push_back({number, block, size, tag});
+            ++lane.worker->pending;
+            lane.worker->hasJob.notify_one();
+        }
     }
 
     // Waits until the lane has done everything passed to it (its thread, everything passed to
@@ -298,4 +323,9 @@ void HashFeed::Pass(char* buffer, uint32_t size) { state_->Hand(buffer, size, -1
 
 void HashFeed::PassTo(char* buffer, uint32_t size, int lane, uint32_t tag) {
     state_->Hand(buffer, size, lane, tag);
+}
+
+void HashFeed::PassBeside(char* buffer, uint32_t size, char* own, uint32_t ownSize, int lane,
+                          uint32_t tag) {
+    state_->HandBeside(buffer, size, own, ownSize, lane, tag);
 }

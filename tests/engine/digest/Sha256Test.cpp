@@ -316,8 +316,9 @@ TEST_P(EveryLock, AWorkLaneSeesEveryBufferInOrderWhileBegun) {
 
 // As a resume reads a kept piece beside the source: the source's buffers go to every lane, the
 // piece's to its lane alone with a tag, which takes only those. On one thread with the source's
-// lane, the two digests of different bytes are taken in one pass; each is the digest of its own
-// bytes, a piece that ends early included.
+// lane, the two digests are taken in one pass, and bytes the piece has alike with the source
+// (handed beside them) once for both; each is the digest of its own bytes, whether the piece
+// differs from the source from some byte on or ends early.
 TEST_P(EveryLock, TaggedBuffersOfOneLaneGoBesideAnotherLanesOnOneThread) {
     struct TaggedDigest : FeedWork {
         Sha256 digest;
@@ -331,28 +332,42 @@ TEST_P(EveryLock, TaggedBuffersOfOneLaneGoBesideAnotherLanesOnOneThread) {
         bool Passes(uint32_t tag) const override { return tag != 7; }
         Sha256* DigestFor(uint32_t) override { return &digest; }
     };
-    const std::string source = PatternBytes(700001, 8), piece = PatternBytes(650003, 9);
-    for (const uint32_t sharing : {0u, 3u}) {
-        SCOPED_TRACE(sharing);
-        TaggedDigest tagged;
-        HashFeed feed(2, 4096, sharing);
-        ASSERT_TRUE(feed.Ready());
-        ASSERT_TRUE(feed.Begin(0));
-        feed.Begin(1, tagged);
-        for (size_t at = 0; at < source.size(); at += 4096) {
-            const uint32_t size = static_cast<uint32_t>(std::min<size_t>(4096, source.size() - at));
-            char* buffer = feed.TakeBuffer();
-            std::copy_n(source.data() + at, size, buffer);
-            feed.Pass(buffer, size);
-            if (at >= piece.size()) continue;
-            const uint32_t pieceSize =
-                static_cast<uint32_t>(std::min<size_t>(size, piece.size() - at));
-            char* own = feed.TakeBuffer();
-            std::copy_n(piece.data() + at, pieceSize, own);
-            feed.PassTo(own, pieceSize, 1, 7);
-        }
-        EXPECT_EQ(feed.Finish(0), Sha256Of(source.data(), source.size()));
-        EXPECT_EQ(tagged.digest.Finish(), Sha256Of(piece.data(), piece.size()));
-        EXPECT_EQ(tagged.untagged, 0) << "a lane is not handed what it passes";
-    }
+    const std::string source = PatternBytes(700001, 8);
+    std::string damaged = source.substr(0, 650003);
+    damaged[300000] ^= 1;
+    for (const uint32_t sharing : {0u, 3u})
+        for (const bool beside : {false, true})
+            for (const std::string& piece : {PatternBytes(650003, 9), damaged, source}) {
+                SCOPED_TRACE(sharing);
+                SCOPED_TRACE(beside);
+                TaggedDigest tagged;
+                HashFeed feed(2, 4096, sharing);
+                ASSERT_TRUE(feed.Ready());
+                ASSERT_TRUE(feed.Begin(0));
+                feed.Begin(1, tagged);
+                for (size_t at = 0; at < source.size(); at += 4096) {
+                    const uint32_t size =
+                        static_cast<uint32_t>(std::min<size_t>(4096, source.size() - at));
+                    char* buffer = feed.TakeBuffer();
+                    std::copy_n(source.data() + at, size, buffer);
+                    if (at >= piece.size()) {
+                        feed.Pass(buffer, size);
+                        continue;
+                    }
+                    const uint32_t pieceSize =
+                        static_cast<uint32_t>(std::min<size_t>(size, piece.size() - at));
+                    char* own = feed.TakeBuffer();
+                    std::copy_n(piece.data() + at, pieceSize, own);
+                    if (beside) {
+                        feed.PassBeside(buffer, size, own, pieceSize, 1, 7);
+                    } else {
+                        feed.Pass(buffer, size);
+                        feed.PassTo(own, pieceSize, 1, 7);
+                    }
+                }
+                EXPECT_EQ(feed.Finish(0), Sha256Of(source.data(), source.size()));
+                feed.Drain(1);
+                EXPECT_EQ(tagged.digest.Finish(), Sha256Of(piece.data(), piece.size()));
+                EXPECT_EQ(tagged.untagged, 0) << "a lane is not handed what it passes";
+            }
 }
