@@ -76,7 +76,7 @@ varnok() {
   [ "${PACE:-}" = none ] && pace=4294967295
   out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"}) ||
     fail "varnok_bench $1 failed"
-  echo "$out" | awk '{print $2, $4, $6}'
+  echo "$out" | awk '{print $2, $4, $6, $8}'
 }
 # timed COMMAND...: prints the seconds the command took.
 timed() {
@@ -85,14 +85,17 @@ timed() {
   awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN {printf "%.6f\n", b - a}'
 }
 
-declare -A times peaks
-# add KEY "SECONDS [PEAK_WS START_WS]": keeps the time, and the largest peak working set of KEY;
-# the other build's Varnok rows go under w_ for v_.
+declare -A times peaks cpus
+# add KEY "SECONDS [PEAK_WS START_WS [CPU]]" (- for no peak): keeps the time, the largest peak working set of
+# KEY and the process's processor seconds (less swayed by other work on the machine than the
+# time); the other build's Varnok rows go under w_ for v_.
 add() {
-  local seconds peak key=$1
+  local seconds peak cpu key=$1
   [ "${VS:-}" = 1 ] && key=w_${key#v_}
-  read -r seconds peak _ <<<"$2"
+  read -r seconds peak _ cpu <<<"$2"
+  [ "$peak" != - ] || peak=
   times[$key]="${times[$key]:-} $seconds"
+  [ -z "$cpu" ] || cpus[$key]="${cpus[$key]:-} $cpu"
   [ -z "$peak" ] || [ "$peak" -le "${peaks[$key]:-0}" ] || peaks[$key]=$peak
 }
 # 100 MiB pieces (ten of a smaller source), and for the memory figures one piece of up to 1 GiB.
@@ -170,13 +173,13 @@ op_v_join_rebuild() {
 op_v_sha() {
   r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" sha256 "$(win "$src")" "$digits") ||
     fail "varnok_bench sha256 failed"
-  add v_sha "$(echo "$r" | awk '{print $2}')"
+  add v_sha "$(echo "$r" | awk '{print $2, "-", "-", $8}')"
 }
 # The system's SHA-256 (CNG), which Varnok uses on a processor without the SHA extensions.
 op_v_sha_system() {
   r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" sha256-system "$(win "$src")" "$digits") ||
     fail "varnok_bench sha256-system failed"
-  add v_sha_system "$(echo "$r" | awk '{print $2}')"
+  add v_sha_system "$(echo "$r" | awk '{print $2, "-", "-", $8}')"
 }
 # openssl's SHA-256 of the file: what this processor's hashing can do.
 op_c_openssl() {
@@ -188,7 +191,7 @@ op_c_openssl() {
 op_v_sha2() {
   r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" sha256-twice "$(win "$src")" "$digits") ||
     fail "varnok_bench sha256-twice failed"
-  add v_sha2 "$(echo "$r" | awk '{print $2}')"
+  add v_sha2 "$(echo "$r" | awk '{print $2, "-", "-", $8}')"
 }
 # The resume of a split by size ended after 90 % of its pieces: what a split killed as the
 # next piece began left (pieces, the check file listing them, the whole file's digest state),
@@ -388,14 +391,15 @@ row() { # name varnokKey nativeKey nativeName
   if [ -n "$vsExe" ]; then
     echo "This build against $vsExe (${vsArch:-the same Wine}), each Varnok row in the same runs:"
     echo
-    echo "| row | this build: median, fastest | the other: median, fastest | this / the other: fastest runs, medians |"
-    echo "|---|---|---|---|"
+    echo "| row | this build: median, fastest | the other: median, fastest | this / the other: fastest runs, medians | processor seconds, medians: this, the other |"
+    echo "|---|---|---|---|---|"
     for k in $(printf '%s\n' "${!times[@]}" | grep '^v_' | sort); do
       w=w_${k#v_}
       [ -n "${times[$w]:-}" ] || continue
-      printf '| %s | %.3f s, %.3f s | %.3f s, %.3f s | %s, %s |\n' "$k" "${med[$k]}" "$(fastest "${times[$k]}")" \
+      printf '| %s | %.3f s, %.3f s | %.3f s, %.3f s | %s, %s | %s, %s |\n' "$k" "${med[$k]}" "$(fastest "${times[$k]}")" \
         "${med[$w]}" "$(fastest "${times[$w]}")" \
-        "$(ratio "$(fastest "${times[$w]}")" "$(fastest "${times[$k]}")")" "$(ratio "${med[$w]}" "${med[$k]}")"
+        "$(ratio "$(fastest "${times[$w]}")" "$(fastest "${times[$k]}")")" "$(ratio "${med[$w]}" "${med[$k]}")" \
+        "$(echo "${cpus[$k]:-0}" | median)" "$(echo "${cpus[$w]:-0}" | median)"
     done
     echo
   fi
