@@ -1,6 +1,5 @@
 #include "engine/digest/HashFeed.h"
 
-#include <cstring>
 #include <deque>
 #include <optional>
 #include <system_error>
@@ -156,17 +155,16 @@ struct HashFeed::State {
         }
     }
 
-    // Hands buffer to every begun lane, then own (or buffer, when own holds its bytes) to
-    // lane alone with the tag.
+    // Hands buffer to every begun lane and own to lane alone with the tag, at once: a lane on
+    // one thread with another finds the two jobs side by side.
     void HandBeside(char* buffer, uint32_t size, char* own, uint32_t ownSize, int lane,
                     uint32_t tag) {
-        const bool same = size > 0 && ownSize == size && std::memcmp(own, buffer, size) == 0;
         std::lock_guard<ThreadLock> held(lock);
         Block *block = Find(buffer), *ownBlock = Find(own);
         if (!block || !ownBlock) return;
         block->users = ownBlock->users = 1;
         Queue(block, size, -1, 0);
-        Queue(same ? block : ownBlock, same ? size : ownSize, lane, tag);
+        Queue(ownBlock, ownSize, lane, tag);
         Release(block);
         Release(ownBlock);
     }

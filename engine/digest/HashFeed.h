@@ -75,10 +75,10 @@ class HashFeed : public CopyFeed {
     // Hands the buffer to that lane only (nothing when it rests), with a tag for its work,
     // for a reader that reads several files at once.
     void PassTo(char* buffer, uint32_t size, int lane, uint32_t tag);
-    // Passes buffer as Pass does, then own to that lane as PassTo does; where own holds the
-    // same bytes, buffer goes to the lane in its place, so that a lane sharing its thread with
-    // another that takes buffer hashes those bytes once for both while their digests stand at
-    // the same place (a resume's kept piece and the source's bytes of it).
+    // Passes buffer as Pass does and own to that lane as PassTo does, both at once, so that a
+    // lane on one thread with another that takes buffer takes the two in one pass: the bytes
+    // they have alike once for both while their digests stand at the same place (a resume's
+    // kept piece beside the source's bytes of it).
     void PassBeside(char* buffer, uint32_t size, char* own, uint32_t ownSize, int lane,
                     uint32_t tag);
 

@@ -307,7 +307,9 @@ void Sha256::AddBeside(const void* bytes, size_t size, Sha256& other, const void
         other.Add(otherAt, otherSize);
         return;
     }
-    if (at == otherAt && size == otherSize && SamePlaceAs(other)) {
+    // Twins: at the same place over the same bytes.
+    if (size == otherSize && SamePlaceAs(other) &&
+        (at == otherAt || SameBytesWithVectors(at, otherAt, size))) {
         Add(at, size);
         std::memcpy(other.state_, state_, sizeof state_);
         std::memcpy(other.block_, block_, blockUsed_);

@@ -30,7 +30,8 @@ class Sha256 {
     // Adds bytes to this digest and otherBytes to other, in one pass where both are the
     // processor's: each digest's rounds wait on its own instructions and the processor runs
     // the other's meanwhile. Where both stand at the same place over the same bytes (a join's
-    // piece 1 and its whole file), the bytes are hashed once and the place copied.
+    // piece 1 and its whole file, a kept piece and the source's bytes of it), the bytes are
+    // hashed once and the place copied.
     void AddBeside(const void* bytes, size_t size, Sha256& other, const void* otherBytes,
                    size_t otherSize);
     // The 64 lowercase hex digits of everything added; nothing when the system failed.

@@ -219,3 +219,20 @@ CompressTwoWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks
     Store(r, state);
     Store(s, other);
 }
+
+__attribute__((target("sse2"))) bool SameBytesWithVectors(const unsigned char* one,
+                                                          const unsigned char* other, size_t size) {
+    size_t at = 0;
+    for (; at + 64 <= size; at += 64) {
+        __m128i differ = _mm_setzero_si128();
+        for (size_t i = 0; i < 64; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(one + at + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(other + at + i));
+            differ = _mm_or_si128(differ, _mm_xor_si128(a, b));
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) != 0xFFFF) return false;
+    }
+    for (; at < size; ++at)
+        if (one[at] != other[at]) return false;
+    return true;
+}

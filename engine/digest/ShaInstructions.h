@@ -21,3 +21,6 @@ void CompressWithShaInstructionsAndMd5(uint32_t (&state)[8], uint32_t (&md5State
 void CompressTwoWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks,
                                     uint32_t (&other)[8], const unsigned char* otherBlocks,
                                     size_t count);
+// Whether the two runs of size bytes are alike, compared 16 bytes at a time; only where
+// HasShaInstructions() (whose processors all have SSE2).
+bool SameBytesWithVectors(const unsigned char* one, const unsigned char* other, size_t size);

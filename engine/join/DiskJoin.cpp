@@ -24,10 +24,12 @@ std::optional<std::string> BaseNameOf(const std::string& chosenPiecePath) {
     return name.substr(0, cut);
 }
 
-// The lanes of the feed: each piece's digest, and the whole file's beside it.
+// The lanes of the feed: each piece's digest, and the whole file's beside it, on one thread
+// that takes both digests of a buffer in one pass.
 constexpr int kPieceLane = 0;
 constexpr int kWholeLane = 1;
 constexpr int kLanes = 2;
+constexpr uint32_t kSharedLanes = 1u << kPieceLane | 1u << kWholeLane;
 
 // "с 1 диска", "с 3 дисков", "с 21 диска".
 std::string FromDisksText(int64_t disks) {
@@ -248,7 +250,7 @@ class DiskJoiner {
         }
         // A file left by an earlier join that was cut short holds old bytes; start empty.
         output_.Write(nullptr, 0);
-        feed_ = std::make_unique<HashFeed>(kLanes, CopyBufferSize());
+        feed_ = std::make_unique<HashFeed>(kLanes, CopyBufferSize(), kSharedLanes);
         if (feed_->Ready() && feed_->Begin(kPieceLane) && feed_->Begin(kWholeLane)) return true;
         hooks_.ShowMessage("Невозможно проверить части по " + CheckFileName(baseName_) +
                            ": в системе нет вычисления SHA-256.");

@@ -127,6 +127,25 @@ TEST(Stack, TwoShaStatesInOnePassTakeAnyStack) {
     }
 }
 
+TEST(Stack, VectorCompareTakesAnyStack) {
+    if (!HasShaInstructions()) return;
+    const std::vector<unsigned char> bytes = RandomBytes(1000);
+    const std::vector<unsigned char> copy = bytes;
+    std::vector<unsigned char> other = bytes;
+    other[517] ^= 4;
+    for (const unsigned offset : kOffsets) {
+        bool alike = false, differ = true;
+        RunOffStack(
+            [&] {
+                alike = SameBytesWithVectors(bytes.data(), copy.data(), bytes.size());
+                differ = SameBytesWithVectors(bytes.data(), other.data(), bytes.size());
+            },
+            offset);
+        EXPECT_TRUE(alike) << offset;
+        EXPECT_FALSE(differ) << offset;
+    }
+}
+
 TEST(Stack, DigestsThroughTheirClassesTakeAnyStack) {
     const std::vector<unsigned char> bytes = RandomBytes(100000);
     const std::optional<std::string> plain = Sha256Of(bytes.data(), bytes.size());
