@@ -13,6 +13,8 @@
 //   varnok_bench sha256-system FILE DIGITS   (the system's SHA-256 alone, on one thread)
 //   varnok_bench sha256-twice FILE DIGITS   (Varnok's on two threads at once, as a split's two
 //     digests need it)
+//   varnok_bench digests   (each way of hashing a buffer from memory, one core, in GB/s; prints
+//     its own lines)
 //   varnok_bench gf-muladd [BYTES [MANY_BYTES [COUNT]]]   (the recovery kernel on each path the
 //     processor has, in GB/s: 1 GiB through a buffer of BYTES, 1 MiB unless given, and into COUNT
 //     destinations of MANY_BYTES at once, 8 of 32 MiB unless given; prints its own lines)
@@ -31,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/DigestBench.h"
 #include "bench/GfBench.h"
 #include "engine/system/FileServices.h"
 #include "engine/join/Join.h"
@@ -131,6 +134,7 @@ int Usage() {
                          "       varnok_bench split-size-ended SOURCE FOLDER\\ PIECE_BYTES KEPT\n"
                          "       varnok_bench join CHOSEN_PIECE FOLDER\\\n"
                          "       varnok_bench sha256|sha256-system|sha256-twice FILE DIGITS\n"
+                         "       varnok_bench digests\n"
                          "       varnok_bench gf-muladd [BYTES [MANY_BYTES [COUNT]]]\n");
     return 2;
 }
@@ -143,6 +147,7 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "digests") return RunDigestBench();
     if (argc >= 2 && std::string(argv[1]) == "gf-muladd") {
         const auto arg = [&](int i, int64_t otherwise) {
             const int64_t value = argc > i ? ParseDecimalWide(argv[i]) : otherwise;

@@ -8,7 +8,10 @@
 #   goal, so that more runs of them fit in the same time), BENCH_ONLY=recovery (only those of the
 #   recovery file's goal), BENCH_ONLY=resume (the full split by size and its resume), BENCH_ONLY=rs
 #   (the recovery files of 1, 2 and 4 slices against the split without and par2 create, and the
-#   join rebuilding 1 and 2 pieces).
+#   join rebuilding 1 and 2 pieces), BENCH_VS_EXE (another build of varnok_bench.exe whose Varnok
+#   rows are timed in the same runs, interleaved, and set against this build's: another compiler
+#   flag, or the x86_64 build with BENCH_VS_ARCH=x86_64; its Wine prefix is BENCH_VS_PREFIX, else
+#   the wineprefix beside its bench folder).
 # Every tool works on the same file with its data in the page cache, writes into a folder
 # emptied and synced before the run, and is not followed by a sync: the figures are what a
 # user waits for. Varnok's time is taken inside the program around the engine call, so
@@ -25,15 +28,31 @@ only=${BENCH_ONLY:-}
 case $only in '' | check | recovery | resume | rs) ;; *) echo "bench: BENCH_ONLY is empty, check, recovery, resume or rs" >&2; exit 2;; esac
 prefix=$build/win/wineprefix
 [ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
+vsExe=${BENCH_VS_EXE:-}
+vsArch=${BENCH_VS_ARCH:-}
+vsPrefix=${BENCH_VS_PREFIX:-$(dirname "$(dirname "${vsExe:-.}")")/wineprefix}
+[ -z "$vsExe" ] || [ -f "$vsExe" ] || { echo "bench: $vsExe is missing" >&2; exit 1; }
 
 # Wine runs through the project's runner, 32-bit or 64-bit as this machine allows, with the
 # Russian locale (code page 1251); the figures are printed in the C locale.
 export WINEPREFIX=$prefix WINEDEBUG=-all VARNOK_NO_XVFB=1 LC_ALL=C
 unset DISPLAY
-runWine() { "$root/scripts/wine-run.sh" "$prefix" "$@"; }
+# VS=1: the other build (BENCH_VS_EXE), in its own prefix and Wine.
+runWine() {
+  if [ "${VS:-}" = 1 ]; then
+    VARNOK_WIN_ARCH=$vsArch WINEPREFIX=$vsPrefix "$root/scripts/wine-run.sh" "$vsPrefix" "$@"
+  else
+    "$root/scripts/wine-run.sh" "$prefix" "$@"
+  fi
+}
+benchExe() { if [ "${VS:-}" = 1 ]; then echo "$vsExe"; else echo "$exe"; fi; }
 runWine cmd /c exit >/dev/null 2>&1 || true
 wineserver -p 2>/dev/null || true
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+if [ -n "$vsExe" ]; then
+  VS=1 runWine cmd /c exit >/dev/null 2>&1 || true
+  WINEPREFIX=$vsPrefix wineserver -p 2>/dev/null || true
+fi
+trap 'wineserver -k >/dev/null 2>&1 || true; [ -z "$vsExe" ] || WINEPREFIX=$vsPrefix wineserver -k >/dev/null 2>&1 || true' EXIT
 
 bytes=$((sizeMiB * 1048576))
 need=$((bytes * 4 / 1048576 + 256))
@@ -56,9 +75,9 @@ fail() { echo "bench: $*" >&2; exit 1; }
 varnok() {
   local out pace=
   [ "${PACE:-}" = none ] && pace=4294967295
-  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer runWine "$exe" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"} ${5:+"$5"}) ||
+  out=$(VARNOK_BENCH_PACE=$pace VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" "$1" "$(win "$2")" "$(win "$3")\\" ${4:+"$4"} ${5:+"$5"}) ||
     fail "varnok_bench $1 failed"
-  echo "$out" | awk '{print $2, $4, $6}'
+  echo "$out" | awk '{print $2, $4, $6, $8}'
 }
 # timed COMMAND...: prints the seconds the command took.
 timed() {
@@ -67,13 +86,18 @@ timed() {
   awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN {printf "%.6f\n", b - a}'
 }
 
-declare -A times peaks
-# add KEY "SECONDS [PEAK_WS START_WS]": keeps the time, and the largest peak working set of KEY.
+declare -A times peaks cpus
+# add KEY "SECONDS [PEAK_WS START_WS [CPU]]" (- for no peak): keeps the time, the largest peak working set of
+# KEY and the process's processor seconds (less swayed by other work on the machine than the
+# time); the other build's Varnok rows go under w_ for v_.
 add() {
-  local seconds peak
-  read -r seconds peak _ <<<"$2"
-  times[$1]="${times[$1]:-} $seconds"
-  [ -z "$peak" ] || [ "$peak" -le "${peaks[$1]:-0}" ] || peaks[$1]=$peak
+  local seconds peak cpu key=$1
+  [ "${VS:-}" = 1 ] && key=w_${key#v_}
+  read -r seconds peak _ cpu <<<"$2"
+  [ "$peak" != - ] || peak=
+  times[$key]="${times[$key]:-} $seconds"
+  [ -z "$cpu" ] || cpus[$key]="${cpus[$key]:-} $cpu"
+  [ -z "$peak" ] || [ "$peak" -le "${peaks[$key]:-0}" ] || peaks[$key]=$peak
 }
 # 100 MiB pieces (ten of a smaller source), and for the memory figures one piece of up to 1 GiB.
 piece=$((100 * 1048576))
@@ -188,15 +212,15 @@ op_c_par2_2() { c_par2 2; }
 op_c_par2_4() { c_par2 4; }
 # Varnok's SHA-256 alone over the same bytes, on one thread: its hashing limit.
 op_v_sha() {
-  r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$exe" sha256 "$(win "$src")" "$digits") ||
+  r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" sha256 "$(win "$src")" "$digits") ||
     fail "varnok_bench sha256 failed"
-  add v_sha "$(echo "$r" | awk '{print $2}')"
+  add v_sha "$(echo "$r" | awk '{print $2, "-", "-", $8}')"
 }
 # The system's SHA-256 (CNG), which Varnok uses on a processor without the SHA extensions.
 op_v_sha_system() {
-  r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$exe" sha256-system "$(win "$src")" "$digits") ||
+  r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" sha256-system "$(win "$src")" "$digits") ||
     fail "varnok_bench sha256-system failed"
-  add v_sha_system "$(echo "$r" | awk '{print $2}')"
+  add v_sha_system "$(echo "$r" | awk '{print $2, "-", "-", $8}')"
 }
 # openssl's SHA-256 of the file: what this processor's hashing can do.
 op_c_openssl() {
@@ -206,9 +230,9 @@ op_c_openssl() {
 }
 # The same on two threads at once: the least a split's two digests (piece, whole file) take.
 op_v_sha2() {
-  r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$exe" sha256-twice "$(win "$src")" "$digits") ||
+  r=$(VARNOK_BENCH_PACE= VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" sha256-twice "$(win "$src")" "$digits") ||
     fail "varnok_bench sha256-twice failed"
-  add v_sha2 "$(echo "$r" | awk '{print $2}')"
+  add v_sha2 "$(echo "$r" | awk '{print $2, "-", "-", $8}')"
 }
 # The resume of a split by size ended after 90 % of its pieces: what a split killed as the
 # next piece began left (pieces, the check file listing them, the whole file's digest state),
@@ -219,7 +243,7 @@ pieceCount=$(((bytes + piece - 1) / piece))
 keptPieces=$((pieceCount * 9 / 10))
 if [ -z "$only" ] || [ "$only" = resume ]; then
   mkdir -p "$dir/e_set"
-  VARNOK_BENCH_BUFFER=$buffer runWine "$exe" split-size-ended "$(win "$src")" "$(win "$dir/e_set")\\" $piece $keptPieces >/dev/null 2>&1 || true
+  VARNOK_BENCH_BUFFER=$buffer runWine "$(benchExe)" split-size-ended "$(win "$src")" "$(win "$dir/e_set")\\" $piece $keptPieces >/dev/null 2>&1 || true
   [ "$(wc -l <"$dir/e_set/source.bin.sha256")" = "$keptPieces" ] || fail "the ended split left no check file of $keptPieces lines"
   for n in $(seq "$keptPieces"); do
     cmp -s "$dir/e_set/source.bin_$n.brf" "$dir/v_set/source.bin_$n.brf" || fail "the ended split's piece $n differs"
@@ -263,6 +287,12 @@ if [ -z "$only" ]; then
   command -v par2 >/dev/null && ops+=(c_par2_1 c_par2_2 c_par2_4)
 fi
 [ "$only" = rs ] && ! command -v par2 >/dev/null && fail "par2 is not installed"
+# The other build runs each Varnok row too, shuffled in among the rest.
+if [ -n "$vsExe" ]; then
+  for op in "${ops[@]}"; do
+    case $op in v_*) eval "op_w_${op#v_}() { VS=1 op_$op; }"; ops+=("w_${op#v_}");; esac
+  done
+fi
 for run in $(seq "$runs"); do
   echo "bench: run $run of $runs" >&2
   for op in $(printf '%s\n' "${ops[@]}" | shuf --random-source=<(yes "$run")); do
@@ -348,15 +378,15 @@ row() { # name varnokKey nativeKey nativeName
     printf '| resume after %s of %s pieces | %.3f s | %.3f s | %s | %s |\n' "$keptPieces" "$pieceCount" \
       "${med[v_resume]}" "$(fastest "${times[v_resume]}")" "$(spread "${times[v_resume]}")" "$resumeWritten"
     echo
-    echo "Resume / full split: time $(ratio "${med[v_size]}" "${med[v_resume]}") (medians), $(ratio "$(fastest "${times[v_size]}")" "$(fastest "${times[v_resume]}")") (fastest runs); bytes written $(ratio "$fullWritten" "$resumeWritten"). Goal: time <= 0.8, only the missing pieces and the check file written."
+    echo "Resume / full split: time $(ratio "${med[v_size]}" "${med[v_resume]}") (medians), $(ratio "$(fastest "${times[v_size]}")" "$(fastest "${times[v_resume]}")") (fastest runs); bytes written $(ratio "$fullWritten" "$resumeWritten"). Goal: time <= 0.85, only the missing pieces and the check file written."
     echo
   fi
   if [ -z "$only" ] || [ "$only" = check ]; then
   shaName=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
   shaExt=no; grep -qw sha_ni /proc/cpuinfo && shaExt=yes
   echo "Processor: $shaName; SHA extensions: $shaExt. $(openssl version)."
-  echo "Every Varnok split writes source.bin.sha256 and hashes each byte twice (piece, whole file), on a thread each;"
-  echo "the join above hashes each piece while it copies it. The copy without a check is the join of the same pieces"
+  echo "Every Varnok split writes source.bin.sha256 and hashes each byte twice (piece, whole file), both in one pass;"
+  echo "the join above hashes each piece and the whole file in the same way while it copies. The copy without a check is the join of the same pieces"
   echo "without their check file. Goals (fastest runs): Varnok's SHA-256 alone <= 1.15 x openssl's; a split with its"
   echo "check <= 1.4 x and a join with its check <= 1.15 x the larger of the copy without a check and openssl's time."
   echo
@@ -431,6 +461,21 @@ row() { # name varnokKey nativeKey nativeName
       printf '| the same rebuilding %s removed piece(s) | %.3f s | %.3f s | %s | | | %s |\n' "$n" "${med[v_join_rs$n]}" \
         "$(fastest "${times[v_join_rs$n]}")" "$(ratio "$(fastest "${times[v_join_n2]}")" "$(fastest "${times[v_join_rs$n]}")")" \
         "$(mib "${peaks[v_join_rs$n]}")"
+    done
+    echo
+  fi
+  if [ -n "$vsExe" ]; then
+    echo "This build against $vsExe (${vsArch:-the same Wine}), each Varnok row in the same runs:"
+    echo
+    echo "| row | this build: median, fastest | the other: median, fastest | this / the other: fastest runs, medians | processor seconds, medians: this, the other |"
+    echo "|---|---|---|---|---|"
+    for k in $(printf '%s\n' "${!times[@]}" | grep '^v_' | sort); do
+      w=w_${k#v_}
+      [ -n "${times[$w]:-}" ] || continue
+      printf '| %s | %.3f s, %.3f s | %.3f s, %.3f s | %s, %s | %s, %s |\n' "$k" "${med[$k]}" "$(fastest "${times[$k]}")" \
+        "${med[$w]}" "$(fastest "${times[$w]}")" \
+        "$(ratio "$(fastest "${times[$w]}")" "$(fastest "${times[$k]}")")" "$(ratio "${med[$w]}" "${med[$k]}")" \
+        "$(echo "${cpus[$k]:-0}" | median)" "$(echo "${cpus[$w]:-0}" | median)"
     done
     echo
   fi

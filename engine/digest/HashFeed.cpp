@@ -1,6 +1,7 @@
 #include "engine/digest/HashFeed.h"
 
 #include <deque>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -32,6 +33,7 @@ struct Block {
 };
 
 struct Job {
+    int lane;
     Block* block;
     uint32_t size;
     uint32_t tag;
@@ -46,6 +48,7 @@ class DigestWork : public FeedWork {
         else
             digest.Add(bytes, size);
     }
+    Sha256* DigestFor(uint32_t) override { return beside ? nullptr : &digest; }
     Sha256 digest;
     Md5* beside = nullptr;
 };
@@ -53,12 +56,16 @@ class DigestWork : public FeedWork {
 } // namespace
 
 struct HashFeed::State {
-    struct Lane {
+    // A thread and the jobs of the lanes it works for, in the order they were handed.
+    struct Worker {
         std::thread thread;
-        ThreadCondition hasJob;  // the lane's thread waits for a job or the end
-        ThreadCondition drained; // a caller waits for the lane's jobs to be done
+        ThreadCondition hasJob;  // the thread waits for a job or the end
+        ThreadCondition drained; // a caller waits for the jobs to be done
         std::deque<Job> jobs;
-        int pending = 0;          // jobs queued or being done
+        int pending = 0; // jobs queued or being done
+    };
+    struct Lane {
+        Worker* worker = nullptr;
         FeedWork* work = nullptr; // none while the lane rests
         std::unique_ptr<DigestWork> digest;
     };
@@ -67,26 +74,59 @@ struct HashFeed::State {
     ThreadCondition room; // a copy waits for free buffers
     std::vector<Block> blocks;
     std::vector<Block*> free;
-    std::deque<Lane> lanes; // a deque: lanes stay where they are while threads refer to them
+    std::deque<Worker> workers; // a deque: workers stay where they are while threads refer to them
+    std::vector<Lane> lanes;
     uint32_t bufferSize = 0;
     bool ending = false;
     bool ready = true;
 
-    void Work(Lane& lane) {
+    void Work(Worker& worker) {
         std::unique_lock<ThreadLock> held(lock);
         for (;;) {
-            lane.hasJob.wait(held, [&] { return ending || !lane.jobs.empty(); });
+            worker.hasJob.wait(held, [&] { return ending || !worker.jobs.empty(); });
             if (ending) return;
-            const Job job = lane.jobs.front();
-            lane.jobs.pop_front();
-            // The buffer is not written while any lane holds it, and the caller does not
-            // touch the lane's work while a job is pending, so the lock can go meanwhile.
+            const Job job = worker.jobs.front();
+            worker.jobs.pop_front();
+            // Another lane's next job goes with it, in one pass, when both are SHA-256s.
+            std::optional<Job> beside = TakeBeside(worker, job);
+            // The buffers are not written while any lane holds them, and the caller does not
+            // touch a lane's work while a job is pending, so the lock can go meanwhile.
             held.unlock();
-            lane.work->Add(job.block->bytes.get(), job.size, job.tag);
+            Do(job, beside);
             held.lock();
+            int done = 1;
             Release(job.block);
-            if (--lane.pending == 0) lane.drained.notify_all();
+            if (beside) {
+                Release(beside->block);
+                ++done;
+            }
+            if ((worker.pending -= done) == 0) worker.drained.notify_all();
         }
+    }
+
+    // With the lock held: the first job queued for a lane other than job's, taken off the
+    // queue, when both lanes put their buffers into a SHA-256 alone.
+    std::optional<Job> TakeBeside(Worker& worker, const Job& job) {
+        if (!lanes[job.lane].work->DigestFor(job.tag)) return std::nullopt;
+        for (auto next = worker.jobs.begin(); next != worker.jobs.end(); ++next) {
+            if (next->lane == job.lane) continue;
+            if (!lanes[next->lane].work->DigestFor(next->tag)) return std::nullopt;
+            const Job found = *next;
+            worker.jobs.erase(next);
+            return found;
+        }
+        return std::nullopt;
+    }
+
+    void Do(const Job& job, const std::optional<Job>& beside) {
+        FeedWork& work = *lanes[job.lane].work;
+        if (!beside) {
+            work.Add(job.block->bytes.get(), job.size, job.tag);
+            return;
+        }
+        Sha256& other = *lanes[beside->lane].work->DigestFor(beside->tag);
+        work.DigestFor(job.tag)->AddBeside(job.block->bytes.get(), job.size, other,
+                                           beside->block->bytes.get(), beside->size);
     }
 
     // Called with the lock held.
@@ -108,32 +148,59 @@ struct HashFeed::State {
     // Hands a buffer to every begun lane, or to only's alone (when not -1) with the tag.
     void Hand(char* buffer, uint32_t size, int only, uint32_t tag) {
         std::lock_guard<ThreadLock> held(lock);
-        Block* block = nullptr;
-        for (Block& b : blocks)
-            if (b.bytes.get() == buffer) block = &b;
-        if (!block) return;
-        block->users = 1; // the feed's own hold, let go below once every lane has its job
-        if (size > 0 && ready) {
-            for (size_t number = 0; number < lanes.size(); ++number) {
-                Lane& lane = lanes[number];
-                if (only >= 0 && number != static_cast<size_t>(only)) continue;
-                if (!lane.work) continue; // resting until it begins
-                ++block->users;
-                lane.jobs.push_back({block, size, tag});
-                ++lane.pending;
-                lane.hasJob.notify_one();
-            }
+        if (Block* block = Find(buffer)) {
+            block->users = 1; // the feed's own hold, let go once every lane has its job
+            Queue(block, size, only, tag);
+            Release(block);
         }
-        Release(block);
     }
 
-    // Waits until the lane has done everything passed to it; returns with the lock held.
+    // Hands buffer to every begun lane and own to lane alone with the tag, at once: a lane on
+    // one thread with another finds the two jobs side by side.
+    void HandBeside(char* buffer, uint32_t size, char* own, uint32_t ownSize, int lane,
+                    uint32_t tag) {
+        std::lock_guard<ThreadLock> held(lock);
+        Block *block = Find(buffer), *ownBlock = Find(own);
+        if (!block || !ownBlock) return;
+        block->users = ownBlock->users = 1;
+        Queue(block, size, -1, 0);
+        Queue(ownBlock, ownSize, lane, tag);
+        Release(block);
+        Release(ownBlock);
+    }
+
+    // Called with the lock held.
+    Block* Find(char* buffer) {
+        for (Block& b : blocks)
+            if (b.bytes.get() == buffer) return &b;
+        return nullptr;
+    }
+
+    // Called with the lock held: a job for every begun lane, or only's, that takes the tag.
+    void Queue(Block* block, uint32_t size, int only, uint32_t tag) {
+        if (size == 0 || !ready) return;
+        for (int number = 0; number < static_cast<int>(lanes.size()); ++number) {
+            Lane& lane = lanes[static_cast<size_t>(number)];
+            if (only >= 0 && number != only) continue;
+            // Resting until it begins, or nothing to do with these bytes.
+            if (!lane.work || lane.work->Passes(tag)) continue;
+            ++block->users;
+            lane.worker->jobs.push_back({number, block, size, tag});
+            ++lane.worker->pending;
+            lane.worker->hasJob.notify_one();
+        }
+    }
+
+    // Waits until the lane has done everything passed to it (its thread, everything passed to
+    // any of its lanes); returns with the lock held.
     void Drain(std::unique_lock<ThreadLock>& held, Lane& lane) {
-        lane.drained.wait(held, [&] { return lane.pending == 0; });
+        Worker& worker = *lane.worker;
+        worker.drained.wait(held, [&] { return worker.pending == 0; });
     }
 };
 
-HashFeed::HashFeed(int lanes, uint32_t bufferSize) : state_(std::make_unique<State>()) {
+HashFeed::HashFeed(int lanes, uint32_t bufferSize, uint32_t sharing)
+    : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.bufferSize = bufferSize;
     s.blocks.resize(kBuffers);
@@ -143,9 +210,18 @@ HashFeed::HashFeed(int lanes, uint32_t bufferSize) : state_(std::make_unique<Sta
         s.free.push_back(&block);
     }
     s.lanes.resize(static_cast<size_t>(lanes));
-    for (State::Lane& lane : s.lanes) {
+    State::Worker* shared = nullptr;
+    for (int number = 0; number < lanes; ++number) {
+        const bool sharer = (sharing >> number & 1) != 0;
+        if (sharer && shared) {
+            s.lanes[static_cast<size_t>(number)].worker = shared;
+            continue;
+        }
+        State::Worker& worker = s.workers.emplace_back();
+        s.lanes[static_cast<size_t>(number)].worker = &worker;
+        if (sharer) shared = &worker;
         try {
-            lane.thread = std::thread([&s, &lane] { s.Work(lane); });
+            worker.thread = std::thread([&s, &worker] { s.Work(worker); });
         } catch (const std::system_error&) {
             s.ready = false;
         }
@@ -159,9 +235,9 @@ HashFeed::~HashFeed() {
         s.ending = true;
     }
     // Each thread ends at its next look at the queue, after the job it does now (if any).
-    for (State::Lane& lane : s.lanes) lane.hasJob.notify_one();
-    for (State::Lane& lane : s.lanes)
-        if (lane.thread.joinable()) lane.thread.join();
+    for (State::Worker& worker : s.workers) worker.hasJob.notify_one();
+    for (State::Worker& worker : s.workers)
+        if (worker.thread.joinable()) worker.thread.join();
 }
 
 bool HashFeed::Ready() const { return state_->ready; }
@@ -245,4 +321,9 @@ void HashFeed::Pass(char* buffer, uint32_t size) { state_->Hand(buffer, size, -1
 
 void HashFeed::PassTo(char* buffer, uint32_t size, int lane, uint32_t tag) {
     state_->Hand(buffer, size, lane, tag);
+}
+
+void HashFeed::PassBeside(char* buffer, uint32_t size, char* own, uint32_t ownSize, int lane,
+                          uint32_t tag) {
+    state_->HandBeside(buffer, size, own, ownSize, lane, tag);
 }

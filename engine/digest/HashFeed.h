@@ -20,13 +20,22 @@ class FeedWork {
     // tag is what the reader said of the buffer when it handed it to this lane alone (which
     // of its files the bytes are of); 0 for a buffer handed to every lane.
     virtual void Add(const char* bytes, uint32_t size, uint32_t tag) = 0;
+    // Whether Add does nothing with buffers of that tag: the lane is then not handed them.
+    // Asked by the thread that passes buffers while the lane works: by the tag alone.
+    virtual bool Passes(uint32_t) const { return false; }
+    // The SHA-256 that Add puts buffers of that tag into, doing nothing else with them; none
+    // when it does more. Lanes on one thread hash such buffers in one pass.
+    virtual Sha256* DigestFor(uint32_t) { return nullptr; }
 };
 
 class HashFeed : public CopyFeed {
   public:
-    // lanes workers side by side (a split's piece and whole file), over buffers of bufferSize.
-    // A lane takes no buffers until it begins.
-    HashFeed(int lanes, uint32_t bufferSize);
+    // lanes workers side by side (a split's piece and whole file), over buffers of bufferSize,
+    // each on a thread of its own but those of sharing (bit n for lane n), which share one: a
+    // buffer for two of them is hashed in one pass, which on the processor's SHA extensions
+    // takes far less than two (the rounds of one digest run while the other's wait). A lane
+    // takes no buffers until it begins.
+    HashFeed(int lanes, uint32_t bufferSize, uint32_t sharing = 0);
     // Ends the threads on every way out; work not finished is dropped.
     ~HashFeed() override;
     HashFeed(const HashFeed&) = delete;
@@ -66,6 +75,12 @@ class HashFeed : public CopyFeed {
     // Hands the buffer to that lane only (nothing when it rests), with a tag for its work,
     // for a reader that reads several files at once.
     void PassTo(char* buffer, uint32_t size, int lane, uint32_t tag);
+    // Passes buffer as Pass does and own to that lane as PassTo does, both at once, so that a
+    // lane on one thread with another that takes buffer takes the two in one pass: the bytes
+    // they have alike once for both while their digests stand at the same place (a resume's
+    // kept piece beside the source's bytes of it).
+    void PassBeside(char* buffer, uint32_t size, char* own, uint32_t ownSize, int lane,
+                    uint32_t tag);
 
   private:
     // Drains the lane: its SHA-256, which nothing touches until the next buffer is passed;

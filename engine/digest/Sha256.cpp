@@ -281,6 +281,56 @@ void Sha256::Add(const void* bytes, size_t size, Md5& beside) {
     length_ += size;
 }
 
+bool Sha256::Weavable() const {
+    return ready_ && source_ == Sha256Source::Processor && !failAfter_;
+}
+
+bool Sha256::SamePlaceAs(const Sha256& other) const {
+    return length_ == other.length_ && blockUsed_ == other.blockUsed_ &&
+           std::memcmp(state_, other.state_, sizeof state_) == 0 &&
+           std::memcmp(block_, other.block_, blockUsed_) == 0;
+}
+
+size_t Sha256::FillBlock(const unsigned char* at, size_t size) {
+    const size_t lead = blockUsed_ > 0 ? std::min(size, sizeof block_ - blockUsed_) : 0;
+    AddToOwn(at, lead);
+    length_ += lead;
+    return lead;
+}
+
+void Sha256::AddBeside(const void* bytes, size_t size, Sha256& other, const void* otherBytes,
+                       size_t otherSize) {
+    auto* at = static_cast<const unsigned char*>(bytes);
+    auto* otherAt = static_cast<const unsigned char*>(otherBytes);
+    if (!Weavable() || !other.Weavable()) {
+        Add(at, size);
+        other.Add(otherAt, otherSize);
+        return;
+    }
+    // Twins: at the same place over the same bytes.
+    if (size == otherSize && SamePlaceAs(other) &&
+        (at == otherAt || SameBytesWithVectors(at, otherAt, size))) {
+        Add(at, size);
+        std::memcpy(other.state_, state_, sizeof state_);
+        std::memcpy(other.block_, block_, blockUsed_);
+        other.blockUsed_ = blockUsed_;
+        other.length_ = length_;
+        return;
+    }
+    // Each fills the block it has begun; from there both take whole blocks of their own.
+    const size_t lead = FillBlock(at, size), otherLead = other.FillBlock(otherAt, otherSize);
+    at += lead;
+    size -= lead;
+    otherAt += otherLead;
+    otherSize -= otherLead;
+    const size_t both = std::min(size, otherSize) / 64;
+    CompressTwoWithShaInstructions(state_, at, other.state_, otherAt, both);
+    length_ += both * 64;
+    other.length_ += both * 64;
+    Add(at + both * 64, size - both * 64);
+    other.Add(otherAt + both * 64, otherSize - both * 64);
+}
+
 std::optional<std::string> Sha256::Finish() {
     if (!ready_) return std::nullopt;
     unsigned char digest[kDigestBytes] = {};

@@ -27,6 +27,13 @@ class Sha256 {
     // take each block in turn, so that the MD5 runs while the SHA instructions wait for each
     // other; beside gets the bytes even when this digest has failed.
     void Add(const void* bytes, size_t size, Md5& beside);
+    // Adds bytes to this digest and otherBytes to other, in one pass where both are the
+    // processor's: each digest's rounds wait on its own instructions and the processor runs
+    // the other's meanwhile. Where both stand at the same place over the same bytes (a join's
+    // piece 1 and its whole file, a kept piece and the source's bytes of it), the bytes are
+    // hashed once and the place copied.
+    void AddBeside(const void* bytes, size_t size, Sha256& other, const void* otherBytes,
+                   size_t otherSize);
     // The 64 lowercase hex digits of everything added; nothing when the system failed.
     // The digest is used up: a fresh one is needed for further bytes.
     std::optional<std::string> Finish();
@@ -47,6 +54,11 @@ class Sha256 {
     void Release();
     void AddToOwn(const unsigned char* at, size_t size);
     bool FinishOwn(unsigned char (&digest)[32]) const;
+    // Whether Add takes the bytes into the program's own state with nothing scripted.
+    bool Weavable() const;
+    bool SamePlaceAs(const Sha256& other) const;
+    // Adds bytes up to the next block's start; the bytes taken.
+    size_t FillBlock(const unsigned char* at, size_t size);
 
     Sha256Source source_;
     bool ready_ = false;

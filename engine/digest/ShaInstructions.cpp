@@ -111,6 +111,48 @@ AllWovenRounds(std::integer_sequence<int, I...>, Registers& r, __m128i (&w)[4], 
     (WovenRounds<I>(r, w, md5, x), ...);
 }
 
+// Rounds 4i .. 4i+3 of two states over the same block, on one message schedule: each state's
+// rounds wait on its own instructions, and the processor runs the other's meanwhile.
+template <int I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void SharedRounds(Registers& r, Registers& s,
+                                                                     __m128i (&w)[4]) {
+    __m128i words = _mm_add_epi32(
+        w[I % 4], _mm_load_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * I])));
+    r.cdgh = _mm_sha256rnds2_epu32(r.cdgh, r.abef, words);
+    s.cdgh = _mm_sha256rnds2_epu32(s.cdgh, s.abef, words);
+    if constexpr (I >= 3 && I <= 14) {
+        __m128i& next = w[(I + 1) % 4];
+        next = _mm_add_epi32(next, _mm_alignr_epi8(w[I % 4], w[(I + 3) % 4], 4));
+        next = _mm_sha256msg2_epu32(next, w[I % 4]);
+    }
+    words = _mm_shuffle_epi32(words, 0x0E);
+    r.abef = _mm_sha256rnds2_epu32(r.abef, r.cdgh, words);
+    s.abef = _mm_sha256rnds2_epu32(s.abef, s.cdgh, words);
+    if constexpr (I >= 1 && I <= 12)
+        w[(I + 3) % 4] = _mm_sha256msg1_epu32(w[(I + 3) % 4], w[I % 4]);
+}
+
+template <int... I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void
+AllSharedRounds(std::integer_sequence<int, I...>, Registers& r, Registers& s, __m128i (&w)[4]) {
+    (SharedRounds<I>(r, s, w), ...);
+}
+
+// Rounds 4i .. 4i+3 of two states over blocks of their own, each on its own schedule.
+template <int I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void
+PairedRounds(Registers& r, __m128i (&w)[4], Registers& s, __m128i (&v)[4]) {
+    Rounds<I>(r, w);
+    Rounds<I>(s, v);
+}
+
+template <int... I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void
+AllPairedRounds(std::integer_sequence<int, I...>, Registers& r, __m128i (&w)[4], Registers& s,
+                __m128i (&v)[4]) {
+    (PairedRounds<I>(r, w, s, v), ...);
+}
+
 __attribute__((target("sha,sse4.1,ssse3"))) inline void Add(Registers& r, const Registers& before) {
     r.abef = _mm_add_epi32(r.abef, before.abef);
     r.cdgh = _mm_add_epi32(r.cdgh, before.cdgh);
@@ -147,4 +189,50 @@ CompressWithShaInstructionsAndMd5(uint32_t (&state)[8], uint32_t (&md5State)[4],
         for (int i = 0; i < 4; ++i) md5State[i] += md5[i];
     }
     Store(r, state);
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) void
+CompressTwoWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks,
+                               uint32_t (&other)[8], const unsigned char* otherBlocks,
+                               size_t count) {
+    Registers r = Load(state), s = Load(other);
+    if (blocks == otherBlocks) {
+        for (; count > 0; --count, blocks += 64) {
+            const Registers before = r, otherBefore = s;
+            __m128i w[4];
+            LoadWords(w, blocks);
+            AllSharedRounds(std::make_integer_sequence<int, 16>{}, r, s, w);
+            Add(r, before);
+            Add(s, otherBefore);
+        }
+    } else {
+        for (; count > 0; --count, blocks += 64, otherBlocks += 64) {
+            const Registers before = r, otherBefore = s;
+            __m128i w[4], v[4];
+            LoadWords(w, blocks);
+            LoadWords(v, otherBlocks);
+            AllPairedRounds(std::make_integer_sequence<int, 16>{}, r, w, s, v);
+            Add(r, before);
+            Add(s, otherBefore);
+        }
+    }
+    Store(r, state);
+    Store(s, other);
+}
+
+__attribute__((target("sse2"))) bool SameBytesWithVectors(const unsigned char* one,
+                                                          const unsigned char* other, size_t size) {
+    size_t at = 0;
+    for (; at + 64 <= size; at += 64) {
+        __m128i differ = _mm_setzero_si128();
+        for (size_t i = 0; i < 64; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(one + at + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(other + at + i));
+            differ = _mm_or_si128(differ, _mm_xor_si128(a, b));
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) != 0xFFFF) return false;
+    }
+    for (; at < size; ++at)
+        if (one[at] != other[at]) return false;
+    return true;
 }

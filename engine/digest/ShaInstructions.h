@@ -14,3 +14,13 @@ void CompressWithShaInstructions(uint32_t (&state)[8], const unsigned char* bloc
 // processor runs the one while the other waits, so the two take little longer than MD5 alone.
 void CompressWithShaInstructionsAndMd5(uint32_t (&state)[8], uint32_t (&md5State)[4],
                                        const unsigned char* blocks, size_t count);
+// Two states at once, each over count blocks of its own (the same blocks where the pointers are
+// equal: the message schedule is then worked out once for both). Each state's rounds wait on
+// its own instructions, and the processor runs the other's meanwhile, so the two take little
+// longer than one.
+void CompressTwoWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks,
+                                    uint32_t (&other)[8], const unsigned char* otherBlocks,
+                                    size_t count);
+// Whether the two runs of size bytes are alike, compared 16 bytes at a time; only where
+// HasShaInstructions() (whose processors all have SSE2).
+bool SameBytesWithVectors(const unsigned char* one, const unsigned char* other, size_t size);

@@ -7,11 +7,13 @@
 
 namespace {
 
-// The lanes of a checked join's feed: each piece's digest, and the whole file's beside it on a
-// thread of its own, both over the bytes as they are copied.
+// The lanes of a checked join's feed: each piece's digest, and the whole file's beside it, both
+// over the bytes as they are copied, on one thread that takes both digests of a buffer in one
+// pass.
 constexpr int kPieceLane = 0;
 constexpr int kWholeLane = 1;
 constexpr int kLanes = 2;
+constexpr uint32_t kSharedLanes = 1u << kPieceLane | 1u << kWholeLane;
 
 std::string PieceUnreadText(const std::string& path) {
     return "Невозможно прочитать часть " + path + " полностью!";
@@ -40,7 +42,7 @@ bool Gathering::Open() {
 }
 
 bool Gathering::StartChecking(const SetCheck& check) {
-    feed_ = std::make_unique<HashFeed>(kLanes, CopyBufferSize());
+    feed_ = std::make_unique<HashFeed>(kLanes, CopyBufferSize(), kSharedLanes);
     check_ = &check;
     if (feed_->Ready() && feed_->Begin(kPieceLane) && feed_->Begin(kWholeLane)) return true;
     hooks_.ShowMessage(NoSha256Text(CheckFileName(baseName_)));

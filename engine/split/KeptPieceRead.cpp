@@ -42,13 +42,15 @@ SideBySideRead ReadSideBySide(FileStream& source, FileStream& piece, int64_t cou
             static_cast<uint32_t>(std::min<int64_t>(count - read, feed.BufferSize()));
         char* buffer = feed.TakeBuffer();
         const uint32_t got = source.Read(buffer, want);
-        feed.Pass(buffer, got);
         // A piece that ran out is short whatever follows: no more of it is read.
         if (result.pieceBytes == read) {
             char* own = feed.TakeBuffer();
             const uint32_t ownGot = piece.Read(own, want);
-            feed.PassTo(own, ownGot, pieceLane, KeptPieceDigest::Tag);
+            // The bytes the two have alike are hashed once for both.
+            feed.PassBeside(buffer, got, own, ownGot, pieceLane, KeptPieceDigest::Tag);
             result.pieceBytes += ownGot;
+        } else {
+            feed.Pass(buffer, got);
         }
         read += got;
         if (got < want) {

@@ -25,6 +25,8 @@ class KeptPieceDigest : public FeedWork {
     // A fresh digest, for the next piece; only while the lane has nothing to do.
     void Restart();
     void Add(const char* bytes, uint32_t size, uint32_t tag) override;
+    bool Passes(uint32_t tag) const override { return tag != Tag; }
+    Sha256* DigestFor(uint32_t) override { return digest_.get(); }
     // The digits of the piece's bytes; nothing when the system failed. Only once the lane has
     // done everything handed to it.
     std::optional<std::string> Finish();

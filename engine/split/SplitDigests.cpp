@@ -18,8 +18,15 @@ SplitDigests::SplitDigests(SplitRecovery& recovery, bool recoveryAsked)
 
 void SplitDigests::Start() {
     if (!HasSha256()) return;
-    feed_ = std::make_unique<HashFeed>(KeptLane() + 1, CopyBufferSize());
+    feed_ = std::make_unique<HashFeed>(KeptLane() + 1, CopyBufferSize(), SharedLanes());
     if (!feed_->Ready() || !feed_->Begin(kWholeLane)) feed_.reset();
+}
+
+// The SHA-256 lanes on one thread, each buffer in one pass for those that take it: the piece's
+// and the whole file's, and the kept piece's beside the source's. The piece lane that takes an
+// MD5 beside for the recovery file keeps a thread of its own.
+uint32_t SplitDigests::SharedLanes() const {
+    return recoveryAsked_ ? 0 : 1u << kPieceLane | 1u << kWholeLane | 1u << KeptLane();
 }
 
 void SplitDigests::Restart() {

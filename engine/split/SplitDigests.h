@@ -58,6 +58,7 @@ class SplitDigests {
   private:
     // The lane the kept pieces are hashed on, after the others.
     int KeptLane() const;
+    uint32_t SharedLanes() const;
     // With the recovery file the piece's MD5 is taken beside its SHA-256, in the same pass.
     void BeginPieceLane();
 

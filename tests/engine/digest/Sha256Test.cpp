@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -136,6 +137,77 @@ TEST(Sha256, EveryWayAgreesOnRandomLengthsFedInRandomSlices) {
     EXPECT_EQ(beside.Finish(), Md5Of(some.data(), some.size()));
 }
 
+// Two digests fed in one pass, each from its own place in a block, over the same bytes or bytes
+// of its own, in random slices, agree with each fed alone; so do twins (both at the same place
+// over the same bytes, hashed once), and a pair of which one is the system's or fails.
+TEST(Sha256, TwoDigestsInOnePassAgreeWithEachAlone) {
+    std::mt19937 random(20261210);
+    std::string bytes(3 * CopyBufferSize() + 200, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(random());
+    std::vector<Sha256Source> others{Sha256Source::Cng};
+    if (HasShaInstructions()) others.push_back(Sha256Source::Processor);
+    for (int round = 0; round < 300; ++round) {
+        // Each begins with a lead of its own, 0 to 130 bytes, so that the blocks fall anywhere.
+        const size_t lead = round % 3 == 0 ? 0 : random() % 131;
+        const size_t otherLead = round % 3 == 0 ? 0 : random() % 131;
+        // Every third round the second digest takes the same bytes as the first; the rest,
+        // bytes further on.
+        const bool same = round % 3 == 0 || round % 5 == 0;
+        const size_t otherShift = same ? 0 : 1 + random() % 100;
+        const size_t length = round < 250 ? random() % 700 : random() % (2 * CopyBufferSize());
+        const Sha256Source otherSource = others[round % others.size()];
+        Sha256 first, second(otherSource);
+        first.Add(bytes.data() + 1000, lead);
+        second.Add(bytes.data() + 2000, otherLead);
+        for (size_t at = 0; at < length;) {
+            const size_t slice = std::min<size_t>(length - at, random() % 3000);
+            // The second's slice may be shorter, by up to two blocks.
+            const size_t otherSlice =
+                same ? slice : slice - std::min<size_t>(slice, random() % 130);
+            first.AddBeside(bytes.data() + at, slice, second, bytes.data() + at + otherShift,
+                            otherSlice);
+            second.Add(bytes.data() + at + otherShift + otherSlice, slice - otherSlice);
+            at += slice;
+        }
+        const std::string firstBytes = bytes.substr(1000, lead) + bytes.substr(0, length);
+        const std::string secondBytes =
+            bytes.substr(2000, otherLead) + bytes.substr(otherShift, length);
+        ASSERT_EQ(first.Finish(), Sha256Of(firstBytes.data(), firstBytes.size()))
+            << "round " << round << ", length " << length;
+        ASSERT_EQ(second.Finish(), Sha256Of(secondBytes.data(), secondBytes.size()))
+            << "round " << round << ", length " << length;
+    }
+    // Twins over bytes alike at another address are hashed once; a byte that differs, in the
+    // vector compare's blocks or in its tail, parts them.
+    std::string mirror = bytes;
+    mirror[1000] ^= 1;
+    mirror[1299] ^= 1;
+    for (const size_t split : {size_t{900}, size_t{1200}}) {
+        Sha256 left, right;
+        left.AddBeside(bytes.data(), split, right, mirror.data(), split);
+        left.AddBeside(bytes.data() + split, 300, right, mirror.data() + split, 300);
+        left.AddBeside(bytes.data() + split + 300, 500, right, mirror.data() + split + 300, 500);
+        EXPECT_EQ(left.Finish(), Sha256Of(bytes.data(), split + 800)) << split;
+        EXPECT_EQ(right.Finish(), Sha256Of(mirror.data(), split + 800)) << split;
+    }
+    // Twins part as soon as one takes bytes of its own, and a failing digest takes nothing
+    // from the other.
+    Sha256 one, two;
+    one.AddBeside(bytes.data(), 100, two, bytes.data(), 100);
+    one.AddBeside(bytes.data() + 100, 100, two, bytes.data() + 500, 100);
+    FailSha256After(150);
+    Sha256 failing;
+    FailSha256After(std::nullopt);
+    Sha256 beside;
+    failing.AddBeside(bytes.data(), 100, beside, bytes.data(), 100);
+    failing.AddBeside(bytes.data() + 100, 100, beside, bytes.data() + 100, 100);
+    EXPECT_FALSE(failing.Ready());
+    const std::string twoBytes = bytes.substr(0, 100) + bytes.substr(500, 100);
+    EXPECT_EQ(one.Finish(), Sha256Of(bytes.data(), 200));
+    EXPECT_EQ(two.Finish(), Sha256Of(twoBytes.data(), twoBytes.size()));
+    EXPECT_EQ(beside.Finish(), Sha256Of(bytes.data(), 200));
+}
+
 // Only the program's own digest gives its state, and only a state it gave is taken, by a
 // fresh digest.
 TEST(Sha256, SavedStatesAreTakenOnlyWhole) {
@@ -182,27 +254,31 @@ TEST_P(EveryLock, ACopyThroughTheFeedHashesWhatItWroteOnEveryLane) {
     const std::string bytes = PatternBytes(3000017, 5);
     WriteWholeFile(folder / "src.bin", bytes);
     const std::string whole = *Sha256Of(bytes.data(), bytes.size());
-    for (uint32_t buffer : {997u, 65536u, 1u << 20}) {
-        SCOPED_TRACE(buffer);
-        HashFeed feed(2, buffer);
-        feed.Begin(1);
-        ASSERT_TRUE(feed.Ready());
-        FileStream source = OpenReadStream(folder / "src.bin");
-        // As a split uses it: lane 1 sees the whole file and tells piece 1 on the way; lane 0
-        // rests through piece 1 and begins anew at every later piece.
-        const int64_t pieceSize = 1000003;
-        for (int64_t start = 0; start < static_cast<int64_t>(bytes.size()); start += pieceSize) {
-            FileStream piece = OpenWriteStream(folder / "piece");
-            const int64_t size = std::min<int64_t>(pieceSize, bytes.size() - start);
-            EXPECT_EQ(CopyStreamBytes(piece, source, size, nullptr, &feed).written, size);
-            const std::string part = bytes.substr(start, size);
-            EXPECT_EQ(start == 0 ? feed.Peek(1) : feed.Finish(0),
-                      Sha256Of(part.data(), part.size()));
-            feed.Begin(0);
+    // On a thread each, and on one thread that takes both digests of a buffer in one pass.
+    for (const uint32_t sharing : {0u, 3u})
+        for (uint32_t buffer : {997u, 65536u, 1u << 20}) {
+            SCOPED_TRACE(buffer);
+            SCOPED_TRACE(sharing);
+            HashFeed feed(2, buffer, sharing);
+            feed.Begin(1);
+            ASSERT_TRUE(feed.Ready());
+            FileStream source = OpenReadStream(folder / "src.bin");
+            // As a split uses it: lane 1 sees the whole file and tells piece 1 on the way; lane 0
+            // rests through piece 1 and begins anew at every later piece.
+            const int64_t pieceSize = 1000003;
+            for (int64_t start = 0; start < static_cast<int64_t>(bytes.size());
+                 start += pieceSize) {
+                FileStream piece = OpenWriteStream(folder / "piece");
+                const int64_t size = std::min<int64_t>(pieceSize, bytes.size() - start);
+                EXPECT_EQ(CopyStreamBytes(piece, source, size, nullptr, &feed).written, size);
+                const std::string part = bytes.substr(start, size);
+                EXPECT_EQ(start == 0 ? feed.Peek(1) : feed.Finish(0),
+                          Sha256Of(part.data(), part.size()));
+                feed.Begin(0);
+            }
+            EXPECT_EQ(feed.Finish(1), whole);
+            EXPECT_EQ(feed.Peek(1), std::nullopt) << "a finished lane rests";
         }
-        EXPECT_EQ(feed.Finish(1), whole);
-        EXPECT_EQ(feed.Peek(1), std::nullopt) << "a finished lane rests";
-    }
 }
 
 TEST_P(EveryLock, EndsCleanlyWithBuffersStillQueuedAndNothingFinished) {
@@ -234,7 +310,8 @@ TEST_P(EveryLock, AWorkLaneSeesEveryBufferInOrderWhileBegun) {
     TempFolder folder;
     const std::string bytes = PatternBytes(1000003, 7);
     WriteWholeFile(folder / "src.bin", bytes);
-    HashFeed feed(2, 4099);
+    // Both lanes on one thread: the work lane is no digest, so each buffer goes to each in turn.
+    HashFeed feed(2, 4099, 3);
     ASSERT_TRUE(feed.Ready());
     ASSERT_TRUE(feed.Begin(0));
     feed.Begin(1, gathered);
@@ -248,4 +325,62 @@ TEST_P(EveryLock, AWorkLaneSeesEveryBufferInOrderWhileBegun) {
     feed.Drain(1);
     EXPECT_EQ(gathered.bytes.size(), 600000u) << "a resting lane takes nothing";
     EXPECT_EQ(feed.Finish(0), Sha256Of(bytes.data(), bytes.size()));
+}
+
+// As a resume reads a kept piece beside the source: the source's buffers go to every lane, the
+// piece's to its lane alone with a tag, which takes only those. On one thread with the source's
+// lane, the two digests are taken in one pass, and bytes the piece has alike with the source
+// (handed beside them) once for both; each is the digest of its own bytes, whether the piece
+// differs from the source from some byte on or ends early.
+TEST_P(EveryLock, TaggedBuffersOfOneLaneGoBesideAnotherLanesOnOneThread) {
+    struct TaggedDigest : FeedWork {
+        Sha256 digest;
+        int untagged = 0;
+        void Add(const char* data, uint32_t size, uint32_t tag) override {
+            if (tag == 7)
+                digest.Add(data, size);
+            else
+                ++untagged;
+        }
+        bool Passes(uint32_t tag) const override { return tag != 7; }
+        Sha256* DigestFor(uint32_t) override { return &digest; }
+    };
+    const std::string source = PatternBytes(700001, 8);
+    std::string damaged = source.substr(0, 650003);
+    damaged[300000] ^= 1;
+    for (const uint32_t sharing : {0u, 3u})
+        for (const bool beside : {false, true})
+            for (const std::string& piece : {PatternBytes(650003, 9), damaged, source}) {
+                SCOPED_TRACE(sharing);
+                SCOPED_TRACE(beside);
+                TaggedDigest tagged;
+                HashFeed feed(2, 4096, sharing);
+                ASSERT_TRUE(feed.Ready());
+                ASSERT_TRUE(feed.Begin(0));
+                feed.Begin(1, tagged);
+                for (size_t at = 0; at < source.size(); at += 4096) {
+                    const uint32_t size =
+                        static_cast<uint32_t>(std::min<size_t>(4096, source.size() - at));
+                    char* buffer = feed.TakeBuffer();
+                    std::copy_n(source.data() + at, size, buffer);
+                    if (at >= piece.size()) {
+                        feed.Pass(buffer, size);
+                        continue;
+                    }
+                    const uint32_t pieceSize =
+                        static_cast<uint32_t>(std::min<size_t>(size, piece.size() - at));
+                    char* own = feed.TakeBuffer();
+                    std::copy_n(piece.data() + at, pieceSize, own);
+                    if (beside) {
+                        feed.PassBeside(buffer, size, own, pieceSize, 1, 7);
+                    } else {
+                        feed.Pass(buffer, size);
+                        feed.PassTo(own, pieceSize, 1, 7);
+                    }
+                }
+                EXPECT_EQ(feed.Finish(0), Sha256Of(source.data(), source.size()));
+                feed.Drain(1);
+                EXPECT_EQ(tagged.digest.Finish(), Sha256Of(piece.data(), piece.size()));
+                EXPECT_EQ(tagged.untagged, 0) << "a lane is not handed what it passes";
+            }
 }

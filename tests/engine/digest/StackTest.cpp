@@ -100,6 +100,52 @@ TEST(Stack, ShaExtensionsTakeAnyStack) {
     }
 }
 
+// Two states in one pass, on one message schedule (the same blocks) and on one each, end where
+// each alone ends.
+TEST(Stack, TwoShaStatesInOnePassTakeAnyStack) {
+    if (!HasShaInstructions()) return;
+    const std::vector<unsigned char> blocks = RandomBytes(64 * 34);
+    uint32_t alone[8] = {1, 2, 3, 4, 5, 6, 7, 8}, otherAlone[8] = {8, 7, 6, 5, 4, 3, 2, 1};
+    uint32_t shifted[8] = {8, 7, 6, 5, 4, 3, 2, 1};
+    CompressWithShaInstructions(alone, blocks.data(), 33);
+    CompressWithShaInstructions(otherAlone, blocks.data(), 33);
+    CompressWithShaInstructions(shifted, blocks.data() + 40, 33);
+    for (const unsigned offset : kOffsets) {
+        uint32_t same[8] = {1, 2, 3, 4, 5, 6, 7, 8}, sameOther[8] = {8, 7, 6, 5, 4, 3, 2, 1};
+        uint32_t own[8] = {1, 2, 3, 4, 5, 6, 7, 8}, ownOther[8] = {8, 7, 6, 5, 4, 3, 2, 1};
+        RunOffStack(
+            [&] {
+                CompressTwoWithShaInstructions(same, blocks.data(), sameOther, blocks.data(), 33);
+                CompressTwoWithShaInstructions(own, blocks.data(), ownOther, blocks.data() + 40,
+                                               33);
+            },
+            offset);
+        EXPECT_EQ(0, std::memcmp(same, alone, sizeof same)) << offset;
+        EXPECT_EQ(0, std::memcmp(sameOther, otherAlone, sizeof sameOther)) << offset;
+        EXPECT_EQ(0, std::memcmp(own, alone, sizeof own)) << offset;
+        EXPECT_EQ(0, std::memcmp(ownOther, shifted, sizeof ownOther)) << offset;
+    }
+}
+
+TEST(Stack, VectorCompareTakesAnyStack) {
+    if (!HasShaInstructions()) return;
+    const std::vector<unsigned char> bytes = RandomBytes(1000);
+    const std::vector<unsigned char> copy = bytes;
+    std::vector<unsigned char> other = bytes;
+    other[517] ^= 4;
+    for (const unsigned offset : kOffsets) {
+        bool alike = false, differ = true;
+        RunOffStack(
+            [&] {
+                alike = SameBytesWithVectors(bytes.data(), copy.data(), bytes.size());
+                differ = SameBytesWithVectors(bytes.data(), other.data(), bytes.size());
+            },
+            offset);
+        EXPECT_TRUE(alike) << offset;
+        EXPECT_FALSE(differ) << offset;
+    }
+}
+
 TEST(Stack, DigestsThroughTheirClassesTakeAnyStack) {
     const std::vector<unsigned char> bytes = RandomBytes(100000);
     const std::optional<std::string> plain = Sha256Of(bytes.data(), bytes.size());
@@ -108,6 +154,7 @@ TEST(Stack, DigestsThroughTheirClassesTakeAnyStack) {
     for (const unsigned offset : kOffsets) {
         std::optional<std::string> digits;
         Md5Digest md5{};
+        std::optional<std::string> twin, shifted;
         RunOffStack(
             [&] {
                 Sha256 sha;
@@ -115,10 +162,18 @@ TEST(Stack, DigestsThroughTheirClassesTakeAnyStack) {
                 sha.Add(bytes.data(), bytes.size(), beside);
                 digits = sha.Finish();
                 md5 = beside.Finish();
+                Sha256 first, second, third;
+                first.AddBeside(bytes.data(), bytes.size(), second, bytes.data(), bytes.size());
+                third.Add(bytes.data(), 5);
+                first.AddBeside(bytes.data(), 0, third, bytes.data() + 5, bytes.size() - 5);
+                twin = second.Finish();
+                shifted = third.Finish();
             },
             offset);
         EXPECT_EQ(digits, plain) << offset;
         EXPECT_EQ(md5, plainMd5) << offset;
+        EXPECT_EQ(twin, plain) << offset;
+        EXPECT_EQ(shifted, plain) << offset;
     }
 }
 
