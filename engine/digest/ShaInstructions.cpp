@@ -164,7 +164,11 @@ __attribute__((target("sha,sse4.1,ssse3"))) void
 CompressWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks, size_t count) {
     Registers r = Load(state);
     for (; count > 0; --count, blocks += 64) {
-        const Registers before = r;
+        // The state as the block found it goes to memory, to be added back at its end: on
+        // i686, whose eight vector registers the rounds fill, the state itself would otherwise
+        // go there, and each block would wait for it to come back.
+        Registers before = r;
+        asm("" : "+m"(before));
         __m128i w[4];
         LoadWords(w, blocks);
         AllRounds(std::make_integer_sequence<int, 16>{}, r, w);
@@ -198,7 +202,8 @@ CompressTwoWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks
     Registers r = Load(state), s = Load(other);
     if (blocks == otherBlocks) {
         for (; count > 0; --count, blocks += 64) {
-            const Registers before = r, otherBefore = s;
+            Registers before = r, otherBefore = s;
+            asm("" : "+m"(before), "+m"(otherBefore));
             __m128i w[4];
             LoadWords(w, blocks);
             AllSharedRounds(std::make_integer_sequence<int, 16>{}, r, s, w);
@@ -207,7 +212,8 @@ CompressTwoWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks
         }
     } else {
         for (; count > 0; --count, blocks += 64, otherBlocks += 64) {
-            const Registers before = r, otherBefore = s;
+            Registers before = r, otherBefore = s;
+            asm("" : "+m"(before), "+m"(otherBefore));
             __m128i w[4], v[4];
             LoadWords(w, blocks);
             LoadWords(v, otherBlocks);
