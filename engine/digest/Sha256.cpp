@@ -291,6 +291,22 @@ bool Sha256::SamePlaceAs(const Sha256& other) const {
            std::memcmp(block_, other.block_, blockUsed_) == 0;
 }
 
+// Whole blocks from a block's start are compared while they are hashed.
+size_t Sha256::TakeAlike(const unsigned char* at, const unsigned char* otherAt, size_t size) {
+    if (at != otherAt && blockUsed_ > 0 && !SameBytesWithVectors(at, otherAt, size)) return 0;
+    if (at == otherAt || blockUsed_ > 0) {
+        Add(at, size);
+        return size;
+    }
+    const size_t blocks = CompressWithShaInstructionsWhileAlike(state_, at, otherAt, size / 64);
+    const size_t alike = 64 * blocks, rest = size - alike;
+    length_ += alike;
+    if (blocks < size / 64 || !SameBytesWithVectors(at + alike, otherAt + alike, rest))
+        return alike;
+    Add(at + alike, rest);
+    return size;
+}
+
 size_t Sha256::FillBlock(const unsigned char* at, size_t size) {
     const size_t lead = blockUsed_ > 0 ? std::min(size, sizeof block_ - blockUsed_) : 0;
     AddToOwn(at, lead);
@@ -307,15 +323,18 @@ void Sha256::AddBeside(const void* bytes, size_t size, Sha256& other, const void
         other.Add(otherAt, otherSize);
         return;
     }
-    // Twins: at the same place over the same bytes.
-    if (size == otherSize && SamePlaceAs(other) &&
-        (at == otherAt || SameBytesWithVectors(at, otherAt, size))) {
-        Add(at, size);
+    if (size == otherSize && SamePlaceAs(other)) {
+        // Twins, at the same place: the bytes alike from here are hashed once for both.
+        const size_t alike = TakeAlike(at, otherAt, size);
+        at += alike;
+        otherAt += alike;
+        size -= alike;
+        otherSize -= alike;
         std::memcpy(other.state_, state_, sizeof state_);
         std::memcpy(other.block_, block_, blockUsed_);
         other.blockUsed_ = blockUsed_;
         other.length_ = length_;
-        return;
+        if (size == 0) return;
     }
     // Each fills the block it has begun; from there both take whole blocks of their own.
     const size_t lead = FillBlock(at, size), otherLead = other.FillBlock(otherAt, otherSize);

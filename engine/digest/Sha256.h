@@ -57,6 +57,9 @@ class Sha256 {
     // Whether Add takes the bytes into the program's own state with nothing scripted.
     bool Weavable() const;
     bool SamePlaceAs(const Sha256& other) const;
+    // Adds the bytes from at that are alike with those from otherAt, from the first on; the
+    // bytes taken (all, or none past the block that first differs).
+    size_t TakeAlike(const unsigned char* at, const unsigned char* otherAt, size_t size);
     // Adds bytes up to the next block's start; the bytes taken.
     size_t FillBlock(const unsigned char* at, size_t size);
 

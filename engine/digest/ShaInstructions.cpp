@@ -164,13 +164,43 @@ __attribute__((target("sha,sse4.1,ssse3"))) void
 CompressWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks, size_t count) {
     Registers r = Load(state);
     for (; count > 0; --count, blocks += 64) {
-        const Registers before = r;
+        // The state as the block found it goes to memory, to be added back at its end: on
+        // i686, whose eight vector registers the rounds fill, the state itself would otherwise
+        // go there, and each block would wait for it to come back.
+        Registers before = r;
+        asm("" : "+m"(before));
         __m128i w[4];
         LoadWords(w, blocks);
         AllRounds(std::make_integer_sequence<int, 16>{}, r, w);
         Add(r, before);
     }
     Store(r, state);
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) size_t
+CompressWithShaInstructionsWhileAlike(uint32_t (&state)[8], const unsigned char* blocks,
+                                      const unsigned char* otherBlocks, size_t count) {
+    Registers r = Load(state);
+    size_t done = 0;
+    for (; done < count; ++done, blocks += 64, otherBlocks += 64) {
+        // The compare runs beside the rounds of the block before, which wait on each other.
+        __m128i differ = _mm_setzero_si128();
+        for (int i = 0; i < 4; ++i)
+            differ = _mm_or_si128(
+                differ,
+                _mm_xor_si128(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)),
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(otherBlocks + 16 * i))));
+        if (!_mm_testz_si128(differ, differ)) break;
+        Registers before = r;
+        asm("" : "+m"(before));
+        __m128i w[4];
+        LoadWords(w, blocks);
+        AllRounds(std::make_integer_sequence<int, 16>{}, r, w);
+        Add(r, before);
+    }
+    Store(r, state);
+    return done;
 }
 
 __attribute__((target("sha,sse4.1,ssse3"))) void
@@ -198,7 +228,8 @@ CompressTwoWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks
     Registers r = Load(state), s = Load(other);
     if (blocks == otherBlocks) {
         for (; count > 0; --count, blocks += 64) {
-            const Registers before = r, otherBefore = s;
+            Registers before = r, otherBefore = s;
+            asm("" : "+m"(before), "+m"(otherBefore));
             __m128i w[4];
             LoadWords(w, blocks);
             AllSharedRounds(std::make_integer_sequence<int, 16>{}, r, s, w);
@@ -207,7 +238,8 @@ CompressTwoWithShaInstructions(uint32_t (&state)[8], const unsigned char* blocks
         }
     } else {
         for (; count > 0; --count, blocks += 64, otherBlocks += 64) {
-            const Registers before = r, otherBefore = s;
+            Registers before = r, otherBefore = s;
+            asm("" : "+m"(before), "+m"(otherBefore));
             __m128i w[4], v[4];
             LoadWords(w, blocks);
             LoadWords(v, otherBlocks);

@@ -14,6 +14,10 @@ void CompressWithShaInstructions(uint32_t (&state)[8], const unsigned char* bloc
 // processor runs the one while the other waits, so the two take little longer than MD5 alone.
 void CompressWithShaInstructionsAndMd5(uint32_t (&state)[8], uint32_t (&md5State)[4],
                                        const unsigned char* blocks, size_t count);
+// Runs the compression over blocks while each is alike with otherBlocks' block at the same
+// place, up to count, compared while the rounds run; the blocks compressed.
+size_t CompressWithShaInstructionsWhileAlike(uint32_t (&state)[8], const unsigned char* blocks,
+                                             const unsigned char* otherBlocks, size_t count);
 // Two states at once, each over count blocks of its own (the same blocks where the pointers are
 // equal: the message schedule is then worked out once for both). Each state's rounds wait on
 // its own instructions, and the processor runs the other's meanwhile, so the two take little

@@ -125,6 +125,29 @@ TEST(Stack, TwoShaStatesInOnePassTakeAnyStack) {
         EXPECT_EQ(0, std::memcmp(own, alone, sizeof own)) << offset;
         EXPECT_EQ(0, std::memcmp(ownOther, shifted, sizeof ownOther)) << offset;
     }
+    // Blocks taken while alike with another run: all of them, or those before the first that
+    // differs.
+    std::vector<unsigned char> other = blocks;
+    other[64 * 20 + 7] ^= 1;
+    uint32_t firstTwenty[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    CompressWithShaInstructions(firstTwenty, blocks.data(), 20);
+    for (const unsigned offset : kOffsets) {
+        uint32_t all[8] = {1, 2, 3, 4, 5, 6, 7, 8}, some[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        size_t allTaken = 0, someTaken = 0;
+        const std::vector<unsigned char> copy = blocks;
+        RunOffStack(
+            [&] {
+                allTaken =
+                    CompressWithShaInstructionsWhileAlike(all, blocks.data(), copy.data(), 33);
+                someTaken =
+                    CompressWithShaInstructionsWhileAlike(some, blocks.data(), other.data(), 33);
+            },
+            offset);
+        EXPECT_EQ(allTaken, 33u) << offset;
+        EXPECT_EQ(0, std::memcmp(all, alone, sizeof all)) << offset;
+        EXPECT_EQ(someTaken, 20u) << offset;
+        EXPECT_EQ(0, std::memcmp(some, firstTwenty, sizeof some)) << offset;
+    }
 }
 
 TEST(Stack, VectorCompareTakesAnyStack) {
