@@ -1,6 +1,6 @@
 // Copy buffers shared with worker threads: each buffer a copy has written is handed to every
-// lane of the feed that is begun, each lane on a thread of its own, while the copy goes on
-// with the next one. A lane hashes with SHA-256 (an MD5 of the caller's may go beside it, in
+// lane of the feed that is begun, each lane on a thread of its own or on one it shares with
+// other lanes, while the copy goes on with the next one. A lane hashes with SHA-256 (an MD5 of the caller's may go beside it, in
 // the same pass), or hands the bytes to work of the caller's.
 #pragma once
 #include <cstdint>
