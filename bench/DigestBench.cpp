@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/Fastest.h"
 #include "engine/digest/Crc32.h"
 #include "engine/digest/Md5.h"
 #include "engine/digest/Sha256.h"
@@ -19,18 +20,7 @@ constexpr size_t kBuffer = 256 * 1024;
 constexpr size_t kRounds = 4096; // 1 GiB
 constexpr int kTries = 5;
 
-// The fastest of a few runs of work, in seconds: the machine is shared, and the slower runs
-// measure the others.
-double Fastest(const std::function<void()>& work) {
-    double best = 1e30;
-    for (int i = 0; i < kTries; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
+double Fastest(const std::function<void()>& work) { return FastestOf(kTries, work); }
 
 void Say(const char* what, const std::function<void()>& work) {
     const double seconds = Fastest(work);

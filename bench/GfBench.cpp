@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/Fastest.h"
 #include "engine/recovery/Galois16Kernel.h"
 
 namespace {
@@ -17,18 +18,7 @@ constexpr int kTries = 3;
 // Any factor but 0 and 1 costs the same; this one has bits in every nibble.
 constexpr uint16_t kFactor = 0x5AC3;
 
-// The fastest of a few runs of work, in seconds: the machine is shared, and the slower runs
-// measure the others.
-double Fastest(const std::function<void()>& work) {
-    double best = 1e30;
-    for (int i = 0; i < kTries; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
+double Fastest(const std::function<void()>& work) { return FastestOf(kTries, work); }
 
 std::vector<uint8_t> RandomBytes(size_t size) {
     std::mt19937 random(1);
