@@ -57,6 +57,8 @@ CheckLines ReadCheckLines(const std::string& pieceFolder, const std::string& bas
             lines.check.digits.push_back(entry.digits);
         } else if (!lines.whole && SameName(entry.name, baseName)) {
             lines.whole = entry.digits;
+        } else if (lines.whole && IsRecoveryFileOf(entry.name, baseName)) {
+            lines.recovery.push_back(entry);
         } else {
             lines.refusal = "Файл проверки " + path +
                             " относится к другому набору частей: в нём "

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/checkfile/CheckFile.h"
+
 struct SetCheck {
     std::string name;                // the check file's name, for the completion text
     std::vector<std::string> digits; // piece n's at n - 1
@@ -20,12 +22,14 @@ struct SetCheckReading {
 };
 
 // The lines of "<base name>.sha256" in the piece folder as they stand: pieces 1 .. n in order,
-// then perhaps the whole file's line. found is false when there is no such file; refusal tells
-// a file that cannot be read, is not in form or names another set.
+// then perhaps the whole file's line, and after it the lines of the set's recovery files on
+// the medium ("<base name>.par2" and its volumes). found is false when there is no such file;
+// refusal tells a file that cannot be read, is not in form or names another set.
 struct CheckLines {
     bool found = false;
     SetCheck check;
     std::optional<std::string> whole; // the whole file's digits
+    std::vector<CheckEntry> recovery; // the recovery files' lines, in order
     std::string refusal;
 };
 CheckLines ReadCheckLines(const std::string& pieceFolder, const std::string& baseName);

@@ -2,6 +2,8 @@
 // plans of piece sizes by count and by size.
 #include "engine/pieces/PieceSet.h"
 
+#include <algorithm>
+
 #include "engine/system/SameName.h"
 #include "engine/system/Text.h"
 
@@ -49,6 +51,39 @@ std::optional<int64_t> PieceNumberOf(std::string_view entryName, std::string_vie
         number = number * 10 + (c - '0');
     }
     return number;
+}
+
+std::string RecoveryVolumeName(std::string_view fileName, uint32_t first, uint32_t count,
+                               int firstDigits) {
+    std::string number = std::to_string(first);
+    if (static_cast<int>(number.size()) < firstDigits)
+        number.insert(0, static_cast<size_t>(firstDigits) - number.size(), '0');
+    return std::string(fileName) + ".vol" + number + "+" + std::to_string(count) + ".par2";
+}
+
+namespace {
+// Whether text is one or more decimal digits.
+bool AllDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+} // namespace
+
+bool IsRecoveryFileOf(std::string_view entryName, std::string_view baseName) {
+    constexpr std::string_view extension = ".par2", volume = ".vol";
+    if (entryName.size() < baseName.size() + extension.size() ||
+        !StartsWithSameName(entryName, baseName) ||
+        !SameName(entryName.substr(entryName.size() - extension.size()), extension))
+        return false;
+    std::string_view middle = entryName.substr(baseName.size());
+    middle.remove_suffix(extension.size());
+    if (middle.empty()) return true;
+    if (middle.size() < volume.size() || !SameName(middle.substr(0, volume.size()), volume))
+        return false;
+    middle.remove_prefix(volume.size());
+    const size_t plus = middle.find('+');
+    return plus != std::string_view::npos && AllDigits(middle.substr(0, plus)) &&
+           AllDigits(middle.substr(plus + 1));
 }
 
 PiecePlan PlanByCount(int64_t fileSize, int64_t count) {

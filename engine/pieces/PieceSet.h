@@ -29,6 +29,15 @@ bool HasPieceExtension(std::string_view name);
 // n must be a decimal number from 1 without leading zeros; anything else gives no number.
 std::optional<int64_t> PieceNumberOf(std::string_view entryName, std::string_view baseName);
 
+// "<file name>.vol<first>+<count>.par2", as repair tools name a volume of recovery slices:
+// first (the exponent of its first slice) padded with zeros to firstDigits digits.
+std::string RecoveryVolumeName(std::string_view fileName, uint32_t first, uint32_t count,
+                               int firstDigits);
+
+// Whether an entry is one of the set's recovery files: "<base name>.par2" or a volume
+// "<base name>.vol<digits>+<digits>.par2" (in any case).
+bool IsRecoveryFileOf(std::string_view entryName, std::string_view baseName);
+
 // The sizes of the pieces of a split: pieces 1 .. count-1 hold regularSize bytes, the last one
 // lastSize bytes. Piece 1 starts the file.
 struct PiecePlan {

@@ -135,6 +135,34 @@ TEST_F(CheckedJoin, AGarbledOrForeignCheckFileIsToldAndNothingIsWritten) {
     }
 }
 
+TEST_F(CheckedJoin, RecoveryFileLinesAfterTheWholeFileLineAreTakenAndNoOtherLine) {
+    const std::string text = ReadWholeFile(CheckPath());
+    const std::string digits(64, 'a');
+    // A disk of the set lists the recovery files it holds after the whole file's line.
+    WriteWholeFile(CheckPath(),
+                   text + digits + "  film.avi.par2\r\n" + digits + "  FILM.AVI.vol07+1.par2\n");
+    RecordingHooks hooks;
+    JoinPieces(Piece(1), target.Path(), hooks);
+    EXPECT_EQ(hooks.Of("message"), Texts{Done() + "\r\nВсе части проверены по film.avi.sha256."});
+    EXPECT_EQ(ReadWholeFile(target / "film.avi"), bytes);
+    WriteWholeFile(target / "film.avi", "the old file");
+    // Before the whole file's line, or a name that is no recovery file of the set: refused.
+    for (const std::string& name :
+         {std::string("film.avi.vol7.par2"), std::string("film.avi.volA+1.par2"),
+          std::string("other.avi.par2"), std::string("film.avi.par2.txt")}) {
+        WriteWholeFile(CheckPath(), text + digits + "  " + name + "\r\n");
+        ExpectRefused("Файл проверки " + CheckPath() +
+                      " относится к другому набору частей: в нём указан файл " + name + ".");
+    }
+    const size_t whole = text.rfind("  film.avi\r\n");
+    ASSERT_NE(whole, std::string::npos);
+    const size_t lineStart = text.rfind('\n', whole) + 1;
+    WriteWholeFile(CheckPath(), text.substr(0, lineStart) + digits + "  film.avi.par2\r\n" +
+                                    text.substr(lineStart));
+    ExpectRefused("Файл проверки " + CheckPath() +
+                  " относится к другому набору частей: в нём указан файл film.avi.par2.");
+}
+
 TEST_F(CheckedJoin, WithoutACheckFileTheJoinIsAsItAlwaysWas) {
     RemoveFile(CheckPath());
     RemoveFile(Piece(4));

@@ -49,6 +49,20 @@ TEST(PieceNumbers, OnlyDecimalNumbersFromOneWithoutLeadingZeros) {
     EXPECT_FALSE(PieceNumberOf("film.avi_1234567890123456789.brf", "film.avi"));
 }
 
+TEST(RecoveryNames, VolumesAreNamedAsRepairToolsNameThemAndFoundBack) {
+    EXPECT_EQ(RecoveryVolumeName("film.avi", 0, 1, 1), "film.avi.vol0+1.par2");
+    EXPECT_EQ(RecoveryVolumeName("film.avi", 7, 1, 2), "film.avi.vol07+1.par2");
+    EXPECT_EQ(RecoveryVolumeName("film.avi", 11, 1, 2), "film.avi.vol11+1.par2");
+    for (const char* name :
+         {"film.avi.par2", "FILM.AVI.PAR2", "film.avi.vol0+1.par2", "film.avi.VOL07+12.Par2"})
+        EXPECT_TRUE(IsRecoveryFileOf(name, "film.avi")) << name;
+    for (const char* name :
+         {"film.avi", "film.avi.sha256", "film.avi_1.brf", "film.av.par2", "film.avi.vol.par2",
+          "film.avi.vol1.par2", "film.avi.vol+1.par2", "film.avi.vol1+.par2",
+          "film.avi.vol1+x.par2", "film.avi.x.par2", "film.avi.par2.bak", "other.avi.par2"})
+        EXPECT_FALSE(IsRecoveryFileOf(name, "film.avi")) << name;
+}
+
 namespace {
 
 std::vector<int64_t> Sizes(const PiecePlan& plan) {
