@@ -4,6 +4,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -75,6 +77,53 @@ class RemoteBuffer {
     size_t size_;
     void* address_;
 };
+// Runs work on a thread of its own and waits for it until the deadline. A call into the
+// program (remote memory, a remote thread) waits for the program to answer it, and under Wine
+// that wait has no end: a program that never answers must fail the test, not hang the run.
+// The work owns everything it touches, so that a thread left waiting harms nothing.
+DWORD WINAPI RunOwned(void* param) {
+    std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()>*>(param));
+    (*run)();
+    return 0;
+}
+
+bool FinishesWithin(std::function<void()> work, DWORD milliseconds) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    HANDLE thread = CreateThread(nullptr, 0, RunOwned, owned.get(), 0, nullptr);
+    if (!thread) return false;
+    owned.release();
+    const bool done = WaitForSingleObject(thread, milliseconds) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return done;
+}
+
+// A handle of the program's own for work that may outlive the caller's.
+std::shared_ptr<void> SharedHandle(HANDLE process) {
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    return std::shared_ptr<void>(copy, [](HANDLE h) {
+        if (h) CloseHandle(h);
+    });
+}
+
+// The longest a probe or a message may take the program to answer.
+constexpr DWORD kAnswerMilliseconds = 30000;
+
+// Sends a message and waits for the answer until the deadline; 0 when none came.
+LRESULT SendBounded(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, bool wide = false) {
+    DWORD_PTR result = 0;
+    const UINT flags = SMTO_ABORTIFHUNG | SMTO_BLOCK;
+    const LRESULT sent =
+        wide
+            ? SendMessageTimeoutW(window, msg, wParam, lParam, flags, kAnswerMilliseconds, &result)
+            : SendMessageTimeoutA(window, msg, wParam, lParam, flags, kAnswerMilliseconds, &result);
+    if (!sent && IsWindow(window))
+        ADD_FAILURE() << "the program did not answer message " << msg << " within "
+                      << kAnswerMilliseconds / 1000 << " s";
+    return sent ? static_cast<LRESULT>(result) : 0;
+}
+
 } // namespace
 
 std::string VarnokExePath() { return UnixPathOnZ(VARNOK_EXE_UNIX); }
@@ -186,14 +235,14 @@ HWND VarnokProcess::Page(int index) const {
 
 std::string VarnokProcess::Text(HWND window) {
     char text[1024] = {};
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    SendBounded(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
 void VarnokProcess::Type(HWND window, const std::string& text) {
     // An edit box is clicked first, so that it has the focus as the user typing has.
     if (ClassOf(window) == "obj_EDIT") Click(window);
-    SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendBounded(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void VarnokProcess::Click(HWND button) {
@@ -210,10 +259,10 @@ void VarnokProcess::TypeChar(HWND window, char character) {
 
 std::vector<std::string> VarnokProcess::ListItems(HWND list) {
     std::vector<std::string> items;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    const LRESULT count = SendBounded(list, LB_GETCOUNT, 0, 0, true);
     for (LRESULT i = 0; i < count; ++i) {
         wchar_t wide[1024] = {};
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+        SendBounded(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), true);
         char text[1024] = {};
         WideCharToMultiByte(1251, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         items.push_back(text);
@@ -226,19 +275,23 @@ std::string VarnokProcess::StatusText(int section) const {
     for (HWND child : Descendants(form_)) {
         if (ClassOf(child) == "obj_msctls_statusbar32") bar = child;
     }
-    RemoteBuffer buffer(process_.hProcess, 1024);
-    const char zero = 0;
-    buffer.Write(&zero, 1);
-    SendMessageA(bar, SB_GETTEXTA, section, reinterpret_cast<LPARAM>(buffer.Address()));
-    char text[1024] = {};
-    buffer.Read(text, sizeof text - 1);
-    return text;
+    auto text = std::make_shared<std::string>();
+    Bounded("the status bar's text", [bar, section, text](HANDLE process) {
+        RemoteBuffer buffer(process, 1024);
+        const char zero = 0;
+        buffer.Write(&zero, 1);
+        SendMessageA(bar, SB_GETTEXTA, section, reinterpret_cast<LPARAM>(buffer.Address()));
+        char read[1024] = {};
+        buffer.Read(read, sizeof read - 1);
+        *text = read;
+    });
+    return *text;
 }
 
 int VarnokProcess::StatusSections() const {
     for (HWND child : Descendants(form_)) {
         if (ClassOf(child) == "obj_msctls_statusbar32") {
-            return static_cast<int>(SendMessageA(child, SB_GETPARTS, 0, 0));
+            return static_cast<int>(SendBounded(child, SB_GETPARTS, 0, 0));
         }
     }
     return 0;
@@ -275,15 +328,19 @@ void VarnokProcess::LoadProbe() {
     const std::string path = ProbeDllPath();
     localProbe_ = LoadLibraryA(path.c_str());
     ASSERT_NE(localProbe_, nullptr) << path;
-    RemoteBuffer name(process_.hProcess, path.size() + 1);
-    name.Write(path.c_str(), path.size() + 1);
-    auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
-    HANDLE thread =
-        CreateRemoteThread(process_.hProcess, nullptr, 0, loadLibrary, name.Address(), 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
+    auto loaded = std::make_shared<bool>(false);
+    Bounded("loading the probe", [path, loaded](HANDLE process) {
+        RemoteBuffer name(process, path.size() + 1);
+        name.Write(path.c_str(), path.size() + 1);
+        auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+        HANDLE thread =
+            CreateRemoteThread(process, nullptr, 0, loadLibrary, name.Address(), 0, nullptr);
+        if (!thread) return;
+        *loaded = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
+        CloseHandle(thread);
+    });
+    ASSERT_TRUE(*loaded) << "the probe did not load into the program";
     // The probe's place in the program, found by its file name.
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_.dwProcessId);
     MODULEENTRY32 entry{};
@@ -297,6 +354,15 @@ void VarnokProcess::LoadProbe() {
     ASSERT_NE(remoteProbe_, 0u) << "the probe did not load into the program";
 }
 
+bool VarnokProcess::Bounded(const char* what, std::function<void(HANDLE process)> work) const {
+    std::shared_ptr<void> process = SharedHandle(process_.hProcess);
+    if (FinishesWithin([process, work] { work(process.get()); }, kAnswerMilliseconds)) return true;
+    ADD_FAILURE() << "the program did not answer (" << what << ") within "
+                  << kAnswerMilliseconds / 1000 << " s: it is ended";
+    TerminateProcess(process_.hProcess, 98);
+    return false;
+}
+
 DWORD VarnokProcess::CallProbe(const char* function, void* record, size_t size) const {
     const_cast<VarnokProcess*>(this)->LoadProbe();
     if (!remoteProbe_) return 0;
@@ -308,18 +374,27 @@ DWORD VarnokProcess::CallProbe(const char* function, void* record, size_t size) 
     }
     if (WatchedProcessDied()) return 0;
     const uintptr_t remote = remoteProbe_ + (local - reinterpret_cast<uintptr_t>(localProbe_));
-    RemoteBuffer buffer(process_.hProcess, size);
-    buffer.Write(record, size);
-    HANDLE thread = CreateRemoteThread(process_.hProcess, nullptr, 0,
-                                       reinterpret_cast<LPTHREAD_START_ROUTINE>(remote),
-                                       buffer.Address(), 0, nullptr);
-    if (!thread) return 0;
-    WaitForSingleObject(thread, 10000);
-    DWORD result = 0;
-    GetExitCodeThread(thread, &result);
-    CloseHandle(thread);
-    buffer.Read(record, size);
-    return result;
+    struct Call {
+        std::vector<char> record;
+        DWORD result = 0;
+    };
+    auto call = std::make_shared<Call>();
+    call->record.assign(static_cast<char*>(record), static_cast<char*>(record) + size);
+    const bool answered = Bounded(function, [remote, call](HANDLE process) {
+        RemoteBuffer buffer(process, call->record.size());
+        buffer.Write(call->record.data(), call->record.size());
+        HANDLE thread = CreateRemoteThread(process, nullptr, 0,
+                                           reinterpret_cast<LPTHREAD_START_ROUTINE>(remote),
+                                           buffer.Address(), 0, nullptr);
+        if (!thread) return;
+        WaitForSingleObject(thread, 10000);
+        GetExitCodeThread(thread, &call->result);
+        CloseHandle(thread);
+        buffer.Read(call->record.data(), call->record.size());
+    });
+    if (!answered) return 0;
+    memcpy(record, call->record.data(), size);
+    return call->result;
 }
 
 void VarnokProcess::Drop(HWND target, const std::vector<std::string>& names) const {
@@ -387,9 +462,13 @@ void RealDrag(POINT from, POINT to) {
 
 LRESULT VarnokProcess::SendWithText(HWND window, UINT msg, WPARAM wParam,
                                     const std::string& text) const {
-    RemoteBuffer buffer(process_.hProcess, text.size() + 1);
-    buffer.Write(text.c_str(), text.size() + 1);
-    return SendMessageA(window, msg, wParam, reinterpret_cast<LPARAM>(buffer.Address()));
+    auto answer = std::make_shared<LRESULT>(0);
+    Bounded("a message with text", [window, msg, wParam, text, answer](HANDLE process) {
+        RemoteBuffer buffer(process, text.size() + 1);
+        buffer.Write(text.c_str(), text.size() + 1);
+        *answer = SendMessageA(window, msg, wParam, reinterpret_cast<LPARAM>(buffer.Address()));
+    });
+    return *answer;
 }
 
 ProbeMenu VarnokProcess::ReadMenu() const {

@@ -83,6 +83,9 @@ class VarnokProcess {
   private:
     void LoadProbe();
     DWORD CallProbe(const char* function, void* record, size_t size) const;
+    // Runs work that calls into the program with a handle of it, until a deadline; a program
+    // that does not answer by then fails the test and is ended. false then.
+    bool Bounded(const char* what, std::function<void(HANDLE process)> work) const;
 
     PROCESS_INFORMATION process_{};
     HWND form_ = nullptr;
