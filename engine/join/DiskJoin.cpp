@@ -186,7 +186,7 @@ bool DiskJoiner::TakePiece(int64_t n) {
     case Appended::Whole:
         done_ += size;
         if (!lost_.empty()) return true;
-        gathered_.push_back(size);
+        gathered_.push_back(gatheredBytes_);
         gatheredBytes_ += size;
         return true;
     case Appended::Faulty:

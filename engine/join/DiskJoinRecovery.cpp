@@ -99,9 +99,9 @@ std::string DiskJoiner::WantedVolume() const {
 // work file after it; nowhere for a lost one.
 PieceSource DiskJoiner::SourceOf(int64_t n) const {
     if (n < FirstLost()) {
-        int64_t offset = 0;
-        for (int64_t k = 1; k < n; ++k) offset += gathered_[static_cast<size_t>(k - 1)];
-        return {gathering_.Path(), offset, gathered_[static_cast<size_t>(n - 1)]};
+        const size_t at = static_cast<size_t>(n - 1);
+        const int64_t end = at + 1 < gathered_.size() ? gathered_[at + 1] : gatheredBytes_;
+        return {gathering_.Path(), gathered_[at], end - gathered_[at]};
     }
     return {held_.PathOf(n)};
 }

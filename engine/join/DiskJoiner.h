@@ -63,7 +63,7 @@ class DiskJoiner {
     int64_t done_ = 0;                 // the bytes read off the disks so far
     int64_t disksRead_ = 0;            // the disks that gave pieces
     std::vector<int64_t> lost_;        // the pieces lost, in order
-    std::vector<int64_t> gathered_;    // piece n's bytes in the gathering file at n - 1
+    std::vector<int64_t> gathered_;    // where piece n starts in the gathering file, at n - 1
     int64_t gatheredBytes_ = 0;        // the bytes of the pieces before the first lost one
     bool spoiled_ = false; // the whole file's digest took the bytes of a piece found faulty
     std::vector<std::string> listed_;   // the recovery files the disks' check files name
