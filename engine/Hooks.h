@@ -48,8 +48,10 @@ struct SplitHooks : EngineHooks {
 };
 
 struct JoinHooks : EngineHooks {
-    // The same question as the split's: the disk with the next piece of a set on disks.
+    // The same questions as the split's: Ok/Cancel, and Yes/No/Cancel for the disk with the
+    // next piece or recovery volume of a set on disks (Cancel also when the box was closed).
     virtual bool AskOkCancel(const std::string& text) = 0;
+    virtual Reply AskYesNoCancel(const std::string& text) = 0;
     // Shows the paths of the pieces about to be read, in that order.
     virtual void ShowPieceList(const std::vector<std::string>& paths) = 0;
 };

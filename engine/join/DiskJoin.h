@@ -21,10 +21,12 @@ struct JoinSystem {
 // the set's recovery file is rebuilt where the set is).
 bool JoinsFromDisks(const std::string& chosenPiecePath, const JoinSystem& system);
 
-// Joins such a set: the pieces the set needs next from the disk in the drive, then a prompt
+// Joins such a set: the pieces the set needs next from the disk in the drive, then a question
 // for the disk with the next piece, until a disk's check file has the whole-file line and
-// every piece it lists is joined. Every disk's check file must agree with the lines read
-// before, and the file gathered with the whole-file line. A Cancel or a stop leaves no
-// gathering file and no output; an older output stays.
+// every piece it lists is joined or lost (answered "Нет", or failing on its disk). Lost pieces
+// are rebuilt from the set's recovery files, copied off the disks asked for until their slices
+// suffice. Every disk's check file must agree with the lines read before, and the file
+// gathered with the whole-file line. A Cancel or a stop leaves no gathering file, no work file
+// and no output; an older output stays.
 void JoinFromDisks(const std::string& chosenPiecePath, const std::string& targetFolder,
                    JoinHooks& hooks, const JoinSystem& system);

@@ -36,6 +36,7 @@ bool Gathering::Open() {
         ShowOutputNotMade(outputPath_, hooks_);
         return false;
     }
+    owned_ = true;
     // A file left by an earlier join that was cut short holds old bytes; start empty.
     output_.Write(nullptr, 0);
     return true;
@@ -99,6 +100,38 @@ bool Gathering::RestartDigests(const std::vector<std::string>& earlier, const st
     return feed_->Begin(kPieceLane) || ShowDigestFailed(next);
 }
 
+bool Gathering::Pause() {
+    if (output_.Flush()) {
+        output_.Close();
+        return true;
+    }
+    ShowWriteFailed();
+    return false;
+}
+
+bool Gathering::Resume(int64_t at, bool digestAgain) {
+    if (digestAgain) {
+        feed_->Rest(kPieceLane);
+        if (!feed_->Begin(kWholeLane)) return ShowDigestFailed(outputPath_);
+        FileStream gathered = OpenReadStream(gatherPath_);
+        const CopyResult read = ReadThroughFeed(
+            gathered, at, [&](int64_t) { return hooks_.KeepGoing(); }, *feed_);
+        if (read.stopped) return false;
+        if (read.written != at) {
+            hooks_.ShowMessage("Невозможно прочитать файл " + gatherPath_ + " полностью!");
+            return false;
+        }
+        if (!feed_->Begin(kPieceLane)) return ShowDigestFailed(outputPath_);
+    }
+    output_ = OpenWriteStream(gatherPath_);
+    if (output_.IsOpen() && output_.Seek(at, SeekOrigin::FromBeginning) == at) {
+        output_.Write(nullptr, 0);
+        return true;
+    }
+    ShowOutputNotMade(outputPath_, hooks_);
+    return false;
+}
+
 bool Gathering::Complete(const std::string& whole) {
     if (!output_.Flush()) {
         ShowWriteFailed();
@@ -116,6 +149,7 @@ bool Gathering::Complete(const std::string& whole) {
 
 bool Gathering::GiveOutputItsName() {
     output_.Close();
+    owned_ = false;
     if (ReplaceFileWith(gatherPath_, outputPath_)) return true;
     ShowOutputRefused(outputPath_, hooks_);
     RemoveFile(gatherPath_);
@@ -123,11 +157,13 @@ bool Gathering::GiveOutputItsName() {
 }
 
 Gathering::~Gathering() {
-    if (output_.IsOpen()) Discard();
+    // Closed, too, while a rebuild reads it.
+    if (owned_) Discard();
 }
 
 void Gathering::Discard() {
     output_.Close();
+    owned_ = false;
     RemoveFile(gatherPath_);
 }
 

@@ -44,6 +44,14 @@ class Gathering {
     // more from earlier, and the piece lane begins anew for the piece at next; false after a
     // message or a stop.
     bool RestartDigests(const std::vector<std::string>& earlier, const std::string& next);
+    // Closes the gathering file, still the join's, so that its pieces can be read in place
+    // (a rebuild mixes them in); false after telling the user.
+    bool Pause();
+    // Opens it again to go on at byte at, the bytes after it cut off; with digestAgain the whole
+    // file's digest begins anew over the bytes before at, read back (a piece found faulty had
+    // gone into it) and the piece lane anew. false after a message or a stop.
+    bool Resume(int64_t at, bool digestAgain);
+    const std::string& Path() const { return gatherPath_; }
     // The gathered bytes on the disk and, when checked, the whole file's digits those of
     // whole; false after telling the user.
     bool Complete(const std::string& whole);
@@ -62,4 +70,5 @@ class Gathering {
     FileStream output_;
     std::unique_ptr<HashFeed> feed_; // a checked join's
     const SetCheck* check_ = nullptr;
+    bool owned_ = false; // the gathering file is there and has not taken the output's name
 };

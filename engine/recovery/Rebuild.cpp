@@ -41,6 +41,14 @@ bool PieceRebuild::Possible() const {
 
 std::string PieceRebuild::PieceAt(int64_t n) const { return PiecePath(pieceFolder_, baseName_, n); }
 
+void PieceRebuild::TakeInputs(RebuildInputs inputs) { inputs_ = std::move(inputs); }
+
+PieceSource PieceRebuild::SourceOf(int64_t n) const {
+    return inputs_ ? inputs_->sourceOf(n) : PieceSource{PieceAt(n)};
+}
+
+const std::string& PieceRebuild::By() const { return inputs_ ? inputs_->by : recoveryName_; }
+
 const std::string& PieceRebuild::PathFor(int64_t n, const std::string& piecePath) const {
     const auto at = std::find(rebuilt_.begin(), rebuilt_.end(), n);
     return at == rebuilt_.end() ? piecePath
@@ -58,8 +66,8 @@ int64_t PieceRebuild::RebuiltSize(int64_t n) const {
 std::string PieceRebuild::DoneLine() const {
     if (rebuilt_.empty()) return {};
     if (rebuilt_.size() == 1)
-        return "\r\nЧасть " + DecimalText(rebuilt_[0]) + " восстановлена по " + recoveryName_ + ".";
-    return "\r\nЧасти " + NumbersText(rebuilt_) + " восстановлены по " + recoveryName_ + ".";
+        return "\r\nЧасть " + DecimalText(rebuilt_[0]) + " восстановлена по " + By() + ".";
+    return "\r\nЧасти " + NumbersText(rebuilt_) + " восстановлены по " + By() + ".";
 }
 
 std::string PieceRebuild::MismatchText(int64_t n, const SetCheck& check) const {

@@ -6,6 +6,7 @@
 // rebuild begins, under names no file holds, and go when the join ends, however it ends.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,14 @@
 #include "engine/recovery/RebuildMix.h"
 #include "engine/recovery/RecoverySources.h"
 
+// Where the rebuild of a set joined from its disks takes its data, rather than from the piece
+// folder: the recovery files read already (copied off the disks), and each piece's source.
+struct RebuildInputs {
+    RecoverySources sources;
+    std::function<PieceSource(int64_t)> sourceOf;
+    std::string by; // what the texts say the pieces are rebuilt by: "томам восстановления"
+};
+
 class PieceRebuild {
   public:
     PieceRebuild(JoinHooks& hooks, const std::string& pieceFolder, const std::string& baseName,
@@ -24,6 +33,8 @@ class PieceRebuild {
     PieceRebuild(const PieceRebuild&) = delete;
     PieceRebuild& operator=(const PieceRebuild&) = delete;
 
+    // Rebuilds from inputs from now on.
+    void TakeInputs(RebuildInputs inputs);
     // Whether recovery files lie beside the set and no piece has been rebuilt yet.
     bool Possible() const;
     // Rebuilds the pieces numbered in faulty, and any other the reading finds faulty, of the
@@ -47,6 +58,9 @@ class PieceRebuild {
 
   private:
     std::string PieceAt(int64_t n) const;
+    PieceSource SourceOf(int64_t n) const;
+    // What the pieces are rebuilt by, in the texts: the recovery file's name or the inputs'.
+    const std::string& By() const;
     // Piece k's length as the set's recovery file describes it, at k - 1; nothing when it does
     // not describe pieces 1 .. count, one each. places gets each piece's place in its list.
     std::optional<std::vector<uint64_t>> LengthsOf(const Par2Reading::Set& set, int64_t count,
@@ -72,7 +86,8 @@ class PieceRebuild {
     std::vector<int64_t> rebuilt_;       // the pieces rebuilt, at workPaths_' places
     std::vector<uint64_t> lengths_;      // piece k's at k - 1, once the recovery file is read
     std::vector<FoundSlice> found_;      // the usable recovery slices, by exponent
-    size_t usable_ = 0;                  // how many
-    std::string otherSetText_;           // what is said of recovery data of another set
+    std::optional<RebuildInputs> inputs_;
+    size_t usable_ = 0;        // how many
+    std::string otherSetText_; // what is said of recovery data of another set
     uint32_t paced_ = 0;
 };

@@ -105,7 +105,7 @@ bool Mixer::Run(std::vector<MixFault>& faults, bool& otherLengths) {
     if (!feed_.Ready()) {
         context_.hooks.ShowMessage(
             "Невозможно вычислить сумму SHA-256 файла " +
-            context_.pieceAt(others_.empty() ? plan_.faulty[0] : others_[0]) + "!");
+            context_.sourceOf(others_.empty() ? plan_.faulty[0] : others_[0]).path + "!");
         return false;
     }
     remainders_.assign(k_ * width_, 0);
@@ -136,14 +136,17 @@ std::vector<OtherPiece> Mixer::OpenGroup(size_t first, size_t last, std::vector<
     std::vector<OtherPiece> pieces;
     for (size_t i = first; i < last; ++i) {
         const int64_t n = others_[i];
-        FileStream stream = OpenReadStream(context_.pieceAt(n));
-        if (!stream.IsOpen()) {
-            faults.push_back({n, !IsExistingFile(context_.pieceAt(n))});
+        const PieceSource source = context_.sourceOf(n);
+        FileStream stream = OpenReadStream(source.path);
+        const bool placed = source.offset == 0 ||
+                            stream.Seek(source.offset, SeekOrigin::FromBeginning) == source.offset;
+        if (!stream.IsOpen() || !placed) {
+            faults.push_back({n, !IsExistingFile(source.path)});
             continue;
         }
         OtherPiece piece;
         piece.number = n;
-        piece.size = stream.Size();
+        piece.size = source.length >= 0 ? source.length : stream.Size();
         piece.stream = std::move(stream);
         // A piece of another length is read all the same: its digest tells whether the piece
         // or the recovery file is at fault.
@@ -259,7 +262,7 @@ bool Mixer::CheckGroup(const std::vector<OtherPiece>& pieces, PieceDigests (&lan
         const std::optional<std::string> digits = lanes[piece.lane].digests[piece.tag]->Finish();
         if (!digits) {
             context_.hooks.ShowMessage("Невозможно вычислить сумму SHA-256 файла " +
-                                       context_.pieceAt(piece.number) + "!");
+                                       context_.sourceOf(piece.number).path + "!");
             return false;
         }
         const bool intact = !piece.cutShort && *digits == context_.check.digits[piece.number - 1];

@@ -31,10 +31,18 @@ struct MixFault {
     bool missing;
 };
 
-// What the mix needs of the join: its hooks, piece paths, pacing and the set's lines.
+// Where the mix reads a piece: a file of its own, or a run of a larger file (a piece a join
+// from disks has gathered into its output already).
+struct PieceSource {
+    std::string path;
+    int64_t offset = 0;
+    int64_t length = -1; // the file's bytes from offset on when negative
+};
+
+// What the mix needs of the join: its hooks, the pieces' sources, pacing and the set's lines.
 struct MixContext {
     JoinHooks& hooks;
-    std::function<std::string(int64_t)> pieceAt;
+    std::function<PieceSource(int64_t)> sourceOf;
     std::function<bool()> keepGoing;
     const SetCheck& check;
 };

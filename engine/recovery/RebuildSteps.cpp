@@ -19,7 +19,8 @@ constexpr size_t kNamedByTheJoin = 5;
 
 bool PieceRebuild::Prepare(const SetCheck& check, const std::string& faultText, MixPlan& plan) {
     const RecoverySources sources =
-        ReadRecoverySources(pieceFolder_, baseName_, [&] { return KeepGoing(); });
+        inputs_ ? inputs_->sources
+                : ReadRecoverySources(pieceFolder_, baseName_, [&] { return KeepGoing(); });
     if (sources.stopped) return false;
     const std::string unused = faultText + "\r\nФайл восстановления " + recoveryPath_;
     if (!sources.set && sources.verdict == Par2Verdict::SlicesPerPiece) {
@@ -72,7 +73,7 @@ bool PieceRebuild::MixOnce(MixPlan& plan, const SetCheck& check, std::vector<Mix
     plan.inverse = std::move(*inverse);
     std::vector<std::unique_ptr<WorkFile>> files;
     if (!MakeWorkFiles(k, files)) return false;
-    MixContext context{hooks_, [this](int64_t n) { return PieceAt(n); },
+    MixContext context{hooks_, [this](int64_t n) { return SourceOf(n); },
                        [this] { return KeepGoing(); }, check};
     bool otherLengths = false;
     if (!MixPieces(plan, files, workPaths_, context, faults, otherLengths)) return false;
@@ -86,13 +87,13 @@ bool PieceRebuild::MixOnce(MixPlan& plan, const SetCheck& check, std::vector<Mix
 bool PieceRebuild::Rebuild(const std::vector<int64_t>& faulty, const SetCheck& check,
                            const std::string& faultText) {
     hooks_.SetStatus(faulty.size() == 1
-                         ? "Восстановление части " + PieceAt(faulty[0]) + " по " + recoveryName_
-                         : "Восстановление частей " + NumbersText(faulty) + " по " + recoveryName_);
+                         ? "Восстановление части " + PieceAt(faulty[0]) + " по " + By()
+                         : "Восстановление частей " + NumbersText(faulty) + " по " + By());
     paced_ = GetTickCount();
     MixPlan plan;
     if (!Prepare(check, faultText, plan)) return false;
     std::vector<MixFault> faults;
-    for (const int64_t n : faulty) faults.push_back({n, !IsExistingFile(PieceAt(n))});
+    for (const int64_t n : faulty) faults.push_back({n, !IsExistingFile(SourceOf(n).path)});
     // The reading may find more faulty pieces: the mix is run again for them all while the
     // slices are enough.
     for (bool first = true;; first = false) {

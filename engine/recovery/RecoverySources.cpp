@@ -29,8 +29,10 @@ void AddSlices(RecoverySources& found, const Par2Reading::Set& set, const std::s
     found.damaged = found.damaged || set.damagedSlices > 0;
 }
 
-// The exponents of the recovery packets in the file at path, walking from header to header.
-void AddExponents(const std::string& path, std::vector<uint32_t>& exponents) {
+} // namespace
+
+// Walks from header to header.
+void AddRecoveryExponents(const std::string& path, std::vector<uint32_t>& exponents) {
     FileStream file = OpenReadStream(path);
     const int64_t size = file.Size();
     char head[Par2HeaderSize + Par2ExponentSize];
@@ -47,14 +49,12 @@ void AddExponents(const std::string& path, std::vector<uint32_t>& exponents) {
     }
 }
 
-} // namespace
-
 size_t CountRecoverySlices(const std::string& folder, const std::string& baseName) {
     std::vector<uint32_t> exponents;
     const std::string index = folder + RecoveryFileName(baseName);
-    if (IsExistingFile(index)) AddExponents(index, exponents);
+    if (IsExistingFile(index)) AddRecoveryExponents(index, exponents);
     for (const std::string& name : RecoveryVolumes(folder, baseName))
-        AddExponents(folder + name, exponents);
+        AddRecoveryExponents(folder + name, exponents);
     std::sort(exponents.begin(), exponents.end());
     return static_cast<size_t>(std::unique(exponents.begin(), exponents.end()) - exponents.begin());
 }
@@ -78,6 +78,26 @@ bool HasRecoveryFiles(const std::string& folder, const std::string& baseName) {
            !RecoveryVolumes(folder, baseName).empty();
 }
 
+bool AddRecoveryFile(RecoverySources& found, const std::string& path, bool first,
+                     const std::function<bool()>& keepGoing) {
+    const RecoveryFileReading reading = ReadRecoveryFile(path, keepGoing);
+    if (reading.stopped) {
+        found.stopped = true;
+        return false;
+    }
+    if (first && !reading.set) found.verdict = reading.verdict;
+    // A file of another set, or damaged beyond its slices, is passed over.
+    if (!reading.set || (found.set && !SameSet(*found.set, *reading.set))) {
+        found.damaged = found.damaged || reading.verdict == Par2Verdict::Damaged;
+        return true;
+    }
+    if (!found.set) found.set = reading.set;
+    AddSlices(found, *reading.set, path);
+    std::sort(found.slices.begin(), found.slices.end(),
+              [](const FoundSlice& a, const FoundSlice& b) { return a.exponent < b.exponent; });
+    return true;
+}
+
 RecoverySources ReadRecoverySources(const std::string& folder, const std::string& baseName,
                                     const std::function<bool()>& keepGoing) {
     RecoverySources found;
@@ -86,22 +106,7 @@ RecoverySources ReadRecoverySources(const std::string& folder, const std::string
     if (IsExistingFile(index)) paths.push_back(index);
     for (const std::string& name : RecoveryVolumes(folder, baseName))
         paths.push_back(folder + name);
-    for (size_t i = 0; i < paths.size(); ++i) {
-        const RecoveryFileReading reading = ReadRecoveryFile(paths[i], keepGoing);
-        if (reading.stopped) {
-            found.stopped = true;
-            return found;
-        }
-        if (i == 0 && !reading.set) found.verdict = reading.verdict;
-        // A file of another set, or damaged beyond its slices, is passed over.
-        if (!reading.set || (found.set && !SameSet(*found.set, *reading.set))) {
-            found.damaged = found.damaged || reading.verdict == Par2Verdict::Damaged;
-            continue;
-        }
-        if (!found.set) found.set = reading.set;
-        AddSlices(found, *reading.set, paths[i]);
-    }
-    std::sort(found.slices.begin(), found.slices.end(),
-              [](const FoundSlice& a, const FoundSlice& b) { return a.exponent < b.exponent; });
+    for (size_t i = 0; i < paths.size(); ++i)
+        if (!AddRecoveryFile(found, paths[i], i == 0, keepGoing)) break;
     return found;
 }

@@ -38,3 +38,11 @@ size_t CountRecoverySlices(const std::string& folder, const std::string& baseNam
 // Reads every recovery file of the set in folder; keepGoing as for ReadRecoveryFile.
 RecoverySources ReadRecoverySources(const std::string& folder, const std::string& baseName,
                                     const std::function<bool()>& keepGoing);
+// Reads the recovery file at path into found, its slices added when it is of found's set (or
+// gives the set, when found has none yet); first tells the file whose verdict found keeps when
+// no file describes the set. false on a stop.
+bool AddRecoveryFile(RecoverySources& found, const std::string& path, bool first,
+                     const std::function<bool()>& keepGoing);
+// The exponents of the recovery packets in the file at path, by their headers alone, added to
+// exponents.
+void AddRecoveryExponents(const std::string& path, std::vector<uint32_t>& exponents);

@@ -104,13 +104,24 @@ void StartJoin(VarnokProcess& varnok, const std::string& piece, const std::strin
     VarnokProcess::Click(join.join);
 }
 
-// Waits for the box, checks its text and, as the user, puts disk into the drive before OK.
+// Waits for the box, checks its text and, as the user, puts disk into the drive before Yes.
 void AnswerWithDisk(VarnokProcess& varnok, DiskDrive& drive, const std::string& text, size_t disk) {
     const ShownBox box = varnok.WaitForBox();
     EXPECT_EQ(box.caption, "Varnok");
     EXPECT_EQ(box.text, text);
     drive.Insert(disk);
-    varnok.Answer(box, IDOK);
+    varnok.Answer(box, IDYES);
+}
+
+// The question for the disk with piece n; pastTheEnd while the count is not known after a lost
+// disk.
+std::string AskForPiece(const std::string& letter, int n, bool pastTheEnd = false) {
+    return "Вставте диск " + letter + " с частью film.avi_" + std::to_string(n) + ".brf" +
+           (pastTheEnd ? " или, если такой части в наборе нет (потерян последний диск), диск с "
+                         "томами восстановления"
+                       : "") +
+           ".\r\n«Да» — диск вставлен, «Нет» — этого диска нет (часть будет восстановлена по "
+           "томам восстановления, если их хватит), «Отмена» — прервать соединение.";
 }
 
 } // namespace
@@ -123,10 +134,7 @@ TEST(DiskJoin, ASetOnThreeDisksIsJoinedFromTheDriveAsEachDiskIsAskedFor) {
     RemovableLetter mapped(drive.Root());
     ASSERT_TRUE(mapped.Made()) << "Wine gave no removable drive letter";
     const std::string letter = mapped.Letter();
-    auto ask = [&](int n) {
-        return "Вставте диск " + letter + " с частью film.avi_" + std::to_string(n) +
-               ".brf и нажмите Ок.";
-    };
+    auto ask = [&](int n) { return AskForPiece(letter, n); };
 
     // The user starts from the piece of disk 2: piece 1 is asked for first.
     drive.Insert(2);
@@ -165,6 +173,36 @@ TEST(DiskJoin, ASetOnThreeDisksIsJoinedFromTheDriveAsEachDiskIsAskedFor) {
     EXPECT_FALSE(varnok.HasBoxOpen());
     EXPECT_TRUE(ReadWholeFile(out + "film.avi") == bytes);
     EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"film.avi"}) << "no gathering file";
+}
+
+// A set on three disks with its recovery volume on the last: the user answers "Нет" for disk 2
+// in the window's box, and the piece is rebuilt from the volume.
+TEST(DiskJoin, ADiskAnsweredNoInTheBoxIsRebuiltFromTheVolumeOnTheLastDisk) {
+    TempFolder temp;
+    DiskDrive drive(temp.Path());
+    const std::string bytes = PatternBytes(30000, 63);
+    ASSERT_EQ(drive.WriteVolumeSet("film.avi", bytes, 12000, 1, 1), 3u);
+    RemovableLetter mapped(drive.Root());
+    ASSERT_TRUE(mapped.Made()) << "Wine gave no removable drive letter";
+    const std::string letter = mapped.Letter();
+
+    drive.Insert(1);
+    VarnokProcess varnok;
+    const std::string out = temp / "out\\";
+    StartJoin(varnok, mapped.Root() + "film.avi_1.brf", out);
+    const ShownBox second = varnok.WaitForBox();
+    EXPECT_EQ(second.text, AskForPiece(letter, 2));
+    varnok.Answer(second, IDNO);
+    AnswerWithDisk(varnok, drive, AskForPiece(letter, 3, true), 3);
+    const ShownBox done = varnok.WaitForBox(20000);
+    const std::string completed = "Востановление файла " + out + "film.avi завершенно";
+    EXPECT_EQ(done.text, completed +
+                             "\r\nВсе части проверены по film.avi.sha256.\r\nНабор частей собран "
+                             "с 2 дисков.\r\nЧасть 2 восстановлена по томам восстановления.");
+    varnok.Answer(done, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return varnok.StatusText(1) == completed; }));
+    EXPECT_TRUE(ReadWholeFile(out + "film.avi") == bytes);
+    EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"film.avi"}) << "no work file is left";
 }
 
 namespace {

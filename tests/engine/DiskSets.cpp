@@ -69,13 +69,16 @@ size_t DiskDrive::WriteSet(const std::string& name, const std::string& bytes,
 }
 
 DiskSwapHooks::DiskSwapHooks(DiskDrive& drive, std::initializer_list<size_t> plan) : drive_(drive) {
-    for (const size_t n : plan) plan_.push_back(n == 0 ? std::string() : drive.Disk(n));
+    for (const size_t n : plan)
+        plan_.push_back(n == 0 ? std::string() : n == kNotThere ? kNo : drive.Disk(n));
 }
 
-bool DiskSwapHooks::AskOkCancel(const std::string& text) {
-    RecordingHooks::AskOkCancel(text);
+Reply DiskSwapHooks::AskYesNoCancel(const std::string& text) {
+    calls.push_back("choose: " + text);
     if (before) before(asked_ + 1);
-    if (asked_ >= plan_.size() || plan_[asked_].empty()) return false;
-    drive_.InsertFrom(plan_[asked_++]);
-    return true;
+    if (asked_ >= plan_.size() || plan_[asked_].empty()) return Reply::Cancel;
+    const std::string& answer = plan_[asked_++];
+    if (answer == kNo) return Reply::No;
+    drive_.InsertFrom(answer);
+    return Reply::Yes;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DiskSets.h"
 #include "engine/join/Join.h"
 #include "engine/pieces/PieceSet.h"
@@ -27,7 +29,32 @@ struct DiskJoin : ::testing::Test {
     std::string Piece(int64_t n) const { return PiecePath(drive.Root(), "film.avi", n); }
     std::string Ask(int64_t n) const {
         return "Вставте диск " + Letter() + " с частью film.avi_" + std::to_string(n) +
-               ".brf и нажмите Ок.";
+               ".brf.\r\n«Да» — диск вставлен, «Нет» — этого диска нет (часть будет "
+               "восстановлена по томам восстановления, если их хватит), «Отмена» — прервать "
+               "соединение.";
+    }
+    // The question for piece n while the set's count is not known after a lost disk.
+    std::string AskPast(int64_t n) const {
+        return "Вставте диск " + Letter() + " с частью film.avi_" + std::to_string(n) +
+               ".brf или, если такой части в наборе нет (потерян последний диск), диск с томами "
+               "восстановления.\r\n«Да» — диск вставлен, «Нет» — этого диска нет (часть будет "
+               "восстановлена по томам восстановления, если их хватит), «Отмена» — прервать "
+               "соединение.";
+    }
+    // The question for a disk with recovery volumes: name, or any when empty.
+    std::string AskVolume(const std::string& name, int needed) const {
+        const std::string volumes = needed == 1 ? " том" : " тома";
+        const std::string what = name.empty() ? "с томами восстановления набора film.avi"
+                                              : "с файлом восстановления " + name;
+        return "Для восстановления потерянных частей нужно ещё " + std::to_string(needed) +
+               volumes + " восстановления.\r\nВставте диск " + Letter() + " " + what +
+               ".\r\n«Да» — диск вставлен, «Нет» — этого диска нет (будет попрошен другой диск "
+               "с томами восстановления), «Отмена» — прервать соединение.";
+    }
+    std::string LostOnDisk(int64_t n) const {
+        return "Часть " + Piece(n) +
+               " повреждена или не читается полностью. Соединение продолжится без неё: часть "
+               "будет восстановлена по томам восстановления, если их хватит.";
     }
     std::string NotOnDisk(int64_t n) const {
         return "На диске " + Letter() + " нет части film.avi_" + std::to_string(n) + ".brf.\r\n" +
@@ -69,7 +96,7 @@ TEST_F(DiskJoin, EachDiskIsAskedForInTurnAndTheFileComesBackWhole) {
     drive.Insert(1);
     DiskSwapHooks hooks(drive, {2, 3});
     Join(hooks);
-    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(2), Ask(3)}));
+    EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(2), Ask(3)}));
     ExpectJoined(hooks);
     // Each piece is read once; the status tells how many pieces the set has once it is known.
     const Texts status = hooks.Of("status");
@@ -93,7 +120,7 @@ TEST_F(DiskJoin, DisksInTheWrongOrderOrTheSameDiskAgainAreAskedForAgain) {
     drive.Insert(1);
     DiskSwapHooks hooks(drive, {1, 3, 2, 3});
     Join(hooks);
-    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(2), NotOnDisk(2), NotOnDisk(2), Ask(3)}));
+    EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(2), NotOnDisk(2), NotOnDisk(2), Ask(3)}));
     ExpectJoined(hooks);
 }
 
@@ -105,7 +132,7 @@ TEST_F(DiskJoin, ADiskOfAnotherSetIsToldAndTheRightOneAskedForAgain) {
     // The other set's disk 2 comes first in place of this set's disk 2.
     DiskSwapHooks hooks(drive, Texts{other.Disk(2), drive.Disk(2), drive.Disk(3)});
     Join(hooks);
-    EXPECT_EQ(hooks.Of("ask"),
+    EXPECT_EQ(hooks.Of("choose"),
               (Texts{Ask(2),
                      "Диск " + Letter() +
                          " относится к другому набору частей: его файл проверки film.avi.sha256 "
@@ -115,18 +142,18 @@ TEST_F(DiskJoin, ADiskOfAnotherSetIsToldAndTheRightOneAskedForAgain) {
     ExpectJoined(hooks);
 }
 
-TEST_F(DiskJoin, AChangedPieceIsNamedAsDamagedAndNothingIsWritten) {
+// A piece that fails its line is lost as a disk not there is: told once, the join goes on, and
+// a set without recovery volumes then has nothing to rebuild it from.
+TEST_F(DiskJoin, AChangedPieceIsToldOnceAndWithoutVolumesNothingIsWritten) {
     std::string piece = ReadWholeFile(drive.Disk(2) + "film.avi_2.brf");
     piece[100] ^= 0x20;
     WriteWholeFile(drive.Disk(2) + "film.avi_2.brf", piece);
     drive.Insert(1);
     DiskSwapHooks hooks(drive, {2, 3});
     Join(hooks);
-    EXPECT_EQ(hooks.Of("message"),
-              Texts{"Часть " + Piece(2) +
-                    " повреждена или изменена после разделения: её сумма SHA-256 не совпадает с "
-                    "указанной в film.avi.sha256. Соединение прервано."});
-    EXPECT_EQ(hooks.Of("ask"), Texts{Ask(2)}) << "disk 3 is never asked for";
+    EXPECT_EQ(hooks.Of("message"), Texts{LostOnDisk(2)});
+    EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(2), AskPast(3), AskVolume("", 1)}));
+    EXPECT_EQ(hooks.Of("status").back(), Stopped());
     ExpectNothingWritten();
 }
 
@@ -134,7 +161,7 @@ TEST_F(DiskJoin, CancelOrAStopEndsTheJoinWithNoOutputAndNoGatheringFile) {
     drive.Insert(1);
     DiskSwapHooks cancelled(drive, {2, 0});
     Join(cancelled);
-    EXPECT_EQ(cancelled.Of("ask"), (Texts{Ask(2), Ask(3)}));
+    EXPECT_EQ(cancelled.Of("choose"), (Texts{Ask(2), Ask(3)}));
     EXPECT_TRUE(cancelled.Of("message").empty());
     EXPECT_EQ(cancelled.Of("status").back(), Stopped());
     ExpectNothingWritten();
@@ -149,7 +176,7 @@ TEST_F(DiskJoin, CancelOrAStopEndsTheJoinWithNoOutputAndNoGatheringFile) {
             stopped.stopAtYield = stopped.yields + 2;
     };
     Join(stopped);
-    EXPECT_EQ(stopped.Of("ask"), Texts{Ask(2)});
+    EXPECT_EQ(stopped.Of("choose"), Texts{Ask(2)});
     EXPECT_TRUE(stopped.Of("message").empty());
     EXPECT_EQ(stopped.Of("status").back(), Stopped());
     ExpectNothingWritten();
@@ -159,14 +186,14 @@ TEST_F(DiskJoin, StartingFromTheLastDiskAsksForPiece1First) {
     drive.Insert(3);
     DiskSwapHooks hooks(drive, {1, 2, 3});
     Join(hooks, 3);
-    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(1), Ask(2), Ask(3)}));
+    EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(1), Ask(2), Ask(3)}));
     ExpectJoined(hooks);
     // From disk 2 alike.
     drive.Insert(2);
     WriteWholeFile(target / "film.avi", "the old file");
     DiskSwapHooks again(drive, {1, 2, 3});
     Join(again, 2);
-    EXPECT_EQ(again.Of("ask"), (Texts{Ask(1), Ask(2), Ask(3)}));
+    EXPECT_EQ(again.Of("choose"), (Texts{Ask(1), Ask(2), Ask(3)}));
     ExpectJoined(again);
 }
 
@@ -179,7 +206,7 @@ TEST_F(DiskJoin, TheOutputFolderOnTheSwappedDriveIsRefusedBeforeAnything) {
               Texts{"Папка " + onDrive + " для соединёного файла находится на диске " +
                     drive.Root() +
                     ", в котором сменяются диски с частями. Выберите папку на другом диске."});
-    EXPECT_TRUE(hooks.Of("ask").empty());
+    EXPECT_TRUE(hooks.Of("choose").empty());
     EXPECT_FALSE(FileExists(onDrive)) << "the folder is not made";
 }
 
@@ -196,7 +223,7 @@ TEST_F(DiskJoin, ASetCopiedIntoOneFolderJoinsAsBeforeWithoutAPrompt) {
             MoveFileA((folder / name).c_str(), (drive.Root() + name).c_str());
     DiskSwapHooks hooks(drive, Texts{});
     Join(hooks, 2);
-    EXPECT_TRUE(hooks.Of("ask").empty());
+    EXPECT_TRUE(hooks.Of("choose").empty());
     EXPECT_EQ(hooks.Of("message"), Texts{Done() + "\r\nВсе части проверены по film.avi.sha256."});
     EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
 
@@ -207,7 +234,7 @@ TEST_F(DiskJoin, ASetCopiedIntoOneFolderJoinsAsBeforeWithoutAPrompt) {
     DiskSwapHooks fixed(drive, Texts{});
     JoinPieces(Piece(1), target.Path(), fixed,
                JoinSystem{[](const std::string&) { return std::optional<std::string>(); }});
-    EXPECT_TRUE(fixed.Of("ask").empty());
+    EXPECT_TRUE(fixed.Of("choose").empty());
     ASSERT_EQ(fixed.Of("message").size(), 1u);
     EXPECT_NE(fixed.Of("message")[0].find(" не полон: "), std::string::npos);
 }
@@ -224,7 +251,7 @@ TEST_F(DiskJoin, ADiskWithoutACheckFileOrWithAGarbledOneIsAskedForAgain) {
         if (prompt == 3) WriteWholeFile(path, check);
     };
     Join(hooks);
-    const Texts asked = hooks.Of("ask");
+    const Texts asked = hooks.Of("choose");
     ASSERT_EQ(asked.size(), 4u);
     EXPECT_EQ(asked[1],
               "На диске " + Letter() + " нет файла проверки film.avi.sha256.\r\n" + Ask(2));
@@ -245,7 +272,7 @@ TEST_F(DiskJoin, AFileThatDiffersFromTheLastDisksWholeFileLineIsNotWritten) {
     drive.Insert(1);
     DiskSwapHooks hooks(drive, {2, 3});
     Join(hooks);
-    EXPECT_EQ(hooks.Of("ask"), (Texts{Ask(2), Ask(3)}));
+    EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(2), Ask(3)}));
     EXPECT_EQ(hooks.Of("message"), Texts{"Соединённый файл film.avi не совпадает со своей строкой "
                                          "в film.avi.sha256: файл не записан."});
     ExpectNothingWritten();
@@ -263,7 +290,7 @@ TEST_F(DiskJoin, AWholeSetOnTheDriveWithOnePieceLostIsRebuiltWhereItIs) {
     ASSERT_TRUE(RemoveFile(Piece(2)));
     DiskSwapHooks hooks(drive, Texts{});
     Join(hooks);
-    EXPECT_TRUE(hooks.Of("ask").empty()) << "no disk is asked for";
+    EXPECT_TRUE(hooks.Of("choose").empty()) << "no disk is asked for";
     EXPECT_EQ(hooks.Of("message"),
               Texts{Done() + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 2 "
                              "восстановлена по film.avi.par2."});
@@ -273,7 +300,7 @@ TEST_F(DiskJoin, AWholeSetOnTheDriveWithOnePieceLostIsRebuiltWhereItIs) {
     WriteWholeFile(target / "film.avi", "the old file");
     DiskSwapHooks asked(drive, {0});
     Join(asked);
-    EXPECT_EQ(asked.Of("ask"), Texts{Ask(2)});
+    EXPECT_EQ(asked.Of("choose"), Texts{Ask(2)});
     ExpectNothingWritten();
 }
 
@@ -292,7 +319,7 @@ TEST_F(DiskJoin, AWholeSetOnTheDriveIsRebuiltWhereItIsWhileItsSlicesSuffice) {
     ASSERT_TRUE(RemoveFile(Piece(2)));
     DiskSwapHooks hooks(drive, Texts{});
     Join(hooks);
-    EXPECT_TRUE(hooks.Of("ask").empty()) << "no disk is asked for";
+    EXPECT_TRUE(hooks.Of("choose").empty()) << "no disk is asked for";
     EXPECT_EQ(hooks.Of("message"),
               Texts{Done() + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасти 1, 2 "
                              "восстановлены по film.avi.par2."});
@@ -301,6 +328,115 @@ TEST_F(DiskJoin, AWholeSetOnTheDriveIsRebuiltWhereItIsWhileItsSlicesSuffice) {
     WriteWholeFile(target / "film.avi", "the old file");
     DiskSwapHooks asked(drive, {0});
     Join(asked);
-    EXPECT_EQ(asked.Of("ask"), Texts{Ask(1)});
+    EXPECT_EQ(asked.Of("choose"), Texts{Ask(1)});
     ExpectNothingWritten();
+}
+
+namespace {
+
+// Disk sets with recovery volumes, laid out as the disk method lays them (DiskVolumeSets.cpp),
+// each test making its own in place of the fixture's.
+struct VolumeDiskJoin : DiskJoin {
+    void SetUp() override { WriteWholeFile(target / "film.avi", "the old file"); }
+
+    // Pieces of 4000, 4000 and 2000 bytes on disks 1 to 3, then the volumes not on disk 3.
+    size_t WriteVolumes(uint32_t slices, uint32_t onLast, bool oldStyle = false) {
+        return drive.WriteVolumeSet("film.avi", bytes, 4000, slices, onLast, oldStyle);
+    }
+
+    void ExpectRebuilt(const DiskSwapHooks& hooks, int disks, const std::string& rebuilt) {
+        EXPECT_EQ(hooks.Of("message").back(),
+                  Done() + "\r\nВсе части проверены по film.avi.sha256.\r\nНабор частей собран с " +
+                      std::to_string(disks) + (disks == 1 ? " диска." : " дисков.") + "\r\n" +
+                      rebuilt);
+        EXPECT_EQ(hooks.Of("status").back(), Done());
+        EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
+        EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"}) << "no work file is left";
+    }
+};
+
+} // namespace
+
+// Disk 2 is not there: piece 3 waits in a work file, the volume on the last disk rebuilds
+// piece 2 from piece 1 in the gathering file and piece 3 in its work file.
+TEST_F(VolumeDiskJoin, ALostDiskIsRebuiltFromTheVolumeOnTheLastDisk) {
+    ASSERT_EQ(WriteVolumes(1, 1), 3u);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {DiskSwapHooks::kNotThere, 3});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(2), AskPast(3)}));
+    ExpectRebuilt(hooks, 2, "Часть 2 восстановлена по томам восстановления.");
+    EXPECT_EQ(hooks.Of("message").size(), 1u);
+}
+
+// Piece 3 fails its line in the drive after disk 2 was not there; disk 3 holds one volume and
+// disk 4 the other, asked for by the name the volumes of a disk set have.
+TEST_F(VolumeDiskJoin, ALostDiskAndADamagedPieceAreRebuiltFromVolumesOnTwoDisks) {
+    ASSERT_EQ(WriteVolumes(2, 1), 4u);
+    std::string piece = ReadWholeFile(drive.Disk(3) + "film.avi_3.brf");
+    piece[10] ^= 0x01;
+    WriteWholeFile(drive.Disk(3) + "film.avi_3.brf", piece);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {DiskSwapHooks::kNotThere, 3, 4});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("choose"),
+              (Texts{Ask(2), AskPast(3), AskVolume("film.avi.vol1+1.par2", 1)}));
+    EXPECT_EQ(hooks.Of("message")[0], LostOnDisk(3));
+    ExpectRebuilt(hooks, 1, "Части 2, 3 восстановлены по томам восстановления.");
+}
+
+// Piece 2 fails its line on the way into the gathering file, and the last disk is lost: its
+// count comes from a volume disk's check file, the volume on the lost disk is answered "Нет",
+// and the next one is asked for; the whole file's digest is taken anew over piece 1.
+TEST_F(VolumeDiskJoin, TheLastDiskLostIsCountedFromAVolumeDisk) {
+    ASSERT_EQ(WriteVolumes(3, 1), 5u);
+    std::string piece = ReadWholeFile(drive.Disk(2) + "film.avi_2.brf");
+    piece[3999] ^= 0x40;
+    WriteWholeFile(drive.Disk(2) + "film.avi_2.brf", piece);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {2, DiskSwapHooks::kNotThere, 4, DiskSwapHooks::kNotThere, 5});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("choose"),
+              (Texts{Ask(2), AskPast(3), AskPast(4), AskVolume("film.avi.vol0+1.par2", 1),
+                     AskVolume("film.avi.vol2+1.par2", 1)}));
+    EXPECT_EQ(hooks.Of("message")[0], LostOnDisk(2));
+    EXPECT_EQ(hooks.Of("list").back(), Piece(1) + " " + Piece(2) + " " + Piece(3));
+    ExpectRebuilt(hooks, 1, "Части 2, 3 восстановлены по томам восстановления.");
+}
+
+// Two disks lost and one volume: the question says how many more volumes the rebuild needs,
+// a disk without new ones is told, and Cancel writes nothing and leaves no work file.
+TEST_F(VolumeDiskJoin, MoreLostThanVolumesAsksForMoreAndCancelWritesNothing) {
+    ASSERT_EQ(drive.WriteVolumeSet("film.avi", bytes, 2500, 1, 1), 4u);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {DiskSwapHooks::kNotThere, DiskSwapHooks::kNotThere, 4, 4, 0});
+    // While more volumes are asked for, piece 4 waits in a work file and the recovery files
+    // read lie copied beside the gathering file.
+    Texts waiting;
+    hooks.before = [&](size_t prompt) {
+        if (prompt == 5) waiting = FolderEntries(target.Path());
+    };
+    Join(hooks);
+    const std::string none = "На диске " + Letter() +
+                             " нет томов восстановления набора film.avi, которые ещё не прочитаны.";
+    EXPECT_EQ(hooks.Of("choose"),
+              (Texts{Ask(2), AskPast(3), AskPast(4), AskVolume("film.avi.vol1+1.par2", 1),
+                     none + "\r\n" + AskVolume("film.avi.vol1+1.par2", 1)}));
+    EXPECT_TRUE(hooks.Of("message").empty());
+    EXPECT_EQ(waiting.size(), 5u) << "the old file, the gathering file, piece 4 and two copies";
+    EXPECT_EQ(std::count(waiting.begin(), waiting.end(), "film.avi.~part4"), 1);
+    EXPECT_EQ(hooks.Of("status").back(), Stopped());
+    ExpectNothingWritten();
+}
+
+// An older disk set: one "film.avi.par2" holding the slice on the last disk, which its check
+// file does not list. Disk 3 of 4 is lost: pieces 1 and 2 are read for the rebuild where they
+// lie in the gathering file.
+TEST_F(VolumeDiskJoin, AnOlderSetWithOneRecoveryFileOnTheLastDiskIsRebuilt) {
+    ASSERT_EQ(drive.WriteVolumeSet("film.avi", bytes, 2500, 1, 0, true), 4u);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {2, DiskSwapHooks::kNotThere, 4});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(2), Ask(3), AskPast(4)}));
+    ExpectRebuilt(hooks, 3, "Часть 3 восстановлена по film.avi.par2.");
 }
