@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DiskSets.h"
 #include "engine/checkfile/SetCheck.h"
 #include "engine/digest/Sha256.h"
@@ -89,7 +91,7 @@ struct VolumeSplit {
     }
 
     // Joins the gathered set with those pieces removed; the join's messages.
-    Texts JoinWithout(std::initializer_list<int64_t> lost) {
+    Texts JoinWithout(const std::vector<int64_t>& lost) {
         const std::string all = Gathered();
         for (const int64_t n : lost) RemoveFile(PiecePath(all, "film.avi", n));
         RecordingHooks join;
@@ -156,5 +158,61 @@ TEST(DiskVolumes, OnDisksOfOneSizeEveryVolumeIsWrittenAndTheJoinRebuildsTwoLostP
               Texts{"Востановление файла " + split.temp.Path() +
                     "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\n"
                     "Части 2, 4 восстановлены по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(split.temp / "out\\film.avi") == split.bytes);
+}
+
+// Cancel at the second volume's prompt keeps the set with the first volume; the user learns how
+// many lost pieces it survives. One piece lost is still rebuilt.
+TEST(DiskVolumes, CancelAtAVolumesPromptKeepsTheSetWithTheVolumesWritten) {
+    // The pieces' prompts (OK), the first volume's (OK), the second's (Cancel).
+    VolumeSplit count(40000, 3);
+    int64_t pieces = 0;
+    while (FileExists(PiecePath(count.drive.Disk(pieces + 1), "film.avi", pieces + 1))) ++pieces;
+    std::deque<bool> answers(static_cast<size_t>(pieces) + 1, true);
+    answers.push_back(false);
+    VolumeSplit split(40000, 3, answers);
+    EXPECT_EQ(split.hooks.Of("message"),
+              (Texts{"Записано томов восстановления: 1 из 3. Набор частей восстановит не более 1 "
+                     "потерянной части.",
+                     "Разделение файла film.avi завершенно\r\nЗаписано томов восстановления: 1 "
+                     "из 3."}));
+    EXPECT_EQ(split.hooks.disks, static_cast<size_t>(pieces) + 1);
+    const std::string volumeDisk = split.drive.Disk(pieces + 1);
+    EXPECT_EQ(FolderEntries(volumeDisk), (Texts{"film.avi.sha256", "film.avi.vol0+1.par2"}));
+    ExpectCheckFileTrue(volumeDisk, pieces, {"film.avi.vol0+1.par2"});
+    EXPECT_EQ(split.JoinWithout({3}),
+              Texts{"Востановление файла " + split.temp.Path() +
+                    "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\n"
+                    "Часть 3 восстановлена по film.avi.par2."});
+}
+
+// More volumes asked than the disks took pieces: one a piece, named by the one digit of the
+// highest exponent; together they rebuild every piece but the first, all lost.
+TEST(DiskVolumes, MoreVolumesThanPiecesAreAsManyAsThePieces) {
+    VolumeSplit split(20000, 32);
+    int64_t pieces = 0;
+    while (FileExists(PiecePath(split.drive.Disk(pieces + 1), "film.avi", pieces + 1))) ++pieces;
+    ASSERT_GE(pieces, 2);
+    ASSERT_LT(pieces, 10);
+    Texts volumes;
+    for (int64_t e = 0; e < pieces; ++e)
+        volumes.push_back("film.avi.vol" + std::to_string(e) + "+1.par2");
+    EXPECT_EQ(split.hooks.Of("message"),
+              Texts{"Разделение файла film.avi завершенно\r\nЗаписано томов восстановления: " +
+                    std::to_string(pieces) + " из " + std::to_string(pieces) + "."});
+    Texts all;
+    for (size_t d = 1; d <= split.hooks.disks; ++d)
+        for (const std::string& name : FolderEntries(split.drive.Disk(d)))
+            if (name.find(".par2") != std::string::npos) all.push_back(name);
+    Texts expected = volumes;
+    expected.insert(expected.begin(), "film.avi.par2");
+    std::sort(all.begin(), all.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(all, expected);
+    std::vector<int64_t> lost;
+    for (int64_t n = 2; n <= pieces; ++n) lost.push_back(n);
+    const Texts joined = split.JoinWithout(lost);
+    ASSERT_EQ(joined.size(), 1u);
+    EXPECT_NE(joined[0].find(" восстановлен"), std::string::npos);
     EXPECT_TRUE(ReadWholeFile(split.temp / "out\\film.avi") == split.bytes);
 }
