@@ -8,6 +8,7 @@
 #include "engine/pieces/PieceSet.h"
 #include "engine/pieces/SplitLimits.h"
 #include "engine/recovery/Par2.h"
+#include "engine/split/DiskVolumes.h"
 #include "engine/split/Split.h"
 #include "engine/system/Text.h"
 #include "ui/Applet.h"
@@ -43,8 +44,10 @@ int64_t PlannedPieces(MainWindow* w) {
 }
 
 // The most pieces the recovery file may be asked to rebuild: the pieces planned, within the
-// format's limit (any of it while the plan is not known).
+// format's limit (any of it while the plan is not known); onto disks, whose pieces are known
+// only at the end, the volumes a disk set may have.
 int64_t MostRecoverySlices(MainWindow* w) {
+    if (IsChecked(w->DiskRadio)) return MostDiskVolumes;
     const int64_t planned = PlannedPieces(w);
     return planned > 0 ? std::min(planned, Par2MostPieces) : Par2MostPieces;
 }
@@ -62,9 +65,9 @@ void KeepRecoverySlicesInRange(MainWindow* w) {
     if (GetText(w->RecoverySlicesBox) != shown) SetText(w->RecoverySlicesBox, shown);
 }
 
-// The field counts only while the box is checked, and a disk set keeps one recovery slice.
+// The field counts only while the box is checked.
 void EnableRecoverySlices(MainWindow* w) {
-    const bool on = IsChecked(w->RecoveryBox) && !IsChecked(w->DiskRadio);
+    const bool on = IsChecked(w->RecoveryBox);
     SetEnabled(w->RecoverySlicesBox, on);
     SetEnabled(w->RecoverySlicesArrows, on);
 }
@@ -156,7 +159,7 @@ void StartSplit(MainWindow* w, Control*) {
     request.sizeValue = ParseDecimalWide(GetText(w->SizeBox));
     request.unitMultiplier = CurrentUnitMultiplier(w);
     request.recovery = IsChecked(w->RecoveryBox);
-    request.recoverySlices = request.method == SplitMethod::OntoDisks ? 1 : RecoverySlices(w);
+    request.recoverySlices = RecoverySlices(w);
     RememberFolder(w, request.targetFolder);
     OperationGuard guard(w);
     WindowHooks hooks(w);

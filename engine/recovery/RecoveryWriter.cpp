@@ -114,6 +114,7 @@ class Parity : public FeedWork {
         first = Md5();
     }
     uint64_t PieceLength() const { return pieceDone_; }
+    bool Xored() const { return xored_; }
 
     uint32_t crc = 0; // of the piece so far
     Md5 first;        // of the piece's first bytes so far
@@ -142,7 +143,8 @@ struct RecoveryWriter::State {
     State(const std::string& path, uint32_t count) : workPath(path), file(path), slices(count) {}
     std::string workPath;
     WorkFile file;
-    const uint32_t slices;
+    uint32_t slices;
+    uint64_t sliceSize = 0; // once complete
     std::unique_ptr<Parity> parity;
     int parityLane = -1;
     std::vector<Ended> pieces;
@@ -187,7 +189,7 @@ void RecoveryWriter::EndPiece(HashFeed& feed, const std::string& pieceName, cons
 void RecoveryWriter::ExpectLastPiece(const std::string& pieceName, uint64_t length,
                                      uint64_t sliceSize) {
     State& s = *state_;
-    if (!s.parity || s.slices > 1) return;
+    if (!s.parity || !s.parity->Xored()) return;
     std::vector<Par2Piece> described;
     for (const Ended& ended : s.pieces) {
         Par2Piece piece;
@@ -207,6 +209,16 @@ void RecoveryWriter::ExpectLastPiece(const std::string& pieceName, uint64_t leng
 int64_t RecoveryWriter::Pieces() const { return static_cast<int64_t>(state_->pieces.size()); }
 
 uint64_t RecoveryWriter::FileBytes() const { return state_->fileBytes; }
+
+uint32_t RecoveryWriter::Slices() const { return state_->slices; }
+
+uint64_t RecoveryWriter::RecoveryPacketBytes() const {
+    return Par2RecoveryPacketSize(state_->sliceSize);
+}
+
+void RecoveryWriter::LimitSlices(uint32_t most) {
+    state_->slices = std::clamp<uint32_t>(state_->slices, 1, std::max<uint32_t>(1, most));
+}
 
 namespace {
 
@@ -234,9 +246,11 @@ std::vector<Par2Piece> Describe(const std::vector<Ended>& pieces, uint64_t slice
 SlicesMade RecoveryWriter::Complete(const std::string& sourcePath,
                                     const std::function<bool(uint64_t done)>& keepGoing) {
     State& s = *state_;
-    if (s.slices == 1) return Complete() ? SlicesMade::Made : SlicesMade::Failed;
+    // The lane's XOR is the one slice already; a limited count of one is made like more.
+    if (s.parity && s.parity->Xored()) return Complete() ? SlicesMade::Made : SlicesMade::Failed;
     if (!Ready() || !s.parity || s.pieces.empty()) return SlicesMade::Failed;
     const uint64_t slice = Par2SliceSize(s.parity->length);
+    s.sliceSize = slice;
     const std::vector<Par2Piece> described = Describe(s.pieces, slice);
     const Par2Description set = DescribeSet(slice, described, RecoveryCreator);
     SliceInputs inputs;
@@ -260,8 +274,9 @@ SlicesMade RecoveryWriter::Complete(const std::string& sourcePath,
 
 bool RecoveryWriter::Complete() {
     State& s = *state_;
-    if (!Ready() || !s.parity || s.pieces.empty() || s.slices != 1) return false;
+    if (!Ready() || !s.parity || s.pieces.empty() || !s.parity->Xored()) return false;
     const uint64_t slice = Par2SliceSize(s.parity->length);
+    s.sliceSize = slice;
     // The slice is the XOR of the pieces zero-padded to its size: the bytes past the longest
     // piece are zeros.
     if (!s.file.EndAt(kDataOffset + slice)) return false;

@@ -43,6 +43,12 @@ class RecoveryWriter {
     int64_t Pieces() const;
     // The bytes the finished file holds.
     uint64_t FileBytes() const;
+    // The recovery slices the file holds, and the bytes of each one's packet once complete.
+    uint32_t Slices() const;
+    uint64_t RecoveryPacketBytes() const;
+    // No more recovery slices than most (at least one): a set on disks learns its piece count
+    // only at its end. Before Complete.
+    void LimitSlices(uint32_t most);
     // Makes the work file the whole recovery file of the pieces ended, written to the disk;
     // false when it cannot be. One recovery slice only.
     bool Complete();

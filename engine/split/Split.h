@@ -20,7 +20,7 @@ struct SplitRequest {
     int64_t sizeValue = 0;      // the size box's number, in units
     int64_t unitMultiplier = 1; // bytes per unit
     bool recovery = false;      // "<file name>.par2" beside the set, when it can have one
-    int64_t recoverySlices = 1; // the pieces it rebuilds, by size or count (a disk set: 1)
+    int64_t recoverySlices = 1; // the pieces it rebuilds (a disk set: its volumes)
 };
 
 // The free bytes of the disk at a root such as "A:\"; nothing when it cannot be measured.

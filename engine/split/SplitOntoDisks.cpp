@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "engine/recovery/Par2.h"
+#include "engine/split/DiskVolumes.h"
 #include "engine/split/SplitRun.h"
 
 namespace {
@@ -37,21 +39,26 @@ class DiskSplitter {
         if (!hooks_.AskOkCancel(InsertDiskText())) return false;
         DiskRoom disk = PrepareDisk(1);
         if (disk.HoldsWhole(run_.FileSize())) return CopyWholeFile();
-        if (run_.Request().recovery) run_.BeginRecoveryInTemp();
+        if (run_.Request().recovery) {
+            run_.BeginRecoveryInTemp();
+            KeepRoom(disk, 1);
+        }
         FileStream source;
         if (!run_.OpenSource(source)) return false;
-        int64_t written = 0;
         for (int64_t n = 1;;) {
             if (!WaitForRoom(disk, n)) return false;
             const int64_t size = static_cast<int64_t>(std::min<uint64_t>(
-                disk.PieceRoom(), static_cast<uint64_t>(run_.FileSize() - written)));
-            const std::optional<int64_t> taken = WritePiece(source, n, written, size);
+                disk.PieceRoom(), static_cast<uint64_t>(run_.FileSize() - written_)));
+            const std::optional<int64_t> taken = WritePiece(source, n, written_, size);
             if (!taken) return false;
             // A disk that took nothing leaves its piece number to the next one.
             if (*taken > 0) {
-                written += *taken;
+                written_ += *taken;
+                // Before piece n's line: the bytes with it and the whole file's.
+                const uint64_t setCheckBytes = run_.CheckFileBytesWith(n);
                 if (!run_.NotePiece(n)) return false;
-                if (written == run_.FileSize()) return run_.NoteWhole() && FinishRecovery();
+                if (written_ == run_.FileSize())
+                    return run_.NoteWhole() && FinishRecovery(n, setCheckBytes);
                 if (!run_.FlushCheckFile()) return false;
                 run_.LeaveCheckFileOnDisk();
                 ++n;
@@ -83,25 +90,56 @@ class DiskSplitter {
         return disk;
     }
 
+    uint64_t Cluster() const {
+        return std::max<uint32_t>(1, system_.clusterSize(Root()).value_or(kUsualCluster));
+    }
+
     // The disk in the drive, with room kept for the check file with piece n's line and the
     // whole file's, whole clusters of it.
     DiskRoom PrepareDisk(int64_t n) const {
         DiskRoom disk = MeasureDisk();
-        if (run_.Digests().Active()) {
-            const uint64_t cluster =
-                std::max<uint32_t>(1, system_.clusterSize(Root()).value_or(kUsualCluster));
-            disk.checkRoom =
-                std::max<uint64_t>(1, (run_.CheckFileBytesWith(n) + cluster - 1) / cluster) *
-                cluster;
-        }
+        KeepRoom(disk, n);
         return disk;
     }
 
-    // The recovery file onto the last disk, or one more; false on a stop.
-    bool FinishRecovery() {
-        const auto room = [this] { return MeasureDisk().PieceRoom(); };
-        return run_.Recovery().FinishOnDisks(hooks_,
-                                             {letter_, room, [this] { return run_.KeepGoing(); }});
+    void KeepRoom(DiskRoom& disk, int64_t n) const {
+        if (!run_.Digests().Active()) return;
+        const uint64_t cluster = Cluster();
+        disk.checkRoom =
+            std::max<uint64_t>(1, (run_.CheckFileBytesWith(n) + cluster - 1) / cluster) * cluster;
+        if (run_.Recovery().Active()) disk.checkRoom = KeptForVolumes(disk, n, cluster);
+    }
+
+    // A volume is its slice, as large as the largest piece, and packets besides: on disks of
+    // one size a piece that filled its disk would leave a volume no disk to go onto. So every
+    // piece disk keeps the room a volume needs besides its slice, and that of a volume disk's
+    // check file, which lists every piece. The pieces are counted by this disk's room, with a
+    // margin for later disks that take less.
+    uint64_t KeptForVolumes(const DiskRoom& disk, int64_t n, uint64_t cluster) const {
+        const uint64_t room = std::max<uint64_t>(1, disk.PieceRoom());
+        const uint64_t rest = static_cast<uint64_t>(run_.FileSize() - written_);
+        const int64_t estimate = n - 1 + static_cast<int64_t>((rest + room - 1) / room);
+        const int64_t pieces = std::min(Par2MostPieces, estimate + estimate / 2 + 2);
+        return VolumeRoomBesideSlice(name_, pieces, n, run_.CheckFileBytesWith(n), cluster);
+    }
+
+    // The recovery files onto the last disk, piece n's, and more; false on a stop.
+    bool FinishRecovery(int64_t n, uint64_t setCheckBytes) {
+        VolumeDisks disks;
+        disks.letter = letter_;
+        disks.folder = run_.Request().targetFolder;
+        disks.freeBytes = [this] { return MeasureDisk().PieceRoom(); };
+        disks.cluster = [this] { return Cluster(); };
+        disks.keepGoing = [this] { return run_.KeepGoing(); };
+        disks.clearDisk = [this] {
+            return run_.Recovery().ClearRecoveryFiles([this] { return run_.KeepGoing(); });
+        };
+        disks.setCheckBytes = setCheckBytes;
+        disks.saveCheckFile = [this, n] { return run_.SaveSetCheckFile(n + 1); };
+        disks.noteFile = [this](const std::string& digits, const std::string& name) {
+            return run_.NoteRecoveryFile(digits, name);
+        };
+        return run_.Recovery().FinishOnDisks(hooks_, disks);
     }
 
     // Asks for another disk while the one in the drive has no room; false on Cancel.
@@ -129,6 +167,7 @@ class DiskSplitter {
     const SplitSystem& system_;
     const std::string& name_;
     const std::string letter_;
+    int64_t written_ = 0; // of the source, onto the disks so far
 };
 
 // Writes piece n, size bytes from byte start of the source, onto the disk in the drive.

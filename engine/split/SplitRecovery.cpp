@@ -48,8 +48,13 @@ SplitRecovery::~SplitRecovery() {
 
 std::optional<RecoveryNameHolder>
 SplitRecovery::Judge(const std::function<bool()>& keepGoing) const {
-    if (!IsExistingFile(FinalPath())) return RecoveryNameHolder::Nobody;
-    const RecoveryFileReading reading = ReadRecoveryFile(FinalPath(), keepGoing);
+    return JudgeFile(FinalPath(), keepGoing);
+}
+
+std::optional<RecoveryNameHolder>
+SplitRecovery::JudgeFile(const std::string& path, const std::function<bool()>& keepGoing) const {
+    if (!IsExistingFile(path)) return RecoveryNameHolder::Nobody;
+    const RecoveryFileReading reading = ReadRecoveryFile(path, keepGoing);
     if (reading.stopped) return std::nullopt;
     // A file that cannot be read as a whole recovery file is no proof of a set of ours.
     return reading.set && NamesThisSet(*reading.set) ? RecoveryNameHolder::ThisName
@@ -75,13 +80,41 @@ bool SplitRecovery::JudgeBeside(const std::function<bool()>& keepGoing) {
     return holder.has_value();
 }
 
+namespace {
+
+// The names of the set's recovery files in the folder: "<file name>.par2" and its volumes.
+std::vector<std::string> RecoveryFilesIn(const std::string& folder, const std::string& fileName) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "*.par2").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            IsRecoveryFileOf(entry.cFileName, fileName))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>>
+SplitRecovery::ClearRecoveryFiles(const std::function<bool()>& keepGoing) {
+    std::vector<std::string> others;
+    for (const std::string& name : RecoveryFilesIn(folder_, fileName_)) {
+        const std::optional<RecoveryNameHolder> holder = JudgeFile(folder_ + name, keepGoing);
+        if (!holder) return std::nullopt;
+        // An older set's file would "repair" the new pieces back into the old ones.
+        if (*holder == RecoveryNameHolder::ThisName) RemoveFile(folder_ + name);
+        if (*holder == RecoveryNameHolder::Other) others.push_back(name);
+    }
+    otherLeft_ = otherLeft_ || !others.empty();
+    return others;
+}
+
 bool SplitRecovery::ClearOnDisk(const std::function<bool()>& keepGoing) {
-    const std::optional<RecoveryNameHolder> holder = Judge(keepGoing);
-    if (!holder) return false;
-    // An older set's file would "repair" the new pieces back into the old ones.
-    if (*holder == RecoveryNameHolder::ThisName) RemoveFile(FinalPath());
-    otherLeft_ = otherLeft_ || *holder == RecoveryNameHolder::Other;
-    return true;
+    return ClearRecoveryFiles(keepGoing).has_value();
 }
 
 std::string SplitRecovery::DoneLine() const {
@@ -89,9 +122,12 @@ std::string SplitRecovery::DoneLine() const {
     if (wanted_)
         return "Файл восстановления не записан: файл " + name +
                " в папке принадлежит не этому набору частей.";
+    std::string lines;
     if (holder_ == RecoveryNameHolder::Other || otherLeft_)
-        return "Файл " + name + " в папке не принадлежит набору частей и оставлен как есть.";
-    return {};
+        lines = "Файл " + name + " в папке не принадлежит набору частей и оставлен как есть.";
+    if (volumesMade_ > 0)
+        lines += (lines.empty() ? "" : "\r\n") + VolumesDoneLine(volumesWritten_, volumesMade_);
+    return lines;
 }
 
 void SplitRecovery::BeginBeside(SplitHooks& hooks, HashFeed* feed, const PiecePlan& plan) {
@@ -121,8 +157,8 @@ void SplitRecovery::BeginInTemp(SplitHooks& hooks, HashFeed* feed) {
                           RecoveryFileName(fileName_) + ". Разделение пойдёт без него.");
         return;
     }
-    // A disk set keeps one recovery slice: the pieces' sizes are known only disk by disk.
-    slices_ = 1;
+    // The piece count is known only at the end, where the count is limited to it.
+    slices_ = static_cast<uint32_t>(std::clamp<int64_t>(slicesAsked_, 1, MostDiskVolumes));
     Begin(hooks, feed, 0, path);
     // GetTempFileNameA made the file; without a writer nobody else removes it.
     if (!writer_) RemoveFile(path);
@@ -141,9 +177,10 @@ void SplitRecovery::EndPiece(HashFeed& feed, int64_t pieceNumber) {
 }
 
 SlicesMade SplitRecovery::Complete(SplitHooks& hooks) {
-    if (slices_ == 1) return writer_->Complete() ? SlicesMade::Made : SlicesMade::Failed;
-    // The source is read once more: the user sees that pass and can stop it.
-    hooks.SetStatus("Создание файла восстановления " + RecoveryFileName(fileName_));
+    // Several slices: the source is read once more, and the user sees that pass and can stop
+    // it. One is the lane's XOR, complete already.
+    if (slices_ > 1)
+        hooks.SetStatus("Создание файла восстановления " + RecoveryFileName(fileName_));
     const int64_t total = static_cast<int64_t>(LookupFileSize(sourcePath_));
     return writer_->Complete(sourcePath_, [&](uint64_t done) {
         const int64_t at = static_cast<int64_t>(done);
@@ -193,22 +230,7 @@ void SplitRecovery::GiveUp(SplitHooks& hooks, const std::string& text) {
     hooks.ShowMessage(text);
 }
 
-bool SplitRecovery::CopyOnto(const Disks& disks, bool& stopped) {
-    const std::string part = FinalPath() + ".~part";
-    FileStream source = OpenReadStream(writer_->WorkPath());
-    FileStream target = OpenWriteStream(part);
-    const int64_t size = static_cast<int64_t>(writer_->FileBytes());
-    const CopyResult copied =
-        CopyStreamBytes(target, source, size, [&](int64_t) { return disks.keepGoing(); });
-    stopped = copied.stopped;
-    const bool whole = !copied.stopped && copied.written == size && target.Flush();
-    target.Close();
-    if (whole && ReplaceFileWith(part, FinalPath())) return true;
-    RemoveFile(part);
-    return false;
-}
-
-bool SplitRecovery::FinishOnDisks(SplitHooks& hooks, const Disks& disks) {
+bool SplitRecovery::FinishOnDisks(SplitHooks& hooks, const VolumeDisks& disks) {
     const std::string name = RecoveryFileName(fileName_);
     const std::string without =
         "Набор частей полон и проверяется по файлу проверки, но файла восстановления " + name +
@@ -221,45 +243,32 @@ bool SplitRecovery::FinishOnDisks(SplitHooks& hooks, const Disks& disks) {
     }
     if (!writer_) return true;
     feed_->Rest(ParityLane);
-    if (!writer_->Complete()) {
+    // No more recovery slices than pieces: as many rebuild every piece.
+    writer_->LimitSlices(static_cast<uint32_t>(writer_->Pieces()));
+    slices_ = writer_->Slices();
+    const SlicesMade made = Complete(hooks);
+    writer_->Close();
+    if (made == SlicesMade::Stopped) {
+        Drop();
+        hooks.ShowMessage(VolumesLeftText(0, slices_));
+        return false;
+    }
+    if (made == SlicesMade::Failed) {
         GiveUp(hooks, "Невозможно записать файл " + writer_->WorkPath() + ". " + without);
         return true;
     }
-    writer_->Close();
-    const uint64_t size = writer_->FileBytes();
-    std::string why; // what kept the disk before from taking it, when not its room
-    for (bool lastDisk = true;; lastDisk = false) {
-        if (!lastDisk) {
-            const std::string ask =
-                why + "Вставте другой диск " + disks.letter + " для записи файла восстановления " +
-                name + " (" + DecimalText(static_cast<int64_t>(size)) + " байт) и нажмите Ок.";
-            if (!hooks.AskOkCancel(ask)) {
-                GiveUp(hooks, "Файл восстановления " + name + " не записан. " + without);
-                return true;
-            }
-        }
-        why.clear();
-        if (disks.room() < size) continue;
-        const std::optional<RecoveryNameHolder> holder = Judge(disks.keepGoing);
-        if (!holder) {
-            Drop();
-            return false;
-        }
-        if (*holder == RecoveryNameHolder::Other) {
-            otherLeft_ = true;
-            why = "Файл " + name + " на диске " + disks.letter +
-                  ":\\ принадлежит не этому набору частей и оставлен как есть.\n\r";
-            continue;
-        }
-        bool stopped = false;
-        if (CopyOnto(disks, stopped)) {
-            Drop();
-            return true;
-        }
-        if (stopped) {
-            Drop();
-            return false;
-        }
-        // The disk took less than it said: another one may take it.
-    }
+    const bool goOn = WriteOntoDisks(hooks, disks);
+    Drop();
+    return goOn;
+}
+
+bool SplitRecovery::WriteOntoDisks(SplitHooks& hooks, const VolumeDisks& disks) {
+    const std::vector<RecoveryPart> parts =
+        DiskRecoveryParts(fileName_, slices_, writer_->RecoveryPacketBytes(), writer_->FileBytes());
+    const VolumesWritten written = WriteRecoveryParts(hooks, writer_->WorkPath(), parts, disks);
+    volumesWritten_ = written.volumes;
+    volumesMade_ = slices_;
+    if (written.end != VolumesEnd::Written)
+        hooks.ShowMessage(VolumesLeftText(written.volumes, slices_));
+    return written.end != VolumesEnd::Stopped;
 }

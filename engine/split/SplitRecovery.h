@@ -14,6 +14,7 @@
 #include "engine/recovery/Par2Parse.h"
 #include "engine/pieces/PieceSet.h"
 #include "engine/recovery/RecoveryWriter.h"
+#include "engine/split/DiskVolumes.h"
 
 // Who holds "<file name>.par2" where a set goes: nobody, an older Varnok set of the same name
 // (the split's to replace or remove), or another tool or set, whose file the split leaves.
@@ -58,24 +59,23 @@ class SplitRecovery {
     // Without it, removes an older set's file of the name. False on a stop while its slices
     // are made (the file then goes).
     bool FinishBeside(SplitHooks& hooks);
-    // Before a piece goes onto the disk in the drive: an older set's file of the name there
-    // goes, another's stays. False on a stop.
+    // Before a piece goes onto the disk in the drive: an older set's recovery files of the
+    // name there go, another's stay. False on a stop.
     bool ClearOnDisk(const std::function<bool()>& keepGoing);
-    // The line the completion text gains when another's file of the name was left; empty
-    // when none was.
+    // The lines the completion text gains: another's file of the name left, the volumes
+    // written onto disks; empty when there are none.
     std::string DoneLine() const;
-    // The disk method's end, after the check file's whole-file line: the file goes onto the
-    // disk in the drive when it holds it, else onto one more disk the user is asked for.
-    // Cancel keeps the set without it, and the user is told. room gives the bytes the disk in
-    // the drive takes for one file (its target folder made first); keepGoing lets the window
-    // run during the copy and is false on a stop. false on a stop.
-    struct Disks {
-        std::string letter;
-        std::function<uint64_t()> room;
-        std::function<bool()> keepGoing;
-    };
-    bool FinishOnDisks(SplitHooks& hooks, const Disks& disks);
-    // Starts it for a set spread over disks, in the system's temporary folder.
+    // The disk method's end, after the check file's whole-file line: the recovery slices made
+    // (from the source, when more than one), then the index and the volumes onto the disk in
+    // the drive and further disks the user is asked for (DiskVolumes.h). Cancel keeps the set
+    // with the volumes written so far, and the user is told. False on a stop.
+    bool FinishOnDisks(SplitHooks& hooks, const VolumeDisks& disks);
+    // Before the recovery files go onto the disk in the drive: an older set's go, and the
+    // names another's files hold there are given; nothing on a stop.
+    std::optional<std::vector<std::string>>
+    ClearRecoveryFiles(const std::function<bool()>& keepGoing);
+    // Starts it for a set spread over disks, in the system's temporary folder, with as many
+    // recovery slices as asked (within MostDiskVolumes).
     void BeginInTemp(SplitHooks& hooks, HashFeed* feed);
 
     // Stops the feed's lanes that work for it, then closes and removes the work file.
@@ -98,16 +98,20 @@ class SplitRecovery {
     RecoveryNameHolder holder_ = RecoveryNameHolder::Nobody; // of the name in the folder
     bool wanted_ = false;    // asked for, and not made because another's file holds the name
     bool otherLeft_ = false; // another's file of the name left on a disk
+    uint32_t volumesWritten_ = 0, volumesMade_ = 0; // onto disks
 
     // Who holds the name in the folder (on the disk in the drive); nothing on a stop.
     std::optional<RecoveryNameHolder> Judge(const std::function<bool()>& keepGoing) const;
+    // Who holds the file at path.
+    std::optional<RecoveryNameHolder> JudgeFile(const std::string& path,
+                                                const std::function<bool()>& keepGoing) const;
     bool NamesThisSet(const Par2Reading::Set& set) const;
 
     // Tells the writer that piece n, the plan's last, comes next.
     void ExpectLastPiece(int64_t n);
 
-    // Writes the finished work file onto the disk in the drive; false when it cannot.
-    bool CopyOnto(const Disks& disks, bool& stopped);
+    // The complete work file's index and volumes onto the disks; false on a stop.
+    bool WriteOntoDisks(SplitHooks& hooks, const VolumeDisks& disks);
     // Completes the work file of the set beside each other, its slices made from the source.
     SlicesMade Complete(SplitHooks& hooks);
 };

@@ -161,6 +161,20 @@ bool SplitRun::FlushCheckFile() {
     return true;
 }
 
+bool SplitRun::SaveSetCheckFile(int64_t lines) {
+    if (check_.KeepFirstLines(lines)) return true;
+    hooks_.ShowMessage("Невозможно создание файла " + check_.Path() + "!");
+    return false;
+}
+
+bool SplitRun::NoteRecoveryFile(const std::string& digits, const std::string& name) {
+    // Closed after each line: the user may take the disk out at the next prompt.
+    const bool noted = check_.Save() && check_.Add(digits, name) && check_.Flush();
+    check_.Close();
+    if (!noted) ShowCheckFileShort();
+    return noted;
+}
+
 void SplitRun::ShowCheckFileShort() {
     hooks_.ShowMessage("Невозможно записать файл " + check_.Path() + " полностью!");
 }

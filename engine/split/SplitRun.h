@@ -72,6 +72,12 @@ class SplitRun {
     bool NoteWhole();
     // Puts the check file's lines onto the disk and closes it; false after telling the user.
     bool FlushCheckFile();
+    // Writes the check file of the whole set, its first lines (every piece's and the whole
+    // file's), onto a disk that takes the set's recovery files; false after telling the user.
+    bool SaveSetCheckFile(int64_t lines);
+    // Adds the line of a recovery file to the check file on the disk in the drive, flushed and
+    // closed; false after telling the user.
+    bool NoteRecoveryFile(const std::string& digits, const std::string& name);
     // The next disk has none of this split's check file yet.
     void LeaveCheckFileOnDisk() { checkMade_ = false; }
     // Removes the check file this split made on the disk in the drive; an older one that it

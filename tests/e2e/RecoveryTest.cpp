@@ -148,7 +148,7 @@ std::pair<int, int> RangeOf(HWND arrows) {
 } // namespace
 
 // The field of how many pieces the recovery file rebuilds: 1 at start and enabled only with
-// the box checked and a method other than the disk one, within 1 .. the planned pieces; a set
+// the box checked, within 1 .. the planned pieces (onto disks, the volumes asked for); a set
 // split with 2 loses two pieces and the join from the window rebuilds and names both.
 TEST(Recovery, ASetThatRebuildsTwoPiecesIsSplitAndJoinedFromTheWindow) {
     TempFolder temp;
@@ -168,7 +168,7 @@ TEST(Recovery, ASetThatRebuildsTwoPiecesIsSplitAndJoinedFromTheWindow) {
     };
     EXPECT_TRUE(enabled(false));
     VarnokProcess::Click(split.recovery);
-    EXPECT_TRUE(enabled(false)) << "the disk method keeps one recovery slice";
+    EXPECT_TRUE(enabled(true)) << "the disk method asks for volumes";
     ASSERT_TRUE(split.PrepareByCount(temp / "film.avi", temp / "parts\\", "5"));
     EXPECT_TRUE(enabled(true));
     // More than the five pieces planned: five once the focus leaves; the arrows stop there.

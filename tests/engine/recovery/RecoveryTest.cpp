@@ -355,6 +355,9 @@ struct DiskScript {
     }
 };
 
+// The completion box's line of one volume written.
+constexpr char kOneVolume[] = "\r\nЗаписано томов восстановления: 1 из 1.";
+
 // The files GetTempFileNameA made for recovery files in the temporary folder.
 size_t TemporaryWorkFiles() {
     char temp[MAX_PATH + 1];
@@ -367,7 +370,10 @@ size_t TemporaryWorkFiles() {
 
 } // namespace
 
-TEST(RecoveryOnDisks, TheLastDiskOrOneMoreTakesItAndCancelKeepsTheSetWithoutIt) {
+// One volume asked for: the pieces are 7,440, 7,440 and 10,120 bytes (each disk keeps room for a
+// volume's packets besides its slice), and the index and the volume go onto the last disk or
+// one more.
+TEST(RecoveryOnDisks, TheLastDiskOrOneMoreTakesTheVolumeAndCancelKeepsTheSetWithoutIt) {
     TempFolder folder;
     const std::string bytes = PatternBytes(25000, 9);
     WriteWholeFile(folder / "src.bin", bytes);
@@ -375,36 +381,31 @@ TEST(RecoveryOnDisks, TheLastDiskOrOneMoreTakesItAndCancelKeepsTheSetWithoutIt) 
     const std::string insert = "Вставте другой диск " + folder.Path().substr(0, 1) +
                                " для записи части src.bin и нажмите Ок.";
     const std::string done = "Разделение файла src.bin завершенно";
+    const std::string oneMore = "Вставте другой диск " + folder.Path().substr(0, 1) +
+                                " для записи файла восстановления src.bin.par2 (";
     struct Case {
         std::vector<uint64_t> disks;
         std::deque<bool> answers;
-        Texts asks, messages;
+        size_t asks; // the last one for the index when more than 3
+        Texts messages;
         bool written;
     };
-    const std::string oneMore = "Вставте другой диск " + folder.Path().substr(0, 1) +
-                                " для записи файла восстановления src.bin.par2 (10976 байт) и "
-                                "нажмите Ок.";
-    const std::string without =
-        "Файл восстановления src.bin.par2 не записан. Набор частей полон и проверяется по файлу "
-        "проверки, но файла восстановления src.bin.par2 у него нет.";
     const std::vector<Case> cases = {
-        // The last disk holds the rest of the file and the recovery file.
-        {{10000, 10000, 1u << 20, 1u << 20}, {}, {insert, insert, insert}, {done}, true},
-        // The last disk is full with its piece: one more is asked for, and then another.
-        {{10000, 10000, 5000, 100, 10000, 1u << 20},
-         {},
-         {insert, insert, insert, oneMore, oneMore},
-         {done},
-         true},
-        // Cancel there keeps the set, complete and checkable, without it.
-        {{10000, 10000, 5000, 100},
+        // The last disk holds the rest of the file and the recovery files.
+        {{10000, 10000, 1u << 20, 1u << 20}, {}, 3, {done + kOneVolume}, true},
+        // The last disk is full with its piece: one more is asked for.
+        {{10000, 10000, 1u << 20, 100, 1u << 20}, {}, 4, {done + kOneVolume}, true},
+        // Cancel there keeps the set, complete and checkable, without them.
+        {{10000, 10000, 1u << 20, 100},
          {true, true, true, false},
-         {insert, insert, insert, oneMore},
-         {without, done},
+         4,
+         {"Тома восстановления не записаны. Набор частей полон и проверяется по файлу проверки, "
+          "но потерянные части восстановить не сможет.",
+          done + "\r\nЗаписано томов восстановления: 0 из 1."},
          false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.asks.size());
+        SCOPED_TRACE(c.disks.size());
         TempFolder disk;
         DiskScript script{c.disks};
         SplitRequest request =
@@ -413,11 +414,15 @@ TEST(RecoveryOnDisks, TheLastDiskOrOneMoreTakesItAndCancelKeepsTheSetWithoutIt) 
         RecordingHooks hooks;
         hooks.answers = c.answers;
         SplitFile(request, hooks, script.System());
-        EXPECT_EQ(hooks.Of("ask"), c.asks);
+        const Texts asks = hooks.Of("ask");
+        ASSERT_EQ(asks.size(), c.asks);
+        EXPECT_EQ(Texts(asks.begin(), asks.begin() + 3), Texts(3, insert));
+        if (c.asks > 3) EXPECT_EQ(asks.back().rfind(oneMore, 0), 0u) << asks.back();
         EXPECT_EQ(hooks.Of("message"), c.messages);
+        EXPECT_EQ(FileExists(disk / "src.bin.vol0+1.par2"), c.written);
         EXPECT_EQ(FileExists(disk / "src.bin.par2"), c.written);
         EXPECT_EQ(TemporaryWorkFiles(), workFiles);
-        // The set joins, and with a piece missing it is rebuilt when the file was written.
+        // The set joins, and with a piece missing it is rebuilt when the volume was written.
         RemoveFile(disk / "src.bin_2.brf");
         TempFolder target;
         RecordingHooks join;

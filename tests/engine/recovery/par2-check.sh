@@ -3,7 +3,8 @@
 # set varnok_par2_sets makes, `par2 verify` accepts it; after removing any one piece, and
 # after flipping a byte in any one, `par2 repair` rebuilds it byte for byte; a set made to
 # survive the loss of N >= 2 pieces is repaired so with every pair of pieces removed, damaged,
-# or one of each. Varnok's join rebuilds a pair of them too, from its own recovery file and
+# or one of each; a disk set's index and volumes (every disk's files in one folder) likewise,
+# and its check file passes `sha256sum -c`. Varnok's join rebuilds a pair of them too, from its own recovery file and
 # from a recovery set par2 create made over its pieces (an index and volume files).
 # Usage: par2-check.sh WINE_RUN PREFIX VARNOK_PAR2_SETS_EXE
 set -euo pipefail
@@ -42,14 +43,18 @@ keep() { local i=0 piece; for piece; do cp "$piece" "$work/kept.$i"; i=$((i + 1)
 for line in "${cases[@]}"; do
   read -r c slices <<<"$line"
   dir=$work/$c
-  mapfile -t recovery < <(ls "$dir"/*.par2 2>/dev/null)
-  [ "${#recovery[@]}" = 1 ] || { fail "$c: no single recovery file: $(ls "$dir")"; continue; }
+  # One recovery file, or a disk set's index and its volumes.
+  mapfile -t recovery < <(ls "$dir"/*.par2 2>/dev/null | grep -v '\.vol[0-9]*+[0-9]*\.par2$')
+  [ "${#recovery[@]}" = 1 ] || { fail "$c: no single recovery file or index: $(ls "$dir")"; continue; }
   par=${recovery[0]}
+  (cd "$dir" && sha256sum -c --ignore-missing --quiet ./*.sha256 >"$work/log" 2>&1) ||
+    { cat "$work/log"; fail "$c: sha256sum -c rejects the check file"; }
   base=${par%.par2}
   mapfile -t pieces < <(ls "$base"_*.brf)
   echo "$c: ${#pieces[@]} pieces, $(basename "$par") of $(stat -c %s "$par") bytes, $slices recovery slices"
   (cd "$dir" && par2 verify -q "$par" >"$work/log" 2>&1) || { cat "$work/log"; fail "$c: par2 verify rejects the set"; continue; }
-  blocks=$(cd "$dir" && par2 verify "$par" 2>&1 | tr '\r' '\n' | sed -n 's/.*including \([0-9]*\) recovery blocks.*/\1/p' | head -1)
+  # Summed over the files loaded: a disk set's volumes hold one each.
+  blocks=$(cd "$dir" && par2 verify "$par" 2>&1 | tr '\r' '\n' | sed -n 's/.*including \([0-9]*\) recovery blocks.*/\1/p' | awk '{ s += $1 } END { print s }')
   [ "$blocks" = "$slices" ] || fail "$c: par2 loads ${blocks:-no} recovery blocks, not $slices"
   for piece in "${pieces[@]}"; do
     keep "$piece"
@@ -99,9 +104,9 @@ for line in "${cases[@]}"; do
     set=$work/$c.$kind
     rm -rf "$set"; cp -r "$dir" "$set"
     if [ $kind = tool ]; then
-      par=$(ls "$set"/*.par2)
+      par=$(ls "$set"/*.par2 | grep -v '\.vol[0-9]*+[0-9]*\.par2$')
       largest=$(stat -c %s "$set"/*.brf | sort -n | tail -1)
-      rm "$par"
+      rm "$set"/*.par2
       (cd "$set" && par2 create -q -q "-s$(((largest + 3) / 4 * 4))" -c2 "$(basename "$par")" ./*.brf >"$work/log" 2>&1) ||
         { cat "$work/log"; fail "$c: par2 create"; continue; }
     fi

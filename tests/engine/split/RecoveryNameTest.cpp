@@ -170,14 +170,16 @@ struct DiskAfterDisk : RecordingHooks {
 
 } // namespace
 
-// src.bin of 25,000 bytes onto disks of 10,000: pieces of 10,000, 10,000 and 5,000, the third
-// disk also taking the recovery file (10,976 bytes) unless another's file holds its name there.
+// src.bin of 25,000 bytes onto disks of 10,000: pieces of 7,440, 7,440 and 10,120 (each disk
+// keeps room for a volume's packets besides its slice), the third disk also taking the index
+// and the volume unless another's file holds the index's name there. An older set's volume
+// goes like its index.
 TEST(RecoveryName, OnDisksAnOlderSetsFileGoesAndAnothersStays) {
     const std::string bytes = PatternBytes(25000, 31);
     const std::string older = VarnokRecovery("src.bin", PatternBytes(20000, 32), 4);
     const std::string other = WholeFileRecovery("src.bin", bytes);
     const std::vector<std::pair<std::string, uint64_t>> ours{
-        {"src.bin_1.brf", 10000}, {"src.bin_2.brf", 10000}, {"src.bin_3.brf", 5000}};
+        {"src.bin_1.brf", 7440}, {"src.bin_2.brf", 7440}, {"src.bin_3.brf", 10120}};
     enum class Held { Nothing, Another, Ours };
     struct Case {
         bool recovery;
@@ -200,6 +202,7 @@ TEST(RecoveryName, OnDisksAnOlderSetsFileGoesAndAnothersStays) {
         WriteWholeFile(temp / "src.bin", bytes);
         for (size_t d = 1; d <= 4; ++d) MakeFolder(drive.Disk(d));
         WriteWholeFile(drive.Disk(1) + "src.bin.par2", *c.onDisk1);
+        WriteWholeFile(drive.Disk(1) + "src.bin.vol0+1.par2", *c.onDisk1);
         WriteWholeFile(drive.Disk(3) + "src.bin.par2", *c.onDisk3);
         DiskAfterDisk hooks(drive, {10000, 10000, 1u << 20, 1u << 20});
         SplitRequest request =
@@ -214,17 +217,22 @@ TEST(RecoveryName, OnDisksAnOlderSetsFileGoesAndAnothersStays) {
             asks.push_back("Файл src.bin.par2 на диске " + letter +
                            ":\\ принадлежит не этому набору частей и оставлен как есть.\n\r"
                            "Вставте другой диск " +
-                           letter +
-                           " для записи файла восстановления src.bin.par2 (10976 байт) и "
-                           "нажмите Ок.");
+                           letter + " для записи файла восстановления src.bin.par2 (" +
+                           std::to_string(LookupFileSize(drive.Disk(4) + "src.bin.par2")) +
+                           " байт) и нажмите Ок.");
         EXPECT_EQ(hooks.Of("ask"), asks);
-        EXPECT_EQ(hooks.Of("message"), Texts{Done("src.bin") + LeftLine("src.bin")});
+        const std::string volumes = c.recovery ? "\r\nЗаписано томов восстановления: 1 из 1." : "";
+        EXPECT_EQ(hooks.Of("message"), Texts{Done("src.bin") + LeftLine("src.bin") + volumes});
+        // An older set's volume is gone from the first disk, another's stays.
+        EXPECT_EQ(FileExists(drive.Disk(1) + "src.bin.vol0+1.par2"), c.onDisk1 == &other);
         for (size_t d = 1; d <= 4; ++d) {
             SCOPED_TRACE(d);
             const std::string path = drive.Disk(d) + "src.bin.par2";
             EXPECT_EQ(FileExists(path), c.after[d - 1] != Held::Nothing);
             if (c.after[d - 1] == Held::Another) EXPECT_TRUE(ReadWholeFile(path) == other);
-            if (c.after[d - 1] == Held::Ours) EXPECT_EQ(Described(path), ours);
+            if (c.after[d - 1] != Held::Ours) continue;
+            EXPECT_EQ(Described(path), ours);
+            EXPECT_TRUE(FileExists(drive.Disk(d) + "src.bin.vol0+1.par2"));
         }
     }
 }

@@ -1,0 +1,218 @@
+// A disk set split with N recovery volumes, on scripted disks of one size whose free bytes
+// drop with every file written: the pieces and every volume written, each disk's check file
+// true to the files on it, the volumes rebuilding lost pieces with the folder join; Cancel at
+// a volume's prompt; N above the pieces.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "DiskSets.h"
+#include "engine/checkfile/SetCheck.h"
+#include "engine/digest/Sha256.h"
+#include "engine/join/Join.h"
+#include "engine/pieces/PieceSet.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// Every disk's size in the tests: 24 clusters.
+constexpr uint64_t kDiskBytes = 24 * kTestCluster;
+
+uint64_t Clusters(uint64_t bytes) {
+    return (bytes + kTestCluster - 1) / kTestCluster * kTestCluster;
+}
+
+// The whole clusters the files in the folder take.
+uint64_t TakenIn(const std::string& folder) {
+    uint64_t taken = 0;
+    for (const std::string& name : FolderEntries(folder))
+        taken += Clusters(LookupFileSize(folder + name));
+    return taken;
+}
+
+std::string DigitsOf(const std::string& path) {
+    const std::string bytes = ReadWholeFile(path);
+    Sha256 digest;
+    digest.Add(bytes.data(), bytes.size());
+    return digest.Finish().value_or("");
+}
+
+// Answers each prompt from the queue (OK when empty) and puts the next empty disk in on OK.
+// The drive reports the disk's size less what the files on it take.
+struct DisksOfOneSize : RecordingHooks {
+    explicit DisksOfOneSize(DiskDrive& drive) : drive(drive) {}
+    bool AskOkCancel(const std::string& text) override {
+        const bool ok = RecordingHooks::AskOkCancel(text);
+        if (ok) drive.Insert(++disks);
+        return ok;
+    }
+    SplitSystem System() {
+        return ScriptedSystem([this](const std::string&) -> std::optional<uint64_t> {
+            return kDiskBytes - TakenIn(drive.Root());
+        });
+    }
+    DiskDrive& drive;
+    size_t disks = 0;
+};
+
+// Splits `size` bytes as film.avi onto disks of one size with `volumes` asked; the hooks, with
+// the drive left empty.
+struct VolumeSplit {
+    TempFolder temp;
+    DiskDrive drive{temp.Path()};
+    DisksOfOneSize hooks{drive};
+    std::string bytes;
+
+    VolumeSplit(size_t size, int64_t volumes, std::deque<bool> answers = {}) {
+        bytes = PatternBytes(size, 77);
+        WriteWholeFile(temp / "film.avi", bytes);
+        SplitRequest request =
+            SplitRequestFor(temp / "film.avi", drive.Root(), SplitMethod::OntoDisks, 0);
+        request.recovery = true;
+        request.recoverySlices = volumes;
+        hooks.answers = std::move(answers);
+        SplitFile(request, hooks, hooks.System());
+        drive.Insert(0);
+        RemoveFile(temp / "film.avi");
+    }
+
+    // Every disk's files in one folder, as a user copies them; the folder.
+    std::string Gathered() {
+        const std::string all = temp / "all\\";
+        MakeFolder(all);
+        for (size_t d = 1; d <= hooks.disks; ++d)
+            for (const std::string& name : FolderEntries(drive.Disk(d)))
+                if (name != "film.avi.sha256" || d == hooks.disks)
+                    CopyFileA((drive.Disk(d) + name).c_str(), (all + name).c_str(), FALSE);
+        return all;
+    }
+
+    // Joins the gathered set with those pieces removed; the join's messages.
+    Texts JoinWithout(const std::vector<int64_t>& lost) {
+        const std::string all = Gathered();
+        for (const int64_t n : lost) RemoveFile(PiecePath(all, "film.avi", n));
+        RecordingHooks join;
+        JoinPieces(PiecePath(all, "film.avi", 1), temp / "out\\", join);
+        return join.Of("message");
+    }
+};
+
+std::string InsertPiece(const std::string& letter) {
+    return "Вставте другой диск " + letter + " для записи части film.avi и нажмите Ок.";
+}
+
+// The recovery files on a disk, in the order its check file lists them, must be its check
+// file's recovery lines, with their bytes' digits after every piece and the whole file.
+void ExpectCheckFileTrue(const std::string& disk, int64_t pieces, const Texts& recoveryFiles) {
+    const CheckLines lines = ReadCheckLines(disk, "film.avi");
+    ASSERT_TRUE(lines.found);
+    EXPECT_EQ(lines.refusal, "");
+    EXPECT_EQ(lines.check.digits.size(), static_cast<size_t>(pieces));
+    EXPECT_TRUE(lines.whole.has_value());
+    Texts listed;
+    for (const CheckEntry& entry : lines.recovery) {
+        listed.push_back(entry.name);
+        EXPECT_EQ(entry.digits, DigitsOf(disk + entry.name)) << entry.name;
+    }
+    EXPECT_EQ(listed, recoveryFiles);
+}
+
+} // namespace
+
+TEST(DiskVolumes, OnDisksOfOneSizeEveryVolumeIsWrittenAndTheJoinRebuildsTwoLostPieces) {
+    VolumeSplit split(40000, 3);
+    const std::string letter = split.drive.Root().substr(0, 1);
+    // The pieces, then a disk for each volume: none fits beside a piece that filled its disk.
+    int64_t pieces = 0;
+    while (FileExists(PiecePath(split.drive.Disk(pieces + 1), "film.avi", pieces + 1))) ++pieces;
+    ASSERT_GE(pieces, 4);
+    EXPECT_EQ(split.hooks.disks, static_cast<size_t>(pieces) + 3);
+    Texts asks(static_cast<size_t>(pieces), InsertPiece(letter));
+    for (int e = 0; e < 3; ++e) {
+        const std::string name = "film.avi.vol" + std::to_string(e) + "+1.par2";
+        asks.push_back("Вставте другой диск " + letter + " для записи тома восстановления " + name +
+                       " (" +
+                       std::to_string(LookupFileSize(split.drive.Disk(pieces + 1 + e) + name)) +
+                       " байт) и нажмите Ок.");
+    }
+    EXPECT_EQ(split.hooks.Of("ask"), asks);
+    EXPECT_EQ(split.hooks.Of("message"),
+              Texts{"Разделение файла film.avi завершенно\r\nЗаписано томов восстановления: 3 "
+                    "из 3."});
+    // Each disk within its size; the last piece's disk holds the index, each further disk one
+    // volume, and every such disk's check file tells them.
+    for (size_t d = 1; d <= split.hooks.disks; ++d)
+        EXPECT_LE(TakenIn(split.drive.Disk(d)), kDiskBytes) << d;
+    ExpectCheckFileTrue(split.drive.Disk(pieces), pieces, {"film.avi.par2"});
+    for (int e = 0; e < 3; ++e) {
+        SCOPED_TRACE(e);
+        const std::string disk = split.drive.Disk(pieces + 1 + e);
+        const std::string name = "film.avi.vol" + std::to_string(e) + "+1.par2";
+        EXPECT_EQ(FolderEntries(disk), (Texts{"film.avi.sha256", name}));
+        ExpectCheckFileTrue(disk, pieces, {name});
+    }
+    EXPECT_EQ(split.JoinWithout({2, 4}),
+              Texts{"Востановление файла " + split.temp.Path() +
+                    "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\n"
+                    "Части 2, 4 восстановлены по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(split.temp / "out\\film.avi") == split.bytes);
+}
+
+// Cancel at the second volume's prompt keeps the set with the first volume; the user learns how
+// many lost pieces it survives. One piece lost is still rebuilt.
+TEST(DiskVolumes, CancelAtAVolumesPromptKeepsTheSetWithTheVolumesWritten) {
+    // The pieces' prompts (OK), the first volume's (OK), the second's (Cancel).
+    VolumeSplit count(40000, 3);
+    int64_t pieces = 0;
+    while (FileExists(PiecePath(count.drive.Disk(pieces + 1), "film.avi", pieces + 1))) ++pieces;
+    std::deque<bool> answers(static_cast<size_t>(pieces) + 1, true);
+    answers.push_back(false);
+    VolumeSplit split(40000, 3, answers);
+    EXPECT_EQ(split.hooks.Of("message"),
+              (Texts{"Записано томов восстановления: 1 из 3. Набор частей восстановит не более 1 "
+                     "потерянной части.",
+                     "Разделение файла film.avi завершенно\r\nЗаписано томов восстановления: 1 "
+                     "из 3."}));
+    EXPECT_EQ(split.hooks.disks, static_cast<size_t>(pieces) + 1);
+    const std::string volumeDisk = split.drive.Disk(pieces + 1);
+    EXPECT_EQ(FolderEntries(volumeDisk), (Texts{"film.avi.sha256", "film.avi.vol0+1.par2"}));
+    ExpectCheckFileTrue(volumeDisk, pieces, {"film.avi.vol0+1.par2"});
+    EXPECT_EQ(split.JoinWithout({3}),
+              Texts{"Востановление файла " + split.temp.Path() +
+                    "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\n"
+                    "Часть 3 восстановлена по film.avi.par2."});
+}
+
+// More volumes asked than the disks took pieces: one a piece, named by the one digit of the
+// highest exponent; together they rebuild every piece but the first, all lost.
+TEST(DiskVolumes, MoreVolumesThanPiecesAreAsManyAsThePieces) {
+    VolumeSplit split(20000, 32);
+    int64_t pieces = 0;
+    while (FileExists(PiecePath(split.drive.Disk(pieces + 1), "film.avi", pieces + 1))) ++pieces;
+    ASSERT_GE(pieces, 2);
+    ASSERT_LT(pieces, 10);
+    Texts volumes;
+    for (int64_t e = 0; e < pieces; ++e)
+        volumes.push_back("film.avi.vol" + std::to_string(e) + "+1.par2");
+    EXPECT_EQ(split.hooks.Of("message"),
+              Texts{"Разделение файла film.avi завершенно\r\nЗаписано томов восстановления: " +
+                    std::to_string(pieces) + " из " + std::to_string(pieces) + "."});
+    Texts all;
+    for (size_t d = 1; d <= split.hooks.disks; ++d)
+        for (const std::string& name : FolderEntries(split.drive.Disk(d)))
+            if (name.find(".par2") != std::string::npos) all.push_back(name);
+    Texts expected = volumes;
+    expected.insert(expected.begin(), "film.avi.par2");
+    std::sort(all.begin(), all.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(all, expected);
+    std::vector<int64_t> lost;
+    for (int64_t n = 2; n <= pieces; ++n) lost.push_back(n);
+    const Texts joined = split.JoinWithout(lost);
+    ASSERT_EQ(joined.size(), 1u);
+    EXPECT_NE(joined[0].find(" восстановлен"), std::string::npos);
+    EXPECT_TRUE(ReadWholeFile(split.temp / "out\\film.avi") == split.bytes);
+}
