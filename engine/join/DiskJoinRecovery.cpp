@@ -65,6 +65,8 @@ bool DiskJoiner::TakeVolumesOnDisk(bool asked, std::string& fault) {
     const size_t slices = copies_.Slices();
     size_t taken = 0;
     if (!copies_.TakeFrom(pieceFolder_, taken)) return copies_.Stopped() ? Stopped() : false;
+    // A disk asked for that gave volumes is one more disk the set was gathered from.
+    if (asked && taken > 0) ++disksRead_;
     if (asked && taken == 0)
         fault = "На диске " + letter_ + " нет томов восстановления набора " + baseName_ + ", " +
                 "которые ещё не прочитаны.";

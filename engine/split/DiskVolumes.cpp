@@ -46,6 +46,28 @@ PartEnd CopyRuns(FileStream& target, const std::string& workPath, const Recovery
     return PartEnd::Written;
 }
 
+// The digits of the part's bytes, read from the work file; nothing on a stop or a short read.
+std::optional<std::string> DigitsOfRuns(const std::string& workPath, const RecoveryPart& part,
+                                        const std::function<bool()>& keepGoing) {
+    FileStream source = OpenReadStream(workPath);
+    std::vector<char> buffer(kCopyRun);
+    Sha256 digest;
+    for (const WorkRun& run : part.runs) {
+        if (source.Seek(static_cast<int64_t>(run.at), SeekOrigin::FromBeginning) !=
+            static_cast<int64_t>(run.at))
+            return std::nullopt;
+        for (uint64_t done = 0; done < run.size;) {
+            if (!keepGoing()) return std::nullopt;
+            const uint32_t size =
+                static_cast<uint32_t>(std::min<uint64_t>(kCopyRun, run.size - done));
+            if (source.Read(buffer.data(), size) != size) return std::nullopt;
+            digest.Add(buffer.data(), size);
+            done += size;
+        }
+    }
+    return digest.Finish();
+}
+
 // Writes the part as "<name>.~part", flushed, then under its name; the digits of its bytes.
 // A part that cannot be written whole goes.
 PartEnd WritePart(const std::string& workPath, const RecoveryPart& part, const VolumeDisks& disks,
@@ -76,6 +98,7 @@ struct PartDisk {
     uint64_t checkHeld = 0;  // clusters its check file held when it was measured
     uint64_t checkBytes = 0; // of its check file with the lines so far
     bool checkSaved = false;
+    bool lastPieceDisk = false;
     std::vector<std::string> others; // names another's files hold on it
 
     uint64_t Clusters(uint64_t bytes) const { return (bytes + cluster - 1) / cluster * cluster; }
@@ -99,6 +122,7 @@ class PartWriter {
     VolumesWritten Run(const std::vector<RecoveryPart>& parts) {
         // The last piece's disk is in the drive, its check file there already.
         if (!Measure(true)) return {VolumesEnd::Stopped, volumes_};
+        if (const std::optional<VolumesEnd> end = ListOnLastDisk(parts)) return {*end, volumes_};
         for (const RecoveryPart& part : parts) {
             const std::optional<VolumesEnd> end = Place(part);
             if (end) return {*end, volumes_};
@@ -118,8 +142,14 @@ class PartWriter {
         disk_.checkBytes = disks_.setCheckBytes;
         disk_.checkHeld = lastPieceDisk ? disk_.Clusters(disks_.setCheckBytes) : 0;
         disk_.checkSaved = lastPieceDisk;
+        disk_.lastPieceDisk = lastPieceDisk;
         return true;
     }
+
+    // Whether the part's line is on the disk in the drive already.
+    bool Listed() const { return disk_.lastPieceDisk && listedAll_; }
+
+    std::optional<VolumesEnd> ListOnLastDisk(const std::vector<RecoveryPart>& parts);
 
     std::optional<VolumesEnd> Place(const RecoveryPart& part);
     bool AskForDisk(const RecoveryPart& part, const std::string& why);
@@ -129,7 +159,30 @@ class PartWriter {
     const VolumeDisks& disks_;
     PartDisk disk_;
     uint32_t volumes_ = 0;
+    bool listedAll_ = false; // the last piece's disk names every part
 };
+
+// The last piece's disk names every recovery file of the set in its check file, where it has
+// the room, so that a join that lost disks knows which volumes to ask for by name: the disk
+// with the whole file's line is the one a join reads last. Their digits are read back from the
+// work file, as the further disks are not written yet. An end on a stop or a failed check file.
+std::optional<VolumesEnd> PartWriter::ListOnLastDisk(const std::vector<RecoveryPart>& parts) {
+    uint64_t lines = 0;
+    for (const RecoveryPart& part : parts)
+        lines += CheckLine(std::string(64, '0'), part.name).size();
+    if (!disk_.Fits(0, lines)) return std::nullopt;
+    std::vector<std::string> digits;
+    for (const RecoveryPart& part : parts) {
+        std::optional<std::string> read = DigitsOfRuns(workPath_, part, disks_.keepGoing);
+        if (!read) return disks_.keepGoing() ? std::nullopt : std::optional(VolumesEnd::Stopped);
+        digits.push_back(std::move(*read));
+    }
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (!disks_.noteFile(digits[i], parts[i].name)) return VolumesEnd::Failed;
+    disk_.checkBytes += lines;
+    listedAll_ = true;
+    return std::nullopt;
+}
 
 // Writes the part onto the disk in the drive or the first further one that takes it; an end
 // when it was not written.
@@ -147,7 +200,7 @@ std::optional<VolumesEnd> PartWriter::Place(const RecoveryPart& part) {
                   ":\\ принадлежит не этому набору частей и оставлен как есть.\n\r";
             continue;
         }
-        if (!disk_.Fits(part.Bytes(), line)) continue;
+        if (!disk_.Fits(part.Bytes(), Listed() ? 0 : line)) continue;
         // A disk with recovery files tells by its own check file what the set is.
         if (!disk_.checkSaved && !disks_.saveCheckFile()) return VolumesEnd::Failed;
         disk_.checkSaved = true;
@@ -156,9 +209,11 @@ std::optional<VolumesEnd> PartWriter::Place(const RecoveryPart& part) {
         if (end == PartEnd::Stopped) return VolumesEnd::Stopped;
         // The disk took less than it said: another one may take it.
         if (end == PartEnd::Short) continue;
-        if (!disks_.noteFile(digits, part.name)) return VolumesEnd::Failed;
+        if (!Listed()) {
+            if (!disks_.noteFile(digits, part.name)) return VolumesEnd::Failed;
+            disk_.checkBytes += line;
+        }
         disk_.used += disk_.Clusters(part.Bytes());
-        disk_.checkBytes += line;
         if (part.volume) ++volumes_;
         return std::nullopt;
     }

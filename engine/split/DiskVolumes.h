@@ -3,7 +3,8 @@
 // the description), each cut from the one work file the slices were made into. They go onto
 // the disk in the drive (the last piece's) while it has room, then onto further disks the user
 // is asked for, as many on each as it takes; every such disk gets the check file of the whole
-// set with a line per recovery file on it.
+// set with a line per recovery file on it, and the last piece's disk, room permitting, a line
+// for every recovery file of the set, wherever it goes.
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -382,7 +382,7 @@ TEST_F(VolumeDiskJoin, ALostDiskAndADamagedPieceAreRebuiltFromVolumesOnTwoDisks)
     EXPECT_EQ(hooks.Of("choose"),
               (Texts{Ask(2), AskPast(3), AskVolume("film.avi.vol1+1.par2", 1)}));
     EXPECT_EQ(hooks.Of("message")[0], LostOnDisk(3));
-    ExpectRebuilt(hooks, 1, "Части 2, 3 восстановлены по томам восстановления.");
+    ExpectRebuilt(hooks, 2, "Части 2, 3 восстановлены по томам восстановления.");
 }
 
 // Piece 2 fails its line on the way into the gathering file, and the last disk is lost: its
@@ -401,7 +401,7 @@ TEST_F(VolumeDiskJoin, TheLastDiskLostIsCountedFromAVolumeDisk) {
                      AskVolume("film.avi.vol2+1.par2", 1)}));
     EXPECT_EQ(hooks.Of("message")[0], LostOnDisk(2));
     EXPECT_EQ(hooks.Of("list").back(), Piece(1) + " " + Piece(2) + " " + Piece(3));
-    ExpectRebuilt(hooks, 1, "Части 2, 3 восстановлены по томам восстановления.");
+    ExpectRebuilt(hooks, 2, "Части 2, 3 восстановлены по томам восстановления.");
 }
 
 // Two disks lost and one volume: the question says how many more volumes the rebuild needs,

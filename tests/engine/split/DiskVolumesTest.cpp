@@ -104,9 +104,10 @@ std::string InsertPiece(const std::string& letter) {
     return "Вставте другой диск " + letter + " для записи части film.avi и нажмите Ок.";
 }
 
-// The recovery files on a disk, in the order its check file lists them, must be its check
-// file's recovery lines, with their bytes' digits after every piece and the whole file.
-void ExpectCheckFileTrue(const std::string& disk, int64_t pieces, const Texts& recoveryFiles) {
+// The recovery files a disk's check file names, in its order, after every piece and the whole
+// file, each with the digits of its bytes on whichever of the disks it lies.
+void ExpectCheckFileTrue(const std::string& disk, int64_t pieces, const Texts& recoveryFiles,
+                         const Texts& disks = {}) {
     const CheckLines lines = ReadCheckLines(disk, "film.avi");
     ASSERT_TRUE(lines.found);
     EXPECT_EQ(lines.refusal, "");
@@ -115,7 +116,10 @@ void ExpectCheckFileTrue(const std::string& disk, int64_t pieces, const Texts& r
     Texts listed;
     for (const CheckEntry& entry : lines.recovery) {
         listed.push_back(entry.name);
-        EXPECT_EQ(entry.digits, DigitsOf(disk + entry.name)) << entry.name;
+        std::string where = disk;
+        for (const std::string& other : disks)
+            if (FileExists(other + entry.name)) where = other;
+        EXPECT_EQ(entry.digits, DigitsOf(where + entry.name)) << entry.name;
     }
     EXPECT_EQ(listed, recoveryFiles);
 }
@@ -146,7 +150,13 @@ TEST(DiskVolumes, OnDisksOfOneSizeEveryVolumeIsWrittenAndTheJoinRebuildsTwoLostP
     // volume, and every such disk's check file tells them.
     for (size_t d = 1; d <= split.hooks.disks; ++d)
         EXPECT_LE(TakenIn(split.drive.Disk(d)), kDiskBytes) << d;
-    ExpectCheckFileTrue(split.drive.Disk(pieces), pieces, {"film.avi.par2"});
+    // The last piece's disk names every recovery file, for a join that lost disks to ask for.
+    Texts disks;
+    for (size_t d = 1; d <= split.hooks.disks; ++d) disks.push_back(split.drive.Disk(d));
+    ExpectCheckFileTrue(
+        split.drive.Disk(pieces), pieces,
+        {"film.avi.par2", "film.avi.vol0+1.par2", "film.avi.vol1+1.par2", "film.avi.vol2+1.par2"},
+        disks);
     for (int e = 0; e < 3; ++e) {
         SCOPED_TRACE(e);
         const std::string disk = split.drive.Disk(pieces + 1 + e);
@@ -215,4 +225,51 @@ TEST(DiskVolumes, MoreVolumesThanPiecesAreAsManyAsThePieces) {
     ASSERT_EQ(joined.size(), 1u);
     EXPECT_NE(joined[0].find(" восстановлен"), std::string::npos);
     EXPECT_TRUE(ReadWholeFile(split.temp / "out\\film.avi") == split.bytes);
+}
+
+// The whole way a user goes: a split onto disks with two volumes, then the join straight from
+// the disks with one disk not there ("Нет") and a piece damaged on another; both come back
+// from the volumes on their own disks, byte for byte, and nothing of the join is left behind.
+TEST(DiskVolumes, ASetWithTwoVolumesIsJoinedFromItsDisksWithoutALostDiskAndADamagedPiece) {
+    VolumeSplit split(40000, 2);
+    int64_t pieces = 0;
+    while (FileExists(PiecePath(split.drive.Disk(pieces + 1), "film.avi", pieces + 1))) ++pieces;
+    ASSERT_GE(pieces, 4);
+    ASSERT_EQ(split.hooks.disks, static_cast<size_t>(pieces) + 2);
+    // Piece 4 is damaged on its disk.
+    const std::string damaged = PiecePath(split.drive.Disk(4), "film.avi", 4);
+    std::string bytes = ReadWholeFile(damaged);
+    bytes[bytes.size() / 2] ^= 0x5a;
+    WriteWholeFile(damaged, bytes);
+
+    // Disk 1 in the drive; disk 2 is not there; then every other disk as asked.
+    std::vector<size_t> plan{DiskSwapHooks::kNotThere};
+    for (size_t d = 3; d <= split.hooks.disks; ++d) plan.push_back(d);
+    split.drive.Insert(1);
+    std::vector<std::string> folders;
+    for (const size_t d : plan)
+        folders.push_back(d == DiskSwapHooks::kNotThere ? DiskSwapHooks::kNo : split.drive.Disk(d));
+    DiskSwapHooks answers(split.drive, folders);
+    const std::string out = split.temp / "out\\";
+    JoinPieces(PiecePath(split.drive.Root(), "film.avi", 1), out, answers, split.drive.System());
+
+    const Texts messages = answers.Of("message");
+    ASSERT_FALSE(messages.empty());
+    EXPECT_NE(messages.back().find("завершенно\r\nВсе части проверены по film.avi.sha256."),
+              std::string::npos)
+        << messages.back();
+    // The disks with whole pieces (all but 2 and 4), and the two volume disks.
+    EXPECT_NE(messages.back().find("Набор частей собран с " + std::to_string(pieces) +
+                                   " дисков.\r\nЧасти 2, 4 восстановлены по томам "
+                                   "восстановления."),
+              std::string::npos)
+        << messages.back();
+    // The volumes are asked for by the names the last piece's disk gives.
+    const Texts questions = answers.Of("choose");
+    ASSERT_GE(questions.size(), 2u);
+    EXPECT_NE(questions[questions.size() - 2].find("film.avi.vol0+1.par2"), std::string::npos);
+    EXPECT_NE(questions.back().find("film.avi.vol1+1.par2"), std::string::npos);
+    EXPECT_TRUE(ReadWholeFile(out + "film.avi") == split.bytes);
+    EXPECT_EQ(FolderEntries(out), Texts{"film.avi"}) << "no work file is left";
+    EXPECT_LE(answers.Of("choose").size(), folders.size()) << "no question beyond the disks";
 }
