@@ -24,8 +24,8 @@ int ExponentDigits(uint32_t slices) { return static_cast<int>(DecimalText(slices
 // How writing one part ended.
 enum class PartEnd { Written, Short, Stopped };
 
-// Copies the part's runs from the work file into target, hashed on the way.
-PartEnd CopyRuns(FileStream& target, const std::string& workPath, const RecoveryPart& part,
+// Reads the part's runs from the work file into digest and, when there is one, into target.
+PartEnd CopyRuns(FileStream* target, const std::string& workPath, const RecoveryPart& part,
                  Sha256& digest, const std::function<bool()>& keepGoing) {
     FileStream source = OpenReadStream(workPath);
     std::vector<char> buffer(kCopyRun);
@@ -39,7 +39,7 @@ PartEnd CopyRuns(FileStream& target, const std::string& workPath, const Recovery
                 static_cast<uint32_t>(std::min<uint64_t>(kCopyRun, run.size - done));
             if (source.Read(buffer.data(), size) != size) return PartEnd::Short;
             digest.Add(buffer.data(), size);
-            if (target.Write(buffer.data(), size) != size) return PartEnd::Short;
+            if (target && target->Write(buffer.data(), size) != size) return PartEnd::Short;
             done += size;
         }
     }
@@ -49,22 +49,9 @@ PartEnd CopyRuns(FileStream& target, const std::string& workPath, const Recovery
 // The digits of the part's bytes, read from the work file; nothing on a stop or a short read.
 std::optional<std::string> DigitsOfRuns(const std::string& workPath, const RecoveryPart& part,
                                         const std::function<bool()>& keepGoing) {
-    FileStream source = OpenReadStream(workPath);
-    std::vector<char> buffer(kCopyRun);
     Sha256 digest;
-    for (const WorkRun& run : part.runs) {
-        if (source.Seek(static_cast<int64_t>(run.at), SeekOrigin::FromBeginning) !=
-            static_cast<int64_t>(run.at))
-            return std::nullopt;
-        for (uint64_t done = 0; done < run.size;) {
-            if (!keepGoing()) return std::nullopt;
-            const uint32_t size =
-                static_cast<uint32_t>(std::min<uint64_t>(kCopyRun, run.size - done));
-            if (source.Read(buffer.data(), size) != size) return std::nullopt;
-            digest.Add(buffer.data(), size);
-            done += size;
-        }
-    }
+    if (CopyRuns(nullptr, workPath, part, digest, keepGoing) != PartEnd::Written)
+        return std::nullopt;
     return digest.Finish();
 }
 
@@ -75,7 +62,7 @@ PartEnd WritePart(const std::string& workPath, const RecoveryPart& part, const V
     const std::string path = disks.folder + part.name, work = path + ".~part";
     FileStream target = OpenWriteStream(work);
     Sha256 digest;
-    PartEnd end = target.IsOpen() ? CopyRuns(target, workPath, part, digest, disks.keepGoing)
+    PartEnd end = target.IsOpen() ? CopyRuns(&target, workPath, part, digest, disks.keepGoing)
                                   : PartEnd::Short;
     // The user takes the disk out right after: what the system holds must be on it.
     if (end == PartEnd::Written && !target.Flush()) end = PartEnd::Short;

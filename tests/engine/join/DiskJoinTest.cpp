@@ -344,6 +344,14 @@ struct VolumeDiskJoin : DiskJoin {
         return drive.WriteVolumeSet("film.avi", bytes, 4000, slices, onLast, oldStyle);
     }
 
+    // Changes bits of one byte of piece n on its disk.
+    void DamagePiece(size_t disk, int64_t n, size_t at, char bits) {
+        const std::string path = PiecePath(drive.Disk(disk), "film.avi", n);
+        std::string piece = ReadWholeFile(path);
+        piece[at] ^= bits;
+        WriteWholeFile(path, piece);
+    }
+
     void ExpectRebuilt(const DiskSwapHooks& hooks, int disks, const std::string& rebuilt) {
         EXPECT_EQ(hooks.Of("message").back(),
                   Done() + "\r\nВсе части проверены по film.avi.sha256.\r\nНабор частей собран с " +
@@ -373,9 +381,7 @@ TEST_F(VolumeDiskJoin, ALostDiskIsRebuiltFromTheVolumeOnTheLastDisk) {
 // disk 4 the other, asked for by the name the volumes of a disk set have.
 TEST_F(VolumeDiskJoin, ALostDiskAndADamagedPieceAreRebuiltFromVolumesOnTwoDisks) {
     ASSERT_EQ(WriteVolumes(2, 1), 4u);
-    std::string piece = ReadWholeFile(drive.Disk(3) + "film.avi_3.brf");
-    piece[10] ^= 0x01;
-    WriteWholeFile(drive.Disk(3) + "film.avi_3.brf", piece);
+    DamagePiece(3, 3, 10, 0x01);
     drive.Insert(1);
     DiskSwapHooks hooks(drive, {DiskSwapHooks::kNotThere, 3, 4});
     Join(hooks);
@@ -390,9 +396,7 @@ TEST_F(VolumeDiskJoin, ALostDiskAndADamagedPieceAreRebuiltFromVolumesOnTwoDisks)
 // and the next one is asked for; the whole file's digest is taken anew over piece 1.
 TEST_F(VolumeDiskJoin, TheLastDiskLostIsCountedFromAVolumeDisk) {
     ASSERT_EQ(WriteVolumes(3, 1), 5u);
-    std::string piece = ReadWholeFile(drive.Disk(2) + "film.avi_2.brf");
-    piece[3999] ^= 0x40;
-    WriteWholeFile(drive.Disk(2) + "film.avi_2.brf", piece);
+    DamagePiece(2, 2, 3999, 0x40);
     drive.Insert(1);
     DiskSwapHooks hooks(drive, {2, DiskSwapHooks::kNotThere, 4, DiskSwapHooks::kNotThere, 5});
     Join(hooks);
