@@ -49,6 +49,9 @@ struct DisksOfOneSize : RecordingHooks {
         if (ok) drive.Insert(++disks);
         return ok;
     }
+    // A stop asked for once stopWhen holds, as a close of the window asks for one.
+    bool StopRequested() override { return stopWhen && stopWhen(); }
+    std::function<bool()> stopWhen;
     SplitSystem System() {
         return ScriptedSystem([this](const std::string&) -> std::optional<uint64_t> {
             return kDiskBytes - TakenIn(drive.Root());
@@ -66,7 +69,8 @@ struct VolumeSplit {
     DisksOfOneSize hooks{drive};
     std::string bytes;
 
-    VolumeSplit(size_t size, int64_t volumes, std::deque<bool> answers = {}) {
+    VolumeSplit(size_t size, int64_t volumes, std::deque<bool> answers = {},
+                std::function<bool(const RecordingHooks&)> stopWhen = {}) {
         bytes = PatternBytes(size, 77);
         WriteWholeFile(temp / "film.avi", bytes);
         SplitRequest request =
@@ -74,6 +78,7 @@ struct VolumeSplit {
         request.recovery = true;
         request.recoverySlices = volumes;
         hooks.answers = std::move(answers);
+        if (stopWhen) hooks.stopWhen = [this, stopWhen] { return stopWhen(hooks); };
         SplitFile(request, hooks, hooks.System());
         drive.Insert(0);
         RemoveFile(temp / "film.avi");
@@ -272,4 +277,66 @@ TEST(DiskVolumes, ASetWithTwoVolumesIsJoinedFromItsDisksWithoutALostDiskAndADama
     EXPECT_TRUE(ReadWholeFile(out + "film.avi") == split.bytes);
     EXPECT_EQ(FolderEntries(out), Texts{"film.avi"}) << "no work file is left";
     EXPECT_LE(answers.Of("choose").size(), folders.size()) << "no question beyond the disks";
+}
+
+namespace {
+
+// The files GetTempFileNameA made for recovery files in the temporary folder.
+size_t RecoveryWorkFiles() {
+    char temp[MAX_PATH + 1];
+    GetTempPathA(sizeof temp, temp);
+    size_t count = 0;
+    for (const std::string& name : FolderEntries(temp))
+        if (name.rfind("vnk", 0) == 0) ++count;
+    return count;
+}
+
+// Every disk's files of the set that are recovery files.
+Texts RecoveryFilesOn(VolumeSplit& split) {
+    Texts names;
+    for (size_t d = 1; d <= split.hooks.disks; ++d)
+        for (const std::string& name : FolderEntries(split.drive.Disk(d)))
+            if (name.find(".par2") != std::string::npos) names.push_back(name);
+    return names;
+}
+
+} // namespace
+
+// A close of the window while the slices are made, or while the second volume is written:
+// the set stays complete and checkable with the volumes written before, the one being written
+// and the work file go, and the user is told what the set now survives.
+TEST(DiskVolumes, AStopWhileTheSlicesAreMadeOrAVolumeIsWrittenKeepsTheSetWithTheVolumesBefore) {
+    const size_t workFiles = RecoveryWorkFiles();
+    const auto making = [](const RecordingHooks& hooks) {
+        const Texts status = hooks.Of("status");
+        return !status.empty() && status.back().rfind("Создание файла восстановления", 0) == 0;
+    };
+    VolumeSplit stoppedMaking(40000, 2, {}, making);
+    EXPECT_EQ(stoppedMaking.hooks.Of("message"),
+              Texts{"Тома восстановления не записаны. Набор частей полон и проверяется по файлу "
+                    "проверки, но потерянные части восстановить не сможет."});
+    EXPECT_EQ(RecoveryFilesOn(stoppedMaking), Texts{});
+    EXPECT_EQ(RecoveryWorkFiles(), workFiles);
+    EXPECT_EQ(stoppedMaking.JoinWithout({}),
+              Texts{"Востановление файла " + stoppedMaking.temp.Path() +
+                    "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256."});
+
+    // Stopped once the second volume's disk is in: the first volume stays.
+    const auto second = [](const RecordingHooks& hooks) {
+        const Texts asks = hooks.Of("ask");
+        return !asks.empty() && asks.back().find("film.avi.vol1+1.par2") != std::string::npos;
+    };
+    VolumeSplit stoppedWriting(40000, 2, {}, second);
+    EXPECT_EQ(stoppedWriting.hooks.Of("message"),
+              Texts{"Записано томов восстановления: 1 из 2. Набор частей восстановит не более 1 "
+                    "потерянной части."});
+    Texts kept = RecoveryFilesOn(stoppedWriting);
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (Texts{"film.avi.par2", "film.avi.vol0+1.par2"})) << "no .~part left";
+    EXPECT_EQ(RecoveryWorkFiles(), workFiles);
+    EXPECT_EQ(stoppedWriting.JoinWithout({2}),
+              Texts{"Востановление файла " + stoppedWriting.temp.Path() +
+                    "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\n"
+                    "Часть 2 восстановлена по film.avi.par2."});
+    EXPECT_TRUE(ReadWholeFile(stoppedWriting.temp / "out\\film.avi") == stoppedWriting.bytes);
 }
