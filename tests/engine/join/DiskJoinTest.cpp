@@ -444,3 +444,14 @@ TEST_F(VolumeDiskJoin, AnOlderSetWithOneRecoveryFileOnTheLastDiskIsRebuilt) {
     EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(2), Ask(3), AskPast(4)}));
     ExpectRebuilt(hooks, 3, "Часть 3 восстановлена по film.avi.par2.");
 }
+
+// The join begun from disk 2 and disk 1 not there: no piece goes into the gathering file before
+// the rebuild, every piece read waits in its work file, and piece 1 is rebuilt at the start.
+TEST_F(VolumeDiskJoin, TheFirstDiskLostLeavesEveryPieceForTheRebuild) {
+    ASSERT_EQ(WriteVolumes(1, 1), 3u);
+    drive.Insert(2);
+    DiskSwapHooks hooks(drive, {DiskSwapHooks::kNotThere, 2, 3});
+    Join(hooks, 2);
+    EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(1), AskPast(2), AskPast(3)}));
+    ExpectRebuilt(hooks, 2, "Часть 1 восстановлена по томам восстановления.");
+}
