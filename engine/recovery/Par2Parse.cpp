@@ -115,7 +115,7 @@ uint64_t KeptOf(Par2Type type, uint64_t size) {
 
 class Reader {
   public:
-    explicit Reader(Source& source) : source_(source) {}
+    Reader(Source& source, Par2Scope scope) : source_(source), scope_(scope) {}
     Par2Reading Read();
 
   private:
@@ -143,6 +143,7 @@ class Reader {
     Par2Reading Result();
 
     Source& source_;
+    const Par2Scope scope_;
     Md5Digest setId_{};
     std::string main_;
     uint64_t sliceSize_ = 0;
@@ -218,6 +219,7 @@ bool Reader::ReadPacket(uint64_t at, const Par2Head& head) {
     const Par2Type type = TypeOfPacket(head);
     const uint64_t size = head.length - Par2HeaderSize;
     if (!Plausible(type, size)) return false;
+    if (type == Par2Type::Recovery && scope_ == Par2Scope::Description) return true;
     const uint64_t keep = KeptOf(type, size);
     std::string kept;
     Md5 digest = PacketDigest(head);
@@ -352,9 +354,9 @@ Par2Reading Reader::Read() {
 } // namespace
 
 Par2Reading ParsePar2(uint64_t size, const Par2ReadAt& readAt,
-                      const std::function<bool()>& keepGoing) {
+                      const std::function<bool()>& keepGoing, Par2Scope scope) {
     Source source(size, readAt, keepGoing);
-    return Reader(source).Read();
+    return Reader(source, scope).Read();
 }
 
 Par2Reading ParsePar2(std::string_view bytes) {

@@ -43,6 +43,11 @@ struct Par2Reading {
     std::optional<Set> set; // when Usable or NoSlices
 };
 
+// How much of a file is read: every packet, or the set's description alone (the recovery
+// slices passed over unread, their exponents and digests unknown), which tells whose set a
+// file is at the cost of a few packets however large its slices.
+enum class Par2Scope { Whole, Description };
+
 // Reads size bytes at offset at into bytes; false when they cannot be read.
 using Par2ReadAt = std::function<bool(uint64_t at, char* bytes, uint32_t size)>;
 
@@ -50,6 +55,6 @@ using Par2ReadAt = std::function<bool(uint64_t at, char* bytes, uint32_t size)>;
 // (passing over the recovery slices), the second for the rest; keepGoing is asked after each
 // run of bytes read, and false stops the reading.
 Par2Reading ParsePar2(uint64_t size, const Par2ReadAt& readAt,
-                      const std::function<bool()>& keepGoing);
+                      const std::function<bool()>& keepGoing, Par2Scope scope = Par2Scope::Whole);
 // The same over bytes in memory.
 Par2Reading ParsePar2(std::string_view bytes);

@@ -3,7 +3,7 @@
 #include "engine/system/FileServices.h"
 
 RecoveryFileReading ReadRecoveryFile(const std::string& path,
-                                     const std::function<bool()>& keepGoing) {
+                                     const std::function<bool()>& keepGoing, Par2Scope scope) {
     RecoveryFileReading result;
     FileStream file = OpenReadStream(path);
     const int64_t size = file.Size();
@@ -17,7 +17,7 @@ RecoveryFileReading ReadRecoveryFile(const std::string& path,
         position = at + got;
         return got == count;
     };
-    Par2Reading reading = ParsePar2(static_cast<uint64_t>(size), readAt, keepGoing);
+    Par2Reading reading = ParsePar2(static_cast<uint64_t>(size), readAt, keepGoing, scope);
     result.verdict = reading.verdict;
     result.stopped = reading.verdict == Par2Verdict::Stopped;
     result.set = std::move(reading.set);

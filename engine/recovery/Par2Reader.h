@@ -17,4 +17,5 @@ struct RecoveryFileReading {
 // Reads the file at path; keepGoing is asked now and then while it is read (the recovery
 // slice's digest is most of the work), and false stops the reading.
 RecoveryFileReading ReadRecoveryFile(const std::string& path,
-                                     const std::function<bool()>& keepGoing);
+                                     const std::function<bool()>& keepGoing,
+                                     Par2Scope scope = Par2Scope::Whole);

@@ -54,7 +54,8 @@ SplitRecovery::Judge(const std::function<bool()>& keepGoing) const {
 std::optional<RecoveryNameHolder>
 SplitRecovery::JudgeFile(const std::string& path, const std::function<bool()>& keepGoing) const {
     if (!IsExistingFile(path)) return RecoveryNameHolder::Nobody;
-    const RecoveryFileReading reading = ReadRecoveryFile(path, keepGoing);
+    // Whose set it is the description tells: a volume's slice, as large as a disk, is not read.
+    const RecoveryFileReading reading = ReadRecoveryFile(path, keepGoing, Par2Scope::Description);
     if (reading.stopped) return std::nullopt;
     // A file that cannot be read as a whole recovery file is no proof of a set of ours.
     return reading.set && NamesThisSet(*reading.set) ? RecoveryNameHolder::ThisName

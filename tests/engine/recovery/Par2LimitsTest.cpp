@@ -137,7 +137,7 @@ struct Cost {
     double seconds = 0;
 };
 
-Cost ReadMade(MadeFile& file) {
+Cost ReadMade(MadeFile& file, Par2Scope scope = Par2Scope::Whole) {
     Cost cost;
     const auto start = std::chrono::steady_clock::now();
     cost.heap = HeapPeakOf([&] {
@@ -146,7 +146,7 @@ Cost ReadMade(MadeFile& file) {
                            [&](uint64_t at, char* bytes, uint32_t size) {
                                return file.ReadAt(at, bytes, size);
                            },
-                           [] { return true; })
+                           [] { return true; }, scope)
                            .verdict;
     });
     cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -313,4 +313,31 @@ TEST(Par2Limits, AMainPacketBeyondTheFormatsLimitsIsOutOfForm) {
     EXPECT_EQ(ParsePar2(fileOf(8, 1, 1, 0)).verdict, Par2Verdict::Damaged);
     EXPECT_EQ(ParsePar2(fileOf(6, 1, 1, 1)).verdict, Par2Verdict::Damaged);
     EXPECT_EQ(ParsePar2(fileOf(8, 1, 2, 2, {ids[0], ids[0]})).verdict, Par2Verdict::Damaged);
+}
+
+// A volume of a set on disks, its slice as large as a disk: whose set it is, the description
+// alone tells, read without the slice's bytes; read whole, the slice is read and checked.
+TEST(Par2Limits, TheDescriptionAloneIsReadWithoutTheSlicesBytes) {
+    const Par2Piece a = PieceNamed("film.avi_1.brf", 8), b = PieceNamed("film.avi_2.brf", 5);
+    constexpr uint64_t slice = 256u << 20;
+    const std::string main = MainBody(slice, {Par2FileId(a), Par2FileId(b)});
+    const Md5Digest setId = IdOf(main);
+    const std::string described =
+        PacketStart(setId, "Main", main) + Description(setId, a) + Description(setId, b);
+    MadeFile volume;
+    volume.Add(PacketStart(setId, "RecvSlic", Le(0, 4), slice, '\x33'), 1, slice, '\x33');
+    volume.Add(described);
+    const Cost alone = ReadMade(volume, Par2Scope::Description);
+    EXPECT_EQ(alone.verdict, Par2Verdict::NoSlices);
+    EXPECT_LT(alone.read, 1u << 20) << "the slice's bytes are not read";
+    const Cost whole = ReadMade(volume);
+    EXPECT_EQ(whole.verdict, Par2Verdict::Usable);
+    EXPECT_GE(whole.read, slice);
+    // A description that fails its digest still fails without the slice read.
+    std::string broken = described;
+    broken[broken.size() - 3] ^= 1;
+    MadeFile damaged;
+    damaged.Add(PacketStart(setId, "RecvSlic", Le(0, 4), slice, '\x33'), 1, slice, '\x33');
+    damaged.Add(broken);
+    EXPECT_EQ(ReadMade(damaged, Par2Scope::Description).verdict, Par2Verdict::Damaged);
 }
