@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "DiskSets.h"
 #include "engine/checkfile/SetCheck.h"
@@ -339,4 +340,104 @@ TEST(DiskVolumes, AStopWhileTheSlicesAreMadeOrAVolumeIsWrittenKeepsTheSetWithThe
                     "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\n"
                     "Часть 2 восстановлена по film.avi.par2."});
     EXPECT_TRUE(ReadWholeFile(stoppedWriting.temp / "out\\film.avi") == stoppedWriting.bytes);
+}
+
+namespace {
+
+// A user at the drive with some disks of the set lost: each question is answered by what it
+// asks for. A piece's disk is put in ("Да") unless it is lost ("Нет"); a question past the last
+// piece, or for volumes, gets the disk holding the volume it names, or any volume disk not
+// given yet; with none left, "Нет" once and then "Отмена", so that no join can ask for ever.
+struct LosingUser : RecordingHooks {
+    LosingUser(DiskDrive& drive, size_t pieces, size_t disks, std::set<size_t> lost)
+        : drive(drive), pieces(pieces), disks(disks), lost(std::move(lost)) {}
+
+    Reply AskYesNoCancel(const std::string& text) override {
+        RecordingHooks::AskYesNoCancel(text);
+        if (++asked > 40) return Reply::Cancel;
+        const size_t disk = DiskFor(text);
+        if (disk == 0) return refused++ == 0 ? Reply::No : Reply::Cancel;
+        if (lost.count(disk)) return Reply::No;
+        drive.Insert(disk);
+        return Reply::Yes;
+    }
+
+    // The disk the question asks for; 0 when the user has none to give.
+    size_t DiskFor(const std::string& text) {
+        const std::string piece = "с частью film.avi_";
+        const size_t at = text.find(piece);
+        const bool volume = text.find("нужно ещё") != std::string::npos;
+        if (at != std::string::npos && !volume) {
+            const size_t n = std::stoul(text.substr(at + piece.size()));
+            if (n <= pieces) return n;
+        }
+        size_t named = 0, other = 0;
+        for (size_t d = disks; d > pieces; --d) {
+            for (const std::string& name : FolderEntries(drive.Disk(d)))
+                if (name.find(".vol") != std::string::npos && text.find(name) != std::string::npos)
+                    named = d;
+            if (!given.count(d) && !lost.count(d)) other = d;
+        }
+        const size_t disk = named != 0 ? named : other;
+        if (disk != 0) given.insert(disk);
+        return disk;
+    }
+
+    DiskDrive& drive;
+    const size_t pieces, disks;
+    const std::set<size_t> lost;
+    std::set<size_t> given;
+    int asked = 0, refused = 0;
+};
+
+} // namespace
+
+// Five piece disks and two volume disks: the join from the disks with every single piece disk
+// lost, every pair, one piece disk and one volume disk, rebuilds the set byte for byte; three
+// piece disks lost are more than the volumes: the join says how many more it needs and, with
+// none to give, writes nothing and leaves nothing behind.
+TEST(DiskVolumes, FiveDisksWithTwoVolumesSurviveAnyTwoLostAndRefuseThree) {
+    VolumeSplit split(40000, 2);
+    size_t pieces = 0;
+    while (FileExists(PiecePath(split.drive.Disk(pieces + 1), "film.avi", pieces + 1))) ++pieces;
+    ASSERT_EQ(pieces, 5u);
+    ASSERT_EQ(split.hooks.disks, 7u);
+    std::vector<std::set<size_t>> survived;
+    for (size_t a = 1; a <= 5; ++a) {
+        survived.push_back({a});
+        for (size_t b = a + 1; b <= 5; ++b) survived.push_back({a, b});
+        survived.push_back({a, 6});
+    }
+    const auto join = [&](const std::set<size_t>& lost, const std::string& out) {
+        // The user starts from the first disk there is.
+        size_t first = 1;
+        while (lost.count(first)) ++first;
+        split.drive.Insert(first);
+        LosingUser user(split.drive, pieces, split.hooks.disks, lost);
+        JoinPieces(PiecePath(split.drive.Root(), "film.avi", first), out, user,
+                   split.drive.System());
+        split.drive.Insert(0);
+        return user;
+    };
+    for (const std::set<size_t>& lost : survived) {
+        std::string name;
+        for (const size_t d : lost) name += std::to_string(d);
+        SCOPED_TRACE("lost disks " + name);
+        const std::string out = split.temp / ("out" + name + "\\");
+        const LosingUser user = join(lost, out);
+        ASSERT_FALSE(user.Of("message").empty());
+        EXPECT_NE(user.Of("message").back().find(" восстановлен"), std::string::npos)
+            << user.Of("message").back();
+        EXPECT_TRUE(ReadWholeFile(out + "film.avi") == split.bytes);
+        EXPECT_EQ(FolderEntries(out), Texts{"film.avi"}) << "no work file is left";
+    }
+
+    const std::string out = split.temp / "out135\\";
+    const LosingUser user = join({1, 3, 5}, out);
+    const Texts questions = user.Of("choose");
+    EXPECT_TRUE(std::any_of(questions.begin(), questions.end(), [](const std::string& q) {
+        return q.rfind("Для восстановления потерянных частей нужно ещё 1 том", 0) == 0;
+    })) << "the join says how many more volumes it needs";
+    EXPECT_FALSE(FileExists(out + "film.avi"));
+    EXPECT_EQ(FolderEntries(out), Texts{}) << "nothing written, no work file left";
 }
