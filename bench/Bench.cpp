@@ -8,6 +8,10 @@
 //   varnok_bench split-size-ended SOURCE FOLDER PIECE_BYTES KEPT   (a split by size that ends
 //     the process without a goodbye as piece KEPT + 1 begins, as a killed program does)
 //   varnok_bench join CHOSEN_PIECE FOLDER
+//   varnok_bench disk-set SOURCE DRIVE DISKS SLICES   (SOURCE split onto DISKS scripted disks of
+//     one size with SLICES recovery volumes; each disk's files kept in a folder beside DRIVE)
+//   varnok_bench disk-join DRIVE FOLDER LOST   (that set joined straight from the scripted drive,
+//     piece disk LOST answered "No" and rebuilt from the volumes; 0: every disk present)
 //   varnok_bench sha256 FILE DIGITS   (Varnok's SHA-256 alone, on one thread: the processor's SHA
 //     extensions where it has them, else the system's)
 //   varnok_bench sha256-system FILE DIGITS   (the system's SHA-256 alone, on one thread)
@@ -18,7 +22,7 @@
 //   varnok_bench gf-muladd [BYTES [MANY_BYTES [COUNT]]]   (the recovery kernel on each path the
 //     processor has, in GB/s: 1 GiB through a buffer of BYTES, 1 MiB unless given, and into COUNT
 //     destinations of MANY_BYTES at once, 8 of 32 MiB unless given; prints its own lines)
-// FOLDER ends in a backslash.
+// FOLDER and DRIVE end in a backslash.
 //
 // Prints one line: "seconds <s> peak_ws <bytes> start_ws <bytes>". VARNOK_BENCH_BUFFER, when set,
 // gives the copy buffer's size in bytes, for tuning it; VARNOK_BENCH_PACE the milliseconds between
@@ -30,11 +34,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/DigestBench.h"
+#include "bench/DiskBench.h"
 #include "bench/GfBench.h"
+#include "bench/QuietHooks.h"
 #include "engine/system/FileServices.h"
 #include "engine/join/Join.h"
 #include "engine/pieces/PieceSet.h"
@@ -43,30 +50,6 @@
 #include "engine/system/Text.h"
 
 namespace {
-
-// Answers OK to every question and prints nothing; remembers the messages so that a run
-// that did not end with the completion text is not reported as a measurement.
-struct QuietHooks : SplitHooks, JoinHooks {
-    std::vector<std::string> messages;
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    // Ends the process at once when the status names this text (a piece's name).
-    void SetStatus(const std::string& text) override {
-        if (!endAt.empty() && text.size() >= endAt.size() &&
-            text.compare(text.size() - endAt.size(), endAt.size(), endAt) == 0)
-            TerminateProcess(GetCurrentProcess(), 3);
-    }
-    std::string endAt;
-    void KeepResponsive() override {}
-    // A window would turn the figures into a bar position; this much work at least.
-    void ReportProgress(const ProgressFigures& figures) override {
-        if (figures.total > 0) lastPercent = static_cast<int>(figures.done * 100 / figures.total);
-    }
-    int lastPercent = 0;
-    bool AskOkCancel(const std::string&) override { return true; }
-    // An interrupted split is resumed.
-    Reply AskYesNoCancel(const std::string&) override { return Reply::Yes; }
-    void ShowPieceList(const std::vector<std::string>&) override {}
-};
 
 struct Memory {
     size_t workingSet = 0;
@@ -133,6 +116,8 @@ int Usage() {
                          "FOLDER\\ NUMBER [SLICES]\n"
                          "       varnok_bench split-size-ended SOURCE FOLDER\\ PIECE_BYTES KEPT\n"
                          "       varnok_bench join CHOSEN_PIECE FOLDER\\\n"
+                         "       varnok_bench disk-set SOURCE DRIVE\\ DISKS SLICES\n"
+                         "       varnok_bench disk-join DRIVE\\ FOLDER\\ LOST\n"
                          "       varnok_bench sha256|sha256-system|sha256-twice FILE DIGITS\n"
                          "       varnok_bench digests\n"
                          "       varnok_bench gf-muladd [BYTES [MANY_BYTES [COUNT]]]\n");
@@ -142,6 +127,30 @@ int Usage() {
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Times work, runs settle untimed (false: the outcome is wrong), and prints the figures when the
+// operation completed; the process's exit code.
+int MeasureAndReport(QuietHooks& hooks, const std::function<void()>& work,
+                     const std::function<bool()>& settle) {
+    const Memory before = ProcessMemory();
+    const double seconds = TimeSeconds(work);
+    const Memory after = ProcessMemory();
+    const bool settled = !settle || settle();
+    // A split and a join both end with a text that ends so (a checked join adds a line after
+    // it), and show nothing else on success.
+    const std::string& last = hooks.messages.empty() ? std::string() : hooks.messages.back();
+    if (!settled || hooks.messages.size() != 1 ||
+        (!EndsWith(last, " завершенно") && last.find(" завершенно\r\n") == std::string::npos)) {
+        for (const std::string& message : hooks.messages)
+            std::fprintf(stderr, "message: %s\n", message.c_str());
+        std::fprintf(stderr, "the operation did not complete\n");
+        return 1;
+    }
+    std::printf("seconds %.6f peak_ws %lu start_ws %lu cpu %.3f\n", seconds,
+                static_cast<unsigned long>(after.peakWorkingSet),
+                static_cast<unsigned long>(before.workingSet), ProcessorSeconds());
+    return 0;
 }
 
 } // namespace
@@ -163,6 +172,9 @@ int main(int argc, char** argv) {
     length = GetEnvironmentVariableA("VARNOK_BENCH_PACE", buffer, sizeof buffer);
     if (length > 0 && length < sizeof buffer)
         SetCopyPaceInterval(static_cast<uint32_t>(ParseDecimalWide(buffer)));
+    if (const std::optional<int> code =
+            RunDiskMode(std::vector<std::string>(argv + 1, argv + argc), MeasureAndReport))
+        return *code;
     const std::string mode = argv[1];
     QuietHooks hooks;
     std::function<void()> work;
@@ -222,21 +234,5 @@ int main(int argc, char** argv) {
     } else {
         return Usage();
     }
-    const Memory before = ProcessMemory();
-    const double seconds = TimeSeconds(work);
-    const Memory after = ProcessMemory();
-    // A split and a join both end with a text that ends so (a checked join adds a line after
-    // it), and show nothing else on success.
-    const std::string& last = hooks.messages.empty() ? std::string() : hooks.messages.back();
-    if (hooks.messages.size() != 1 ||
-        (!EndsWith(last, " завершенно") && last.find(" завершенно\r\n") == std::string::npos)) {
-        for (const std::string& message : hooks.messages)
-            std::fprintf(stderr, "message: %s\n", message.c_str());
-        std::fprintf(stderr, "the operation did not complete\n");
-        return 1;
-    }
-    std::printf("seconds %.6f peak_ws %lu start_ws %lu cpu %.3f\n", seconds,
-                static_cast<unsigned long>(after.peakWorkingSet),
-                static_cast<unsigned long>(before.workingSet), ProcessorSeconds());
-    return 0;
+    return MeasureAndReport(hooks, work, {});
 }

@@ -8,7 +8,8 @@
 #   goal, so that more runs of them fit in the same time), BENCH_ONLY=recovery (only those of the
 #   recovery file's goal), BENCH_ONLY=resume (the full split by size and its resume), BENCH_ONLY=rs
 #   (the recovery files of 1, 2 and 4 slices against the split without and par2 create, and the
-#   join rebuilding 1 and 2 pieces), BENCH_VS_EXE (another build of varnok_bench.exe whose Varnok
+#   join rebuilding 1 and 2 pieces), BENCH_ONLY=disks (the join straight from a set on five scripted
+#   disks with two recovery volumes, every disk present and disk 3 lost), BENCH_VS_EXE (another build of varnok_bench.exe whose Varnok
 #   rows are timed in the same runs, interleaved, and set against this build's: another compiler
 #   flag, or the x86_64 build with BENCH_VS_ARCH=x86_64; its Wine prefix is BENCH_VS_PREFIX, else
 #   the wineprefix beside its bench folder).
@@ -25,7 +26,7 @@ dir=${BENCH_DIR:-$root/bench/out}
 buffer=${BENCH_BUFFER:-}
 exe=${BENCH_EXE:-$build/win/bench/varnok_bench.exe}
 only=${BENCH_ONLY:-}
-case $only in '' | check | recovery | resume | rs) ;; *) echo "bench: BENCH_ONLY is empty, check, recovery, resume or rs" >&2; exit 2;; esac
+case $only in '' | check | recovery | resume | rs | disks) ;; *) echo "bench: BENCH_ONLY is empty, check, recovery, resume, rs or disks" >&2; exit 2;; esac
 prefix=$build/win/wineprefix
 [ -f "$exe" ] || { echo "bench: $exe is missing; run make win first" >&2; exit 1; }
 vsExe=${BENCH_VS_EXE:-}
@@ -105,6 +106,7 @@ piece=$((100 * 1048576))
 bigPiece=$((bytes < 1073741824 ? bytes : 1073741824))
 pieces() { ls "$1" | sort -t_ -k2 -n | sed "s|^|$1/|"; }
 # The joins read piece sets made once, untimed: Varnok's pieces for Varnok, split's for cat.
+if [ "$only" != disks ]; then
 mkdir -p "$dir/v_set" "$dir/c_set"
 varnok split-size "$src" "$dir/v_set" $piece >/dev/null
 # split's pieces hold the same bytes as Varnok's: linked, so that the page cache holds them once
@@ -121,8 +123,9 @@ cp -l "$dir/v_set"/*.brf "$dir/p_set/"
 digits=$(sha256sum "$src" | cut -c1-64)
 grep -q "^$digits  source.bin" "$dir/v_set/source.bin.sha256" || fail "the check file's whole-file line is wrong"
 mapfile -t list < <(pieces "$dir/c_set")
+fi
 # Ten pieces with their recovery file: whole (r_set), and with piece 3 gone (q_set).
-if [ "$only" != check ] && [ "$only" != resume ] && [ "$only" != rs ]; then
+if [ "$only" != check ] && [ "$only" != resume ] && [ "$only" != rs ] && [ "$only" != disks ]; then
   mkdir -p "$dir/r_set" "$dir/q_set"
   varnok split-count-recovery "$src" "$dir/r_set" 10 >/dev/null
   [ -f "$dir/r_set/source.bin.par2" ] || fail "the split wrote no recovery file"
@@ -264,7 +267,28 @@ op_v_resume() {
   [ "$(for n in $(seq "$pieceCount"); do cat "$dir/out/source.bin_$n.brf"; done | sha256sum | cut -c1-64)" = "$digits" ] ||
     fail "the resumed set is not the file"
 }
-fullWritten=$((bytes + $(stat -c %s "$dir/v_set/source.bin.sha256")))
+[ "$only" = disks ] || fullWritten=$((bytes + $(stat -c %s "$dir/v_set/source.bin.sha256")))
+
+# A set on five scripted disks of one size with two recovery volumes (the disk method; the
+# volumes on disks 6 and 7), made once: each disk a folder beside the drive folder. The joins
+# read it straight from the drive, every disk present and disk 3 lost (its piece rebuilt from a
+# volume). Each disk swap is a rename within one file system, so the swaps cost next to nothing.
+diskCount=5
+diskLost=3
+if [ -z "$only" ] || [ "$only" = disks ]; then
+  mkdir -p "$dir/d_set/drive"
+  varnok disk-set "$src" "$dir/d_set/drive" $diskCount 2 >/dev/null
+  [ -f "$dir/d_set/disk$diskCount/source.bin_$diskCount.brf" ] || fail "the disk set has no piece $diskCount"
+fi
+# disk_join KEY LOST: one join from the disks; the file whole, no work file left, every disk out.
+disk_join() {
+  r=$(varnok disk-join "$dir/d_set/drive/" "$dir/out" "$2"); add "$1" "$r"
+  cmp "$src" "$dir/out/source.bin" || fail "the file joined from the disks differs from the source"
+  [ "$(ls "$dir/out")" = source.bin ] || fail "the join from the disks left $(ls "$dir/out")"
+  [ -z "$(ls "$dir/d_set/drive")" ] || fail "a disk stayed in the drive"
+}
+op_disk_whole() { disk_join disk_whole 0; }
+op_disk_lost() { disk_join disk_lost $diskLost; }
 
 # The same Varnok operations without the yields inside a copy and the progress at them.
 op_v_size_still() { r=$(PACE=none varnok split-size "$src" "$dir/out" $piece); add v_size_still "$r"; }
@@ -280,14 +304,16 @@ ops=(v_size c_size v_count c_count v_join c_join c_joinsync c_joinrw cp v_size_s
 [ "$only" = check ] && ops=(v_sha c_openssl v_sha2 v_join_plain v_size v_count v_join)
 [ "$only" = recovery ] && ops=(v_count v_count_rec v_join_whole10 v_join_rebuild)
 [ "$only" = resume ] && ops=(v_size v_resume)
+[ "$only" = disks ] && ops=(disk_whole disk_lost)
 [ "$only" = rs ] && ops=(v_count v_count_rec v_count_rec2 v_count_rec4 v_join_n2 v_join_rs1 v_join_rs2
   c_par2_1 c_par2_2 c_par2_4)
 if [ -z "$only" ]; then
-  ops+=(v_count_rec2 v_count_rec4 v_join_n2 v_join_rs1 v_join_rs2)
+  ops+=(v_count_rec2 v_count_rec4 v_join_n2 v_join_rs1 v_join_rs2 disk_whole disk_lost)
   command -v par2 >/dev/null && ops+=(c_par2_1 c_par2_2 c_par2_4)
 fi
 [ "$only" = rs ] && ! command -v par2 >/dev/null && fail "par2 is not installed"
-# The other build runs each Varnok row too, shuffled in among the rest.
+# The other build runs each Varnok row too, shuffled in among the rest (not the disk rows, which
+# an older build cannot run).
 if [ -n "$vsExe" ]; then
   for op in "${ops[@]}"; do
     case $op in v_*) eval "op_w_${op#v_}() { VS=1 op_$op; }"; ops+=("w_${op#v_}");; esac
@@ -301,11 +327,11 @@ for run in $(seq "$runs"); do
     rm -rf "$dir/out"
   done
 done
-rm -rf "$dir/v_set" "$dir/c_set" "$dir/p_set" "$dir/r_set" "$dir/q_set" "$dir/e_set" "$dir/n2_set" "$dir/m1_set" "$dir/m2_set"
+rm -rf "$dir/v_set" "$dir/c_set" "$dir/p_set" "$dir/r_set" "$dir/q_set" "$dir/e_set" "$dir/n2_set" "$dir/m1_set" "$dir/m2_set" "$dir/d_set"
 
 # Peak working set of a split with its recovery file into a piece of up to 1 GiB and the rest,
 # and of the join that rebuilds that large piece.
-if [ "$only" != rs ]; then
+if [ "$only" != rs ] && [ "$only" != disks ]; then
 fresh v_bigrec
 r=$(varnok split-size-recovery "$src" "$dir/v_bigrec" $((bigPiece * 3 / 4)))
 read -r _ recSplitPeak _ <<<"$r"
@@ -318,6 +344,7 @@ rm -rf "$dir/v_bigrec" "$dir/v_bigrebuild"
 fi
 
 # Peak working set of the largest copies: a split into 1 GiB pieces and the join of that set.
+if [ "$only" != disks ]; then
 fresh v_big
 r=$(varnok split-size "$src" "$dir/v_big" $bigPiece)
 read -r _ splitPeak splitStart <<<"$r"
@@ -325,6 +352,7 @@ fresh v_bigjoin
 r=$(varnok join "$dir/v_big/source.bin_1.brf" "$dir/v_bigjoin")
 read -r _ joinPeak joinStart <<<"$r"
 cmp "$src" "$dir/v_bigjoin/source.bin" || fail "the joined file differs from the source"
+fi
 rm -rf "${dir:?}"/*
 
 median() { tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {print (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2)}'; }
@@ -464,6 +492,26 @@ row() { # name varnokKey nativeKey nativeName
     done
     echo
   fi
+  if [ -z "$only" ] || [ "$only" = disks ]; then
+    echo "The join straight from a disk set (the disk method): the source on $diskCount scripted disks of one size with"
+    echo "N = 2 recovery volumes on two more disks, each disk a folder swapped into the drive folder by renames; the join"
+    echo "with every disk present, and with disk $diskLost answered \"Нет\" (lost) and its piece rebuilt from a volume at the"
+    echo "end. Goal (fastest runs): the join with a disk lost <= 2.5 x the join with every disk present."
+    echo
+    echo "| disk join | median | fastest | MB/s (median) | fastest / every disk present (fastest runs) | largest peak working set |"
+    echo "|---|---|---|---|---|---|"
+    for k in disk_whole disk_lost; do
+      case $k in
+        disk_whole) label="join from $diskCount disks, every disk present";;
+        *) label="the same with disk $diskLost lost (rebuilt from the volumes)";;
+      esac
+      printf '| %s | %.3f s | %.3f s | %s | %s | %s |\n' "$label" "${med[$k]}" "$(fastest "${times[$k]}")" \
+        "$(mbs "${med[$k]}")" "$(ratio "$(fastest "${times[disk_whole]}")" "$(fastest "${times[$k]}")")" "$(mib "${peaks[$k]}")"
+    done
+    echo
+    echo "Join with disk $diskLost lost / every disk present (fastest runs): $(ratio "$(fastest "${times[disk_whole]}")" "$(fastest "${times[disk_lost]}")"). Goal: <= 2.5 x."
+    echo
+  fi
   if [ -n "$vsExe" ]; then
     echo "This build against $vsExe (${vsArch:-the same Wine}), each Varnok row in the same runs:"
     echo
@@ -479,11 +527,13 @@ row() { # name varnokKey nativeKey nativeName
     done
     echo
   fi
+  if [ "$only" != disks ]; then
   echo "| Varnok process | peak working set | working set before the operation |"
   echo "|---|---|---|"
   echo "| split into $(mib "$bigPiece") pieces | $(mib "$splitPeak") | $(mib "$splitStart") |"
   echo "| join of that set | $(mib "$joinPeak") | $(mib "$joinStart") |"
   echo
+  fi
   [ -n "$only" ] && [ "$only" != check ] ||
     echo "Largest peak working set of the timed runs: split by size $(mib "${peaks[v_size]}"), by count $(mib "${peaks[v_count]}"), join with check $(mib "${peaks[v_join]}")."
 } | tee "$build/bench-results.md"
