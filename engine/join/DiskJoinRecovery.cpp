@@ -98,14 +98,16 @@ std::string DiskJoiner::WantedVolume() const {
 }
 
 // Where the rebuild reads piece n: in the gathering file before the first lost one, in its
-// work file after it; nowhere for a lost one.
+// work file after it; nowhere for a lost one. Either was held against its line as it came off
+// its disk, so the rebuild does not hash it again: the whole file's line, checked at the end,
+// still covers every byte.
 PieceSource DiskJoiner::SourceOf(int64_t n) const {
     if (n < FirstLost()) {
         const size_t at = static_cast<size_t>(n - 1);
         const int64_t end = at + 1 < gathered_.size() ? gathered_[at + 1] : gatheredBytes_;
-        return {gathering_.Path(), gathered_[at], end - gathered_[at]};
+        return {gathering_.Path(), gathered_[at], end - gathered_[at], true};
     }
-    return {held_.PathOf(n)};
+    return {held_.PathOf(n), 0, -1, true};
 }
 
 // Rebuilds the lost pieces, the gathering file closed meanwhile for the rebuild to read the

@@ -38,6 +38,7 @@ struct OtherPiece {
     int64_t done = 0;
     bool fits = false; // of the length the recovery file gives, and so mixed in
     bool cutShort = false;
+    bool checked = false; // against its line before: read into the mixer's own buffer
     int lane = 0;
     uint32_t tag = 0; // its digest's place on its lane
 
@@ -82,6 +83,7 @@ class Mixer {
     HashFeed feed_;
     std::vector<FileStream> slices_;
     std::vector<uint8_t> remainders_, solved_;
+    std::vector<char> unhashed_; // a column of a piece checked before
     std::vector<int64_t> others_;
     std::vector<uint8_t*> dsts_;
     std::vector<uint16_t> factors_;
@@ -96,6 +98,8 @@ Mixer::Mixer(const MixPlan& plan, std::vector<std::unique_ptr<WorkFile>>& files,
     const uint64_t fit = kColumnsBytes / (2 * std::max<size_t>(1, k_)) / 4 * 4;
     width_ = static_cast<uint32_t>(
         std::max<uint64_t>(4, std::min<uint64_t>(fit, feed_.BufferSize() / 4 * 4)));
+    // A whole word past an odd column's end, as in the feed's buffers.
+    unhashed_.resize(width_ + 4);
     for (int64_t n = 1; n <= static_cast<int64_t>(plan.lengths.size()); ++n)
         if (std::find(plan.faulty.begin(), plan.faulty.end(), n) == plan.faulty.end())
             others_.push_back(n);
@@ -151,6 +155,7 @@ std::vector<OtherPiece> Mixer::OpenGroup(size_t first, size_t last, std::vector<
         // A piece of another length is read all the same: its digest tells whether the piece
         // or the recovery file is at fault.
         piece.fits = piece.size == static_cast<int64_t>(plan_.lengths[n - 1]);
+        piece.checked = source.checked;
         piece.lane = static_cast<int>(pieces.size() % 2);
         piece.tag = static_cast<uint32_t>(pieces.size() / 2);
         pieces.push_back(std::move(piece));
@@ -189,7 +194,7 @@ bool Mixer::ReadColumn(std::vector<OtherPiece>& pieces, uint64_t at, uint32_t he
     bool more = false;
     for (OtherPiece& piece : pieces) {
         if (!piece.More()) continue;
-        char* buffer = feed_.TakeBuffer();
+        char* buffer = piece.checked ? unhashed_.data() : feed_.TakeBuffer();
         const uint32_t want =
             static_cast<uint32_t>(std::min<int64_t>(piece.size - piece.done, width_));
         const uint32_t got = piece.stream.Read(buffer, want);
@@ -205,7 +210,7 @@ bool Mixer::ReadColumn(std::vector<OtherPiece>& pieces, uint64_t at, uint32_t he
             MultiplyAddMany(dsts_.data(), factors_.data(), k_,
                             reinterpret_cast<const uint8_t*>(buffer), Even(mixed));
         }
-        feed_.PassTo(buffer, got, piece.lane, piece.tag);
+        if (!piece.checked) feed_.PassTo(buffer, got, piece.lane, piece.tag);
         piece.done += got;
         piece.cutShort = got < want;
         more = more || piece.More();
@@ -259,6 +264,11 @@ bool Mixer::StoreColumn(bool lastGroup, uint64_t at, uint32_t here) {
 bool Mixer::CheckGroup(const std::vector<OtherPiece>& pieces, PieceDigests (&lanes)[2],
                        std::vector<MixFault>& faults, bool& otherLengths) {
     for (const OtherPiece& piece : pieces) {
+        if (piece.checked) {
+            if (piece.cutShort) faults.push_back({piece.number, false});
+            otherLengths = otherLengths || (!piece.cutShort && !piece.fits);
+            continue;
+        }
         const std::optional<std::string> digits = lanes[piece.lane].digests[piece.tag]->Finish();
         if (!digits) {
             context_.hooks.ShowMessage("Невозможно вычислить сумму SHA-256 файла " +

@@ -37,6 +37,8 @@ struct PieceSource {
     std::string path;
     int64_t offset = 0;
     int64_t length = -1; // the file's bytes from offset on when negative
+    // Its bytes were held against the piece's line as the join read them: not hashed again.
+    bool checked = false;
 };
 
 // What the mix needs of the join: its hooks, the pieces' sources, pacing and the set's lines.

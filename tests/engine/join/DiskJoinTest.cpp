@@ -455,3 +455,29 @@ TEST_F(VolumeDiskJoin, TheFirstDiskLostLeavesEveryPieceForTheRebuild) {
     EXPECT_EQ(hooks.Of("choose"), (Texts{Ask(1), AskPast(2), AskPast(3)}));
     ExpectRebuilt(hooks, 2, "Часть 1 восстановлена по томам восстановления.");
 }
+
+// A held piece's work file changed on the target disk before the rebuild reads it (the rebuild
+// takes the pieces read off the disks as they were checked then): the piece rebuilt from it
+// fails its line, and nothing is written.
+TEST_F(VolumeDiskJoin, AHeldPieceChangedBeforeTheRebuildWritesNothing) {
+    ASSERT_EQ(WriteVolumes(1, 0), 4u);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {DiskSwapHooks::kNotThere, 3, 4});
+    hooks.before = [&](size_t question) {
+        if (question != 3) return;
+        for (const std::string& name : FolderEntries(target.Path())) {
+            // Piece 3's work file, "film.avi.~part3".
+            if (name.find(".~part") == std::string::npos) continue;
+            std::string held = ReadWholeFile(target / name);
+            held[held.size() / 2] ^= 0x10;
+            WriteWholeFile(target / name, held);
+        }
+    };
+    Join(hooks);
+    ASSERT_EQ(hooks.Of("choose").size(), 3u) << "the volume's disk was asked for";
+    ASSERT_FALSE(hooks.Of("message").empty());
+    EXPECT_EQ(hooks.Of("message").back().rfind("Часть " + Piece(2) + ", восстановленная по ", 0),
+              0u)
+        << hooks.Of("message").back();
+    ExpectNothingWritten();
+}
