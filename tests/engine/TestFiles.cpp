@@ -93,6 +93,15 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
+size_t RecoveryWorkFilesInTemp() {
+    char temp[MAX_PATH + 1];
+    GetTempPathA(sizeof temp, temp);
+    size_t count = 0;
+    for (const std::string& name : FolderEntries(temp))
+        if (name.rfind("vnk", 0) == 0) ++count;
+    return count;
+}
+
 LockedFile::LockedFile(const std::string& path)
     : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}

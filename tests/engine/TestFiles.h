@@ -37,6 +37,8 @@ bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
 // The names in a folder (no "." or ".."), sorted as text.
 std::vector<std::string> FolderEntries(const std::string& folder);
+// The files the split made for recovery files in the system's temporary folder ("vnk*").
+size_t RecoveryWorkFilesInTemp();
 // A handle held open without sharing, so that no one else may open the file meanwhile.
 class LockedFile {
   public:

@@ -358,16 +358,6 @@ struct DiskScript {
 // The completion box's line of one volume written.
 constexpr char kOneVolume[] = "\r\nЗаписано томов восстановления: 1 из 1.";
 
-// The files GetTempFileNameA made for recovery files in the temporary folder.
-size_t TemporaryWorkFiles() {
-    char temp[MAX_PATH + 1];
-    GetTempPathA(sizeof temp, temp);
-    size_t count = 0;
-    for (const std::string& name : FolderEntries(temp))
-        if (name.rfind("vnk", 0) == 0) ++count;
-    return count;
-}
-
 } // namespace
 
 // One volume asked for: the pieces are 7,440, 7,440 and 10,120 bytes (each disk keeps room for a
@@ -377,7 +367,7 @@ TEST(RecoveryOnDisks, TheLastDiskOrOneMoreTakesTheVolumeAndCancelKeepsTheSetWith
     TempFolder folder;
     const std::string bytes = PatternBytes(25000, 9);
     WriteWholeFile(folder / "src.bin", bytes);
-    const size_t workFiles = TemporaryWorkFiles();
+    const size_t workFiles = RecoveryWorkFilesInTemp();
     const std::string insert = "Вставте другой диск " + folder.Path().substr(0, 1) +
                                " для записи части src.bin и нажмите Ок.";
     const std::string done = "Разделение файла src.bin завершенно";
@@ -421,7 +411,7 @@ TEST(RecoveryOnDisks, TheLastDiskOrOneMoreTakesTheVolumeAndCancelKeepsTheSetWith
         EXPECT_EQ(hooks.Of("message"), c.messages);
         EXPECT_EQ(FileExists(disk / "src.bin.vol0+1.par2"), c.written);
         EXPECT_EQ(FileExists(disk / "src.bin.par2"), c.written);
-        EXPECT_EQ(TemporaryWorkFiles(), workFiles);
+        EXPECT_EQ(RecoveryWorkFilesInTemp(), workFiles);
         // The set joins, and with a piece missing it is rebuilt when the volume was written.
         RemoveFile(disk / "src.bin_2.brf");
         TempFolder target;

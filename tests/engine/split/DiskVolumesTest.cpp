@@ -282,16 +282,6 @@ TEST(DiskVolumes, ASetWithTwoVolumesIsJoinedFromItsDisksWithoutALostDiskAndADama
 
 namespace {
 
-// The files GetTempFileNameA made for recovery files in the temporary folder.
-size_t RecoveryWorkFiles() {
-    char temp[MAX_PATH + 1];
-    GetTempPathA(sizeof temp, temp);
-    size_t count = 0;
-    for (const std::string& name : FolderEntries(temp))
-        if (name.rfind("vnk", 0) == 0) ++count;
-    return count;
-}
-
 // Every disk's files of the set that are recovery files.
 Texts RecoveryFilesOn(VolumeSplit& split) {
     Texts names;
@@ -307,7 +297,7 @@ Texts RecoveryFilesOn(VolumeSplit& split) {
 // the set stays complete and checkable with the volumes written before, the one being written
 // and the work file go, and the user is told what the set now survives.
 TEST(DiskVolumes, AStopWhileTheSlicesAreMadeOrAVolumeIsWrittenKeepsTheSetWithTheVolumesBefore) {
-    const size_t workFiles = RecoveryWorkFiles();
+    const size_t workFiles = RecoveryWorkFilesInTemp();
     const auto making = [](const RecordingHooks& hooks) {
         const Texts status = hooks.Of("status");
         return !status.empty() && status.back().rfind("Создание файла восстановления", 0) == 0;
@@ -317,7 +307,7 @@ TEST(DiskVolumes, AStopWhileTheSlicesAreMadeOrAVolumeIsWrittenKeepsTheSetWithThe
               Texts{"Тома восстановления не записаны. Набор частей полон и проверяется по файлу "
                     "проверки, но потерянные части восстановить не сможет."});
     EXPECT_EQ(RecoveryFilesOn(stoppedMaking), Texts{});
-    EXPECT_EQ(RecoveryWorkFiles(), workFiles);
+    EXPECT_EQ(RecoveryWorkFilesInTemp(), workFiles);
     EXPECT_EQ(stoppedMaking.JoinWithout({}),
               Texts{"Востановление файла " + stoppedMaking.temp.Path() +
                     "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256."});
@@ -334,7 +324,7 @@ TEST(DiskVolumes, AStopWhileTheSlicesAreMadeOrAVolumeIsWrittenKeepsTheSetWithThe
     Texts kept = RecoveryFilesOn(stoppedWriting);
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, (Texts{"film.avi.par2", "film.avi.vol0+1.par2"})) << "no .~part left";
-    EXPECT_EQ(RecoveryWorkFiles(), workFiles);
+    EXPECT_EQ(RecoveryWorkFilesInTemp(), workFiles);
     EXPECT_EQ(stoppedWriting.JoinWithout({2}),
               Texts{"Востановление файла " + stoppedWriting.temp.Path() +
                     "out\\film.avi завершенно\r\nВсе части проверены по film.avi.sha256.\r\n"
