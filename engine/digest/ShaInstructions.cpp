@@ -70,22 +70,40 @@ __attribute__((target("sha,sse4.1,ssse3"))) inline void LoadWords(__m128i (&w)[4
                                 byteOrder);
 }
 
-// Rounds 4i .. 4i+3. The message schedule's words are used in turn: w[i % 4] holds words
-// 4i .. 4i+3 when these rounds run, and is then made into those of rounds 4i+16 on.
+// The message words of rounds 4i .. 4i+3, their round constants added.
 template <int I>
-__attribute__((target("sha,sse4.1,ssse3"))) inline void Rounds(Registers& r, __m128i (&w)[4]) {
-    __m128i words = _mm_add_epi32(
-        w[I % 4], _mm_load_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * I])));
-    r.cdgh = _mm_sha256rnds2_epu32(r.cdgh, r.abef, words);
+__attribute__((target("sha,sse4.1,ssse3"))) inline __m128i RoundWords(const __m128i (&w)[4]) {
+    return _mm_add_epi32(w[I % 4],
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * I])));
+}
+
+// The schedule's last step for the words of rounds 4(i+1) on, while round 4i's are in use.
+template <int I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void FinishNextWords(__m128i (&w)[4]) {
     if constexpr (I >= 3 && I <= 14) {
         __m128i& next = w[(I + 1) % 4];
         next = _mm_add_epi32(next, _mm_alignr_epi8(w[I % 4], w[(I + 3) % 4], 4));
         next = _mm_sha256msg2_epu32(next, w[I % 4]);
     }
-    words = _mm_shuffle_epi32(words, 0x0E);
-    r.abef = _mm_sha256rnds2_epu32(r.abef, r.cdgh, words);
+}
+
+// The schedule's first step for the words of rounds 4(i+3) on.
+template <int I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void StartLaterWords(__m128i (&w)[4]) {
     if constexpr (I >= 1 && I <= 12)
         w[(I + 3) % 4] = _mm_sha256msg1_epu32(w[(I + 3) % 4], w[I % 4]);
+}
+
+// Rounds 4i .. 4i+3. The message schedule's words are used in turn: w[i % 4] holds words
+// 4i .. 4i+3 when these rounds run, and is then made into those of rounds 4i+16 on.
+template <int I>
+__attribute__((target("sha,sse4.1,ssse3"))) inline void Rounds(Registers& r, __m128i (&w)[4]) {
+    __m128i words = RoundWords<I>(w);
+    r.cdgh = _mm_sha256rnds2_epu32(r.cdgh, r.abef, words);
+    FinishNextWords<I>(w);
+    words = _mm_shuffle_epi32(words, 0x0E);
+    r.abef = _mm_sha256rnds2_epu32(r.abef, r.cdgh, words);
+    StartLaterWords<I>(w);
 }
 
 template <int... I>
@@ -116,20 +134,14 @@ AllWovenRounds(std::integer_sequence<int, I...>, Registers& r, __m128i (&w)[4], 
 template <int I>
 __attribute__((target("sha,sse4.1,ssse3"))) inline void SharedRounds(Registers& r, Registers& s,
                                                                      __m128i (&w)[4]) {
-    __m128i words = _mm_add_epi32(
-        w[I % 4], _mm_load_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * I])));
+    __m128i words = RoundWords<I>(w);
     r.cdgh = _mm_sha256rnds2_epu32(r.cdgh, r.abef, words);
     s.cdgh = _mm_sha256rnds2_epu32(s.cdgh, s.abef, words);
-    if constexpr (I >= 3 && I <= 14) {
-        __m128i& next = w[(I + 1) % 4];
-        next = _mm_add_epi32(next, _mm_alignr_epi8(w[I % 4], w[(I + 3) % 4], 4));
-        next = _mm_sha256msg2_epu32(next, w[I % 4]);
-    }
+    FinishNextWords<I>(w);
     words = _mm_shuffle_epi32(words, 0x0E);
     r.abef = _mm_sha256rnds2_epu32(r.abef, r.cdgh, words);
     s.abef = _mm_sha256rnds2_epu32(s.abef, s.cdgh, words);
-    if constexpr (I >= 1 && I <= 12)
-        w[(I + 3) % 4] = _mm_sha256msg1_epu32(w[(I + 3) % 4], w[I % 4]);
+    StartLaterWords<I>(w);
 }
 
 template <int... I>
