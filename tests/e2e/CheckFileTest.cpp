@@ -8,22 +8,6 @@
 #include "SplitPage.h"
 #include "TestFiles.h"
 
-namespace {
-
-// The menu's "Соединить" under "&Файл".
-constexpr int JoinMenuItem = 2;
-
-void JoinFromTheWindow(VarnokProcess& varnok, const std::string& piece, const std::string& folder) {
-    varnok.ChooseMenuItem(varnok.ReadMenu().ids[JoinMenuItem]);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
-    JoinControls join(varnok);
-    VarnokProcess::Type(join.piece, piece);
-    VarnokProcess::Type(join.folder, folder);
-    VarnokProcess::Click(join.join);
-}
-
-} // namespace
-
 TEST(CheckFile, ADamagedPieceIsNamedAndTheRestoredSetJoinsChecked) {
     TempFolder temp;
     const std::string bytes = PatternBytes(10000, 17);
@@ -43,7 +27,7 @@ TEST(CheckFile, ADamagedPieceIsNamedAndTheRestoredSetJoinsChecked) {
     std::string damaged = original;
     damaged[100] ^= 0x08;
     WriteWholeFile(piece2, damaged);
-    JoinFromTheWindow(varnok, temp / "parts\\film.avi_1.brf", temp / "out\\");
+    ASSERT_TRUE(StartJoin(varnok, temp / "parts\\film.avi_1.brf", temp / "out\\"));
     ShownBox refused = varnok.WaitForBox();
     EXPECT_EQ(refused.caption, "Varnok");
     EXPECT_EQ(refused.text, "Часть " + piece2 +
@@ -80,7 +64,7 @@ TEST(CheckFile, ASetWhoseSplitWasKilledIsRefusedAsUnfinished) {
     }
     ASSERT_TRUE(FileExists(temp / "parts\\big.bin_2.brf"));
     VarnokProcess varnok;
-    JoinFromTheWindow(varnok, temp / "parts\\big.bin_2.brf", temp / "out\\");
+    ASSERT_TRUE(StartJoin(varnok, temp / "parts\\big.bin_2.brf", temp / "out\\"));
     const ShownBox refused = varnok.WaitForBox();
     const std::string unfinished =
         "Набор частей " + (temp / "parts\\") +

@@ -95,15 +95,6 @@ class RemovableLetter {
     bool made_ = false;
 };
 
-void StartJoin(VarnokProcess& varnok, const std::string& piece, const std::string& folder) {
-    varnok.ChooseMenuItem(varnok.ReadMenu().ids[2]); // "Соединить" under "&Файл"
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
-    JoinControls join(varnok);
-    VarnokProcess::Type(join.piece, piece);
-    VarnokProcess::Type(join.folder, folder);
-    VarnokProcess::Click(join.join);
-}
-
 // Waits for the box, checks its text and, as the user, puts disk into the drive before Yes.
 void AnswerWithDisk(VarnokProcess& varnok, DiskDrive& drive, const std::string& text, size_t disk) {
     const ShownBox box = varnok.WaitForBox();
@@ -140,7 +131,7 @@ TEST(DiskJoin, ASetOnThreeDisksIsJoinedFromTheDriveAsEachDiskIsAskedFor) {
     drive.Insert(2);
     VarnokProcess varnok;
     const std::string out = temp / "out\\";
-    StartJoin(varnok, mapped.Root() + "film.avi_2.brf", out);
+    ASSERT_TRUE(StartJoin(varnok, mapped.Root() + "film.avi_2.brf", out));
     AnswerWithDisk(varnok, drive, ask(1), 1);
     AnswerWithDisk(varnok, drive, ask(2), 2);
     // Disk 1 again by mistake: the prompt names the piece it lacks.
@@ -189,7 +180,7 @@ TEST(DiskJoin, ADiskAnsweredNoInTheBoxIsRebuiltFromTheVolumeOnTheLastDisk) {
     drive.Insert(1);
     VarnokProcess varnok;
     const std::string out = temp / "out\\";
-    StartJoin(varnok, mapped.Root() + "film.avi_1.brf", out);
+    ASSERT_TRUE(StartJoin(varnok, mapped.Root() + "film.avi_1.brf", out));
     const ShownBox second = varnok.WaitForBox();
     EXPECT_EQ(second.text, AskForPiece(letter, 2));
     varnok.Answer(second, IDNO);

@@ -13,9 +13,6 @@
 
 namespace {
 
-// The menu's "Соединить" under "&Файл".
-constexpr int JoinMenuItem = 2;
-
 RECT ScreenRect(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
@@ -77,12 +74,7 @@ TEST(Recovery, ASetSplitWithTheBoxCheckedHasItsLostPieceRebuiltByTheJoin) {
 
     // Piece 2 is lost; the join is started from the window.
     ASSERT_TRUE(RemoveFile(temp / "parts\\film.avi_2.brf"));
-    varnok.ChooseMenuItem(varnok.ReadMenu().ids[JoinMenuItem]);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
-    JoinControls join(varnok);
-    VarnokProcess::Type(join.piece, temp / "parts\\film.avi_1.brf");
-    VarnokProcess::Type(join.folder, temp / "out\\");
-    VarnokProcess::Click(join.join);
+    ASSERT_TRUE(StartJoin(varnok, temp / "parts\\film.avi_1.brf", temp / "out\\"));
     ShownBox joined = varnok.WaitForBox(20000);
     const std::string completed = "Востановление файла " + (temp / "out\\") + "film.avi завершенно";
     EXPECT_EQ(joined.text, completed + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 2 "
@@ -110,12 +102,7 @@ TEST(Recovery, ASetOfOnePieceWhoseOnlyPieceIsLostIsJoinedFromTheWindow) {
     ASSERT_TRUE(RemoveFile(temp / "parts\\film.avi_1.brf"));
 
     VarnokProcess varnok;
-    varnok.ChooseMenuItem(varnok.ReadMenu().ids[JoinMenuItem]);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
-    JoinControls join(varnok);
-    VarnokProcess::Type(join.piece, temp / "parts\\film.avi_1.brf");
-    VarnokProcess::Type(join.folder, temp / "out\\");
-    VarnokProcess::Click(join.join);
+    ASSERT_TRUE(StartJoin(varnok, temp / "parts\\film.avi_1.brf", temp / "out\\"));
     const ShownBox joined = varnok.WaitForBox(20000);
     const std::string completed = "Востановление файла " + (temp / "out\\") + "film.avi завершенно";
     EXPECT_EQ(joined.text, completed + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасть 1 "
@@ -124,7 +111,7 @@ TEST(Recovery, ASetOfOnePieceWhoseOnlyPieceIsLostIsJoinedFromTheWindow) {
     EXPECT_EQ(varnok.StatusText(1), completed);
     EXPECT_TRUE(ReadWholeFile(temp / "out\\film.avi") == bytes);
     EXPECT_EQ(FolderEntries(temp / "out\\"), std::vector<std::string>{"film.avi"});
-    EXPECT_EQ(VarnokProcess::ListItems(join.list),
+    EXPECT_EQ(VarnokProcess::ListItems(JoinControls(varnok).list),
               std::vector<std::string>{temp / "parts\\film.avi_1.brf"});
 }
 
@@ -192,12 +179,7 @@ TEST(Recovery, ASetThatRebuildsTwoPiecesIsSplitAndJoinedFromTheWindow) {
     varnok.Answer(done, IDOK);
     ASSERT_TRUE(RemoveFile(temp / "parts\\film.avi_2.brf"));
     ASSERT_TRUE(RemoveFile(temp / "parts\\film.avi_5.brf"));
-    varnok.ChooseMenuItem(varnok.ReadMenu().ids[JoinMenuItem]);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; }));
-    JoinControls join(varnok);
-    VarnokProcess::Type(join.piece, temp / "parts\\film.avi_1.brf");
-    VarnokProcess::Type(join.folder, temp / "out\\");
-    VarnokProcess::Click(join.join);
+    ASSERT_TRUE(StartJoin(varnok, temp / "parts\\film.avi_1.brf", temp / "out\\"));
     ShownBox joined = varnok.WaitForBox(20000);
     const std::string completed = "Востановление файла " + (temp / "out\\") + "film.avi завершенно";
     EXPECT_EQ(joined.text, completed + "\r\nВсе части проверены по film.avi.sha256.\r\nЧасти 2, 5 "

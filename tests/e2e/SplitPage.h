@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Driver.h"
+#include "app/MainWindow.h"
 
 struct SplitControls {
     explicit SplitControls(const VarnokProcess& v)
@@ -50,3 +51,15 @@ struct JoinControls {
     }
     HWND piece = nullptr, folder = nullptr, list = nullptr, join = nullptr;
 };
+
+// Brings the join page forward by the menu's "Соединить" and starts the join of the piece's set
+// into folder, as a user types both and clicks the button; false when the page did not show.
+inline bool StartJoin(VarnokProcess& varnok, const std::string& piece, const std::string& folder) {
+    varnok.ChooseMenuItem(varnok.ReadMenu().ids[MenuNumber(MainMenuItem::Join)]);
+    if (!WaitUntil([&] { return IsWindowVisible(varnok.Page(1)) != 0; })) return false;
+    JoinControls join(varnok);
+    VarnokProcess::Type(join.piece, piece);
+    VarnokProcess::Type(join.folder, folder);
+    VarnokProcess::Click(join.join);
+    return true;
+}
