@@ -173,6 +173,32 @@ void PriorityRealtime(MainWindow* w, MenuObject*, int) {
 void PriorityHigh(MainWindow* w, MenuObject*, int) { ChangePriority(w, PriorityLevel::High); }
 void PriorityNormal(MainWindow* w, MenuObject*, int) { ChangePriority(w, PriorityLevel::Normal); }
 void PriorityIdle(MainWindow* w, MenuObject*, int) { ChangePriority(w, PriorityLevel::Idle); }
+
+// The main menu; the four priorities are one radio group whose mark follows the class the
+// process really got.
+void BuildMenu(MainWindow* w, Control* form) {
+    w->MainMenu = CreateMenuFromTemplate(form, MenuTemplate(), {});
+    OnMenuItem(w, MainMenuItem::Split, MakeEvent<&ShowSplitPage>(w));
+    OnMenuItem(w, MainMenuItem::Join, MakeEvent<&ShowJoinPage>(w));
+    OnMenuItem(w, MainMenuItem::Exit, MakeEvent<&Exit>(w));
+    OnMenuItem(w, MainMenuItem::Realtime, MakeEvent<&PriorityRealtime>(w));
+    OnMenuItem(w, MainMenuItem::High, MakeEvent<&PriorityHigh>(w));
+    OnMenuItem(w, MainMenuItem::Normal, MakeEvent<&PriorityNormal>(w));
+    OnMenuItem(w, MainMenuItem::Idle, MakeEvent<&PriorityIdle>(w));
+    OnMenuItem(w, MainMenuItem::About, MakeEvent<&ShowAboutPage>(w));
+}
+
+// The file and folder dialogs both pages share, freed with the window object.
+void BuildDialogs(MainWindow* w) {
+    w->FileDialog =
+        CreateOpenSaveDialog("Choose file to slice", "",
+                             OpenFileMustExist | OpenHideReadOnly | OpenNoChangeDir |
+                                 OpenOverwritePrompt | OpenPathMustExist | OpenReadOnly);
+    w->FileDialog->Filter = "Any Files|*.*|Varnoks|*.brf";
+    w->FolderDialog = CreateFolderDialog("", 0);
+    AddAutoFree(w, w->FileDialog);
+    AddAutoFree(w, w->FolderDialog);
+}
 } // namespace
 
 MainWindow* BuildMainWindow(Control* applet) {
@@ -189,29 +215,13 @@ MainWindow* BuildMainWindow(Control* applet) {
     SetFontHeight(Font(form), -8);
     SetFontCharset(Font(form), AnsiCharset);
 
-    // 2. The menu. The four priorities are one radio group whose mark follows the class
-    // the process really got.
-    w->MainMenu = CreateMenuFromTemplate(form, MenuTemplate(), {});
-    OnMenuItem(w, MainMenuItem::Split, MakeEvent<&ShowSplitPage>(w));
-    OnMenuItem(w, MainMenuItem::Join, MakeEvent<&ShowJoinPage>(w));
-    OnMenuItem(w, MainMenuItem::Exit, MakeEvent<&Exit>(w));
-    OnMenuItem(w, MainMenuItem::Realtime, MakeEvent<&PriorityRealtime>(w));
-    OnMenuItem(w, MainMenuItem::High, MakeEvent<&PriorityHigh>(w));
-    OnMenuItem(w, MainMenuItem::Normal, MakeEvent<&PriorityNormal>(w));
-    OnMenuItem(w, MainMenuItem::Idle, MakeEvent<&PriorityIdle>(w));
-    OnMenuItem(w, MainMenuItem::About, MakeEvent<&ShowAboutPage>(w));
+    // 2. The menu.
+    BuildMenu(w, form);
     // The menu bar takes its height from the client area: give the pages their full size.
     SetClientSize(form, ClientWidth, ClientHeight);
 
     // 3. The shared dialogs.
-    w->FileDialog =
-        CreateOpenSaveDialog("Choose file to slice", "",
-                             OpenFileMustExist | OpenHideReadOnly | OpenNoChangeDir |
-                                 OpenOverwritePrompt | OpenPathMustExist | OpenReadOnly);
-    w->FileDialog->Filter = "Any Files|*.*|Varnoks|*.brf";
-    w->FolderDialog = CreateFolderDialog("", 0);
-    AddAutoFree(w, w->FileDialog);
-    AddAutoFree(w, w->FolderDialog);
+    BuildDialogs(w);
 
     // 4. The tabs.
     w->MainTabs = CreateTabControl(form, {"Разделение", "Соединение", "О Программе"});

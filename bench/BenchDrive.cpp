@@ -1,3 +1,4 @@
+// Folders swapped in and out of one that stands for a removable drive, for the disk rows.
 #include "bench/BenchDrive.h"
 
 #include <windows.h>

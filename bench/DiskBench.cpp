@@ -1,3 +1,4 @@
+// The disk rows: a set split onto scripted disks with recovery volumes, and its join from them.
 #include "bench/DiskBench.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The recovery arithmetic's multiply-add speed, for one destination and for many.
 #include "bench/GfBench.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The number box's arrows: made beside their box, their range, and the number they show.
 #include "ui/UpDown.h"
 
 #include <commctrl.h>

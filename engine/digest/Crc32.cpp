@@ -1,3 +1,5 @@
+// CRC-32 by tables eight bytes at a time, and by carry-less multiplication where the processor has
+// it.
 #include "engine/digest/Crc32.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// The feed's buffers, its lanes' threads and their queues, and a SHA-256 lane's digest.
 #include "engine/digest/HashFeed.h"
 
 #include <deque>

@@ -1,3 +1,4 @@
+// MD5 over runs of bytes and of zeros, block by block.
 #include "engine/digest/Md5.h"
 
 #include <cstring>

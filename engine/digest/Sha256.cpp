@@ -1,3 +1,5 @@
+// SHA-256 by the processor's SHA extensions or the system's (CNG, else CryptoAPI), its digits and
+// its saved state.
 #include "engine/digest/Sha256.h"
 
 #include <windows.h>

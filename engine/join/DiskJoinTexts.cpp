@@ -1,3 +1,5 @@
+// The join from disks' questions and completion lines, and a volume's digits read back from its
+// name.
 #include "engine/join/DiskJoinTexts.h"
 
 #include <vector>

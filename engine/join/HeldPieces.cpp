@@ -1,3 +1,4 @@
+// The work files of the pieces held after a lost one: made, filled and checked, appended, removed.
 #include "engine/join/HeldPieces.h"
 
 #include "engine/checkfile/SetCheck.h"

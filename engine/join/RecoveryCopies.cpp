@@ -1,3 +1,4 @@
+// The recovery files a join from disks copies off the disks, and their work files' removal.
 #include "engine/join/RecoveryCopies.h"
 
 #include <algorithm>

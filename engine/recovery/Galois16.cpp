@@ -1,3 +1,5 @@
+// The field's log and antilog tables, its arithmetic, and the constants of the recovery file's
+// inputs.
 #include "engine/recovery/Galois16.h"
 
 #include <memory>

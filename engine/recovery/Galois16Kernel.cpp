@@ -1,3 +1,5 @@
+// The multiply-add's paths: which the processor can run, each factor's tables, and the loops over
+// them.
 #include "engine/recovery/Galois16Kernel.h"
 
 #include <algorithm>

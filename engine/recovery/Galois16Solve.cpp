@@ -1,3 +1,4 @@
+// The inverse of the rebuild's matrix in the field, by elimination with its rows as runs of words.
 #include "engine/recovery/Galois16Solve.h"
 
 #include <algorithm>

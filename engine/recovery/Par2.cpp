@@ -1,3 +1,5 @@
+// The recovery file's packets written: their headers, the set's description and the recovery
+// slices' packets.
 #include "engine/recovery/Par2.h"
 
 #include <algorithm>

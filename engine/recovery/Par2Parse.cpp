@@ -1,3 +1,4 @@
+// The recovery file's packets read and held to their form, and the set they describe gathered.
 #include "engine/recovery/Par2Parse.h"
 
 #include <algorithm>

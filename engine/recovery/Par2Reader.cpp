@@ -1,3 +1,4 @@
+// A recovery file read off the disk through the portable packet reader.
 #include "engine/recovery/Par2Reader.h"
 
 #include "engine/system/FileServices.h"

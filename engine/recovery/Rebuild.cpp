@@ -1,3 +1,5 @@
+// The rebuild's parts the join sees: its texts, the pieces' lengths and sources, and its work
+// files.
 #include "engine/recovery/Rebuild.h"
 
 #include <windows.h>

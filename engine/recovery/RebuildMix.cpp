@@ -1,3 +1,5 @@
+// The rebuild's mix: the other pieces read in groups, hashed, and multiplied into the lost pieces'
+// files.
 #include "engine/recovery/RebuildMix.h"
 
 #include <algorithm>

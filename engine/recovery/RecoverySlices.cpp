@@ -1,3 +1,4 @@
+// The recovery slices made from a split's pieces, window by window, on two lanes.
 #include "engine/recovery/RecoverySlices.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The recovery files found beside a set, their slices gathered, and the volumes counted and named.
 #include "engine/recovery/RecoverySources.h"
 
 #include <windows.h>

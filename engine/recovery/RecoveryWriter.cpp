@@ -1,3 +1,4 @@
+// The recovery file built up in its work file as the pieces are written, then finished.
 #include "engine/recovery/RecoveryWriter.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The split's recovery file: begun, judged against files of the same name, written and told.
 #include "engine/split/SplitRecovery.h"
 
 #include <windows.h>

@@ -1,3 +1,5 @@
+// Working the program's windows from outside: finding them, clicking, typing, reading them back,
+// with deadlines.
 #include "Driver.h"
 
 #include <commctrl.h>

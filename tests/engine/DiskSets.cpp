@@ -1,3 +1,5 @@
+// Scripted removable disks for the engine's tests: a drive folder whose disk is swapped at each
+// prompt.
 #include "DiskSets.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The tests' files: a temporary folder, patterned bytes, whole files written and read back.
 #include "TestFiles.h"
 
 #include <windows.h>

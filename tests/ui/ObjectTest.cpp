@@ -1,3 +1,4 @@
+// The window objects' life: freeing, destroy events, automatic frees and typed event slots.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>

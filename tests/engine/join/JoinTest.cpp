@@ -1,3 +1,4 @@
+// The join of a set in one folder: pieces found, appended and checked, and its failures told.
 #include "engine/join/Join.h"
 
 #include <windows.h>

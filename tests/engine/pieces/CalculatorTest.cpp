@@ -1,3 +1,4 @@
+// The split page's figures from texts and numbers, and the size box's keystrokes.
 #include "engine/pieces/Calculator.h"
 
 #include <gtest/gtest.h>

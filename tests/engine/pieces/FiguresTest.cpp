@@ -1,3 +1,4 @@
+// The figures of a source named by its path, read in 64 bits.
 #include "engine/pieces/Figures.h"
 
 #include <windows.h>

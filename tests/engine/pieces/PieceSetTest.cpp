@@ -1,3 +1,4 @@
+// Piece names and numbers, the set found back from a piece, and the recovery volumes' names.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// The split by count and by size: the pieces, the progress, and the inputs refused.
 #include <windows.h>
 
 #include <gtest/gtest.h>

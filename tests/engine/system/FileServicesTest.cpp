@@ -1,3 +1,5 @@
+// File streams, the copy between them and its pace, and the services on sizes, folders, disks and
+// priority.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The program's code page and its literals as CP1251 bytes.
 #include <windows.h>
 
 #include <gtest/gtest.h>

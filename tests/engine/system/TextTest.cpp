@@ -1,3 +1,4 @@
+// Decimal numbers to and from text, and the parts of a path.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// CP1251 to UTF-8 and back, and malformed text refused.
 #include <gtest/gtest.h>
 
 #include <string>
