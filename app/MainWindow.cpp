@@ -199,6 +199,21 @@ void BuildDialogs(MainWindow* w) {
     AddAutoFree(w, w->FileDialog);
     AddAutoFree(w, w->FolderDialog);
 }
+// The tabs and their three pages; false when the pages cannot be made: they are the items of
+// the tab control's window, which without a desktop or a display driver is not made.
+bool BuildTabs(MainWindow* w, Control* form) {
+    w->MainTabs = CreateTabControl(form, {"Разделение", "Соединение", "О Программе"});
+    SetAlign(w->MainTabs, Alignment::Client);
+    w->MainTabs->TabStop = false;
+    w->SplitPage = TabPage(w->MainTabs, 0);
+    w->JoinPage = TabPage(w->MainTabs, 1);
+    w->AboutPage = TabPage(w->MainTabs, 2);
+    if (!w->SplitPage || !w->JoinPage || !w->AboutPage) return false;
+    for (Control* page : {w->SplitPage, w->JoinPage, w->AboutPage}) {
+        SetFontCharset(Font(page), DefaultCharset);
+    }
+    return true;
+}
 } // namespace
 
 MainWindow* BuildMainWindow(Control* applet) {
@@ -223,24 +238,13 @@ MainWindow* BuildMainWindow(Control* applet) {
     // 3. The shared dialogs.
     BuildDialogs(w);
 
-    // 4. The tabs.
-    w->MainTabs = CreateTabControl(form, {"Разделение", "Соединение", "О Программе"});
-    SetAlign(w->MainTabs, Alignment::Client);
-    w->MainTabs->TabStop = false;
-
-    // 5 - 7. The pages.
-    w->SplitPage = TabPage(w->MainTabs, 0);
-    w->JoinPage = TabPage(w->MainTabs, 1);
-    w->AboutPage = TabPage(w->MainTabs, 2);
-    // The pages are the items of the tab control's window: without a desktop or a display
-    // driver it cannot be made and there are none.
-    if (!w->SplitPage || !w->JoinPage || !w->AboutPage) {
+    // 4. The tabs and their pages.
+    if (!BuildTabs(w, form)) {
         FreeObject(form);
         return nullptr;
     }
-    for (Control* page : {w->SplitPage, w->JoinPage, w->AboutPage}) {
-        SetFontCharset(Font(page), DefaultCharset);
-    }
+
+    // 5 - 7. What the pages hold.
     BuildSplitPage(w);
     BuildJoinPage(w);
     BuildAboutPage(w);

@@ -75,12 +75,16 @@ TEST_F(CheckedJoin, MissingPiecesAreNamedAlsoAtTheEnd) {
 }
 
 TEST_F(CheckedJoin, AChangedByteOrAShortPieceStopsTheJoinAndIsNamed) {
-    std::string piece = ReadWholeFile(Piece(2));
-    const std::string original = piece;
-    piece[1234] ^= 0x01;
-    WriteWholeFile(Piece(2), piece);
-    ExpectRefused(Damaged(2));
-    WriteWholeFile(Piece(2), original);
+    // The first piece, whose bytes start the whole file's digest too, and one after it.
+    for (int64_t n : {1, 2}) {
+        SCOPED_TRACE(n);
+        std::string piece = ReadWholeFile(Piece(n));
+        const std::string original = piece;
+        piece[1234] ^= 0x01;
+        WriteWholeFile(Piece(n), piece);
+        ExpectRefused(Damaged(n));
+        WriteWholeFile(Piece(n), original);
+    }
     WriteWholeFile(Piece(4), ReadWholeFile(Piece(4)).substr(0, 2499));
     ExpectRefused(Damaged(4));
     // A copy that appended bytes to a piece is caught the same way.

@@ -408,6 +408,18 @@ TEST_F(VolumeDiskJoin, TheLastDiskLostIsCountedFromAVolumeDisk) {
     ExpectRebuilt(hooks, 2, "Части 2, 3 восстановлены по томам восстановления.");
 }
 
+// Piece 1 fails its line on the way into the gathering file: the whole file's digest, which
+// took its bytes, begins anew, and piece 1 is rebuilt in its place.
+TEST_F(VolumeDiskJoin, ADamagedFirstPieceIsRebuiltAndTheWholeFileHashedAnew) {
+    ASSERT_EQ(WriteVolumes(1, 1), 3u);
+    DamagePiece(1, 1, 2000, 0x08);
+    drive.Insert(1);
+    DiskSwapHooks hooks(drive, {2, 3});
+    Join(hooks);
+    EXPECT_EQ(hooks.Of("message")[0], LostOnDisk(1));
+    ExpectRebuilt(hooks, 2, "Часть 1 восстановлена по томам восстановления.");
+}
+
 // Two disks lost and one volume: the question says how many more volumes the rebuild needs,
 // a disk without new ones is told, and Cancel writes nothing and leaves no work file.
 TEST_F(VolumeDiskJoin, MoreLostThanVolumesAsksForMoreAndCancelWritesNothing) {
