@@ -145,6 +145,16 @@ std::string JoinedPieces(const std::string& folder, const std::string& name) {
     return joined;
 }
 
+void WriteEndedSplit(const std::string& from, const std::string& ended, const std::string& name,
+                     int64_t count) {
+    for (int64_t n = 1; n <= count; ++n)
+        WriteWholeFile(PiecePath(ended, name, n), ReadWholeFile(PiecePath(from, name, n)));
+    const std::string lines = ReadWholeFile(from + name + ".sha256");
+    size_t end = 0;
+    for (int64_t n = 0; n < count; ++n) end = lines.find('\n', end) + 1;
+    WriteWholeFile(ended + name + ".sha256", lines.substr(0, end));
+}
+
 namespace {
 
 // Runs a Unix program under Wine in the given folder. Wine hands the program over to the

@@ -446,13 +446,7 @@ TEST(RecoverySplit, AResumedSplitWritesTheRecoveryFileOfTheWholeSet) {
         const std::string ended = temp / "ended\\";
         RemoveTree(ended);
         MakeFolder(ended);
-        for (int64_t n = 1; n <= 3; ++n)
-            WriteWholeFile(PiecePath(ended, "film.avi", n),
-                           ReadWholeFile(PiecePath(temp / "a\\", "film.avi", n)));
-        const std::string lines = ReadWholeFile(temp / "a\\film.avi.sha256");
-        size_t end = 0;
-        for (int i = 0; i < 3; ++i) end = lines.find('\n', end) + 1;
-        WriteWholeFile(ended + "film.avi.sha256", lines.substr(0, end));
+        WriteEndedSplit(temp / "a\\", ended, "film.avi", 3);
         WriteWholeFile(temp / "film.avi", bytes);
         SplitRequest request = SplitRequestFor(temp / "film.avi", ended, SplitMethod::BySize, 1000);
         request.recovery = true;

@@ -323,13 +323,7 @@ TEST(SeveralSlices, AResumedSplitWritesTheSameSlicesAsAnUninterruptedOne) {
     // Pieces 1 to 3 and the check file listing them: what an ended split leaves.
     const std::string ended = temp / "ended\\";
     MakeFolder(ended);
-    for (int64_t n = 1; n <= 3; ++n)
-        WriteWholeFile(PiecePath(ended, "film.avi", n),
-                       ReadWholeFile(PiecePath(temp / "a\\", "film.avi", n)));
-    const std::string lines = ReadWholeFile(temp / "a\\film.avi.sha256");
-    size_t end = 0;
-    for (int i = 0; i < 3; ++i) end = lines.find('\n', end) + 1;
-    WriteWholeFile(ended + "film.avi.sha256", lines.substr(0, end));
+    WriteEndedSplit(temp / "a\\", ended, "film.avi", 3);
     ProgressHooks resumed;
     resumed.replies = {Reply::Yes};
     split(ended, resumed);
