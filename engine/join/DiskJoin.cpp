@@ -40,6 +40,8 @@ void DiskJoiner::Run() {
     const std::string told = completed + "\r\n" + CheckedLine(known_) + "\r\n" +
                              FromDisksText(disksRead_) + rebuild_.DoneLine();
     if (!gathering_.GiveOutputItsName()) return;
+    // Gone before the user is told: the folder then holds the output alone.
+    rebuild_.RemoveWorkFiles();
     hooks_.ShowMessage(told);
     hooks_.SetStatus(completed);
 }

@@ -45,6 +45,8 @@ class Joiner {
         const std::string told =
             check ? completed + "\r\n" + CheckedLine(*check) + rebuild_.DoneLine() : completed;
         if (!gathering_.GiveOutputItsName()) return;
+        // Gone before the user is told: the folder then holds the output alone.
+        rebuild_.RemoveWorkFiles();
         hooks_.ShowMessage(told);
         hooks_.SetStatus(completed);
     }

@@ -35,6 +35,9 @@ class PieceRebuild {
 
     // Rebuilds from inputs from now on.
     void TakeInputs(RebuildInputs inputs);
+    // Removes the rebuilt pieces' files this join made, once the output holds them; the end of
+    // the rebuild removes them on every other way out.
+    void RemoveWorkFiles();
     // Whether recovery files lie beside the set and no piece has been rebuilt yet.
     bool Possible() const;
     // Rebuilds the pieces numbered in faulty, and any other the reading finds faulty, of the
@@ -73,7 +76,6 @@ class PieceRebuild {
     // The rebuilt pieces' files, made under the first names that no file holds; false after
     // telling the user.
     bool MakeWorkFiles(size_t count, std::vector<std::unique_ptr<WorkFile>>& files);
-    void RemoveWorkFiles();
     // The line that says how many pieces the recovery data rebuilds.
     std::string CapacityText() const;
     std::string FaultsText(std::vector<MixFault> faults) const;
