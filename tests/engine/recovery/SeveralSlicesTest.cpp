@@ -153,11 +153,24 @@ TEST(SeveralSlices, AStopWhileTheSlicesAreMadeTakesTheSetAway) {
 
 namespace {
 
+// Records the files of a folder at each message, as the user sees the folder while the box
+// is up.
+struct FolderAtMessage : RecordingHooks {
+    explicit FolderAtMessage(const std::string& watched) : folder(watched) {}
+    void ShowMessage(const std::string& text) override {
+        RecordingHooks::ShowMessage(text);
+        seen = FolderEntries(folder);
+    }
+    std::string folder;
+    Texts seen;
+};
+
 // 12003 bytes in six pieces by count (2000 bytes, the last 2003), with three recovery slices.
 struct SeveralSlicesJoin : ::testing::Test {
     TempFolder folder, target;
     const std::string bytes = PatternBytes(12003, 63);
     static constexpr int64_t kCount = 6;
+    Texts atMessage; // the target folder's files as the last join told its end
 
     void SetUp() override {
         ASSERT_EQ(SplitInto(folder, bytes, kCount, 3),
@@ -167,8 +180,9 @@ struct SeveralSlicesJoin : ::testing::Test {
     std::string Recovery() const { return folder / "set\\film.avi.par2"; }
 
     Texts Join() {
-        RecordingHooks hooks;
+        FolderAtMessage hooks(target.Path());
         JoinPieces(Piece(kCount), target.Path(), hooks);
+        atMessage = hooks.seen;
         return hooks.Of("message");
     }
     std::string Done(const std::string& rebuilt) const {
@@ -189,6 +203,7 @@ struct SeveralSlicesJoin : ::testing::Test {
     }
     void ExpectJoinedWith(const std::string& rebuilt) {
         EXPECT_EQ(Join(), Texts{Done(rebuilt)});
+        EXPECT_EQ(atMessage, Texts{"film.avi"}) << "no rebuilt piece's file while the box is up";
         EXPECT_TRUE(ReadWholeFile(target / "film.avi") == bytes);
         EXPECT_EQ(FolderEntries(target.Path()), Texts{"film.avi"});
         RemoveFile(target / "film.avi");
