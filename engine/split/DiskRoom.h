@@ -1,5 +1,5 @@
-// What one disk inserted for the disk method takes: its free bytes, less the room kept for the
-// files that go beside the piece, within the largest file its file system holds.
+// The room the disk method measures on each inserted disk, and the cluster it takes where a
+// disk's cannot be had.
 #pragma once
 #include <algorithm>
 #include <cstdint>

@@ -145,14 +145,18 @@ std::string JoinedPieces(const std::string& folder, const std::string& name) {
     return joined;
 }
 
+std::string FirstLines(const std::string& text, int64_t lines) {
+    size_t end = 0;
+    for (int64_t i = 0; i < lines; ++i) end = text.find('\n', end) + 1;
+    return text.substr(0, end);
+}
+
 void WriteEndedSplit(const std::string& from, const std::string& ended, const std::string& name,
                      int64_t count) {
     for (int64_t n = 1; n <= count; ++n)
         WriteWholeFile(PiecePath(ended, name, n), ReadWholeFile(PiecePath(from, name, n)));
-    const std::string lines = ReadWholeFile(from + name + ".sha256");
-    size_t end = 0;
-    for (int64_t n = 0; n < count; ++n) end = lines.find('\n', end) + 1;
-    WriteWholeFile(ended + name + ".sha256", lines.substr(0, end));
+    WriteWholeFile(ended + name + ".sha256",
+                   FirstLines(ReadWholeFile(from + name + ".sha256"), count));
 }
 
 namespace {

@@ -82,6 +82,8 @@ SplitSystem ScriptedSystem(const FreeSpaceQuery& freeSpace);
 std::vector<int64_t> PieceSizes(const std::string& folder, const std::string& name);
 // The pieces' bytes one after another, in number order.
 std::string JoinedPieces(const std::string& folder, const std::string& name);
+// The first lines of a check file's text.
+std::string FirstLines(const std::string& text, int64_t lines);
 // What a split that ended after piece count leaves: pieces 1 .. count of the set name in from,
 // copied into the folder ended, and from's check file cut to their lines beside them.
 void WriteEndedSplit(const std::string& from, const std::string& ended, const std::string& name,

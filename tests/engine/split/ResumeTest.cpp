@@ -22,13 +22,6 @@ namespace {
 using Texts = std::vector<std::string>;
 const std::string Name = "film.avi";
 
-// The first lines of a check file's text.
-std::string FirstLines(const std::string& text, int64_t lines) {
-    size_t end = 0;
-    for (int64_t i = 0; i < lines; ++i) end = text.find('\n', end) + 1;
-    return text.substr(0, end);
-}
-
 FILETIME LastWrite(const std::string& path) {
     FILETIME written{};
     HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
